@@ -1,0 +1,34 @@
+// Regular files over POSIX, shared by every ground off Windows.
+#pragma once
+
+#include <mutex>
+
+#include "qzplatform/ground.h"
+
+namespace qzplatform {
+
+class PosixFile : public FileObject {
+ public:
+  // Opens with CreateFileW's access and creation disposition; null and *error on failure.
+  static std::shared_ptr<PosixFile> Open(std::u16string_view path, DWORD access,
+                                         DWORD disposition, DWORD flags, DWORD* error);
+  ~PosixFile() override;
+
+  void StartRead(IoRequest request) override;
+  void StartWrite(IoRequest request) override;
+  DWORD Seek(LONGLONG distance, DWORD method, LONGLONG* position) override;
+  DWORD SetEnd() override;
+  DWORD Size(ULONGLONG* size) override;
+  void OnClose() override;
+
+ private:
+  PosixFile(int fd, DWORD access, bool overlapped);
+  int fd_;
+  const DWORD access_;
+  std::mutex mutex_;  // file position and descriptor
+};
+
+// A Windows-style path as a POSIX one: backslashes are read as delimiters.
+std::string PosixPath(std::u16string_view path);
+
+}  // namespace qzplatform

@@ -1,0 +1,51 @@
+// A HID report descriptor parser that gives the answers Windows' HID parser gives:
+// one preparsed data per top-level collection, and the HidP_ capability queries
+// over it. Needs no system: the sim and linux grounds and the hidcaps tool use it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qzplatform/hid.h"
+
+namespace hidparse {
+
+// What the queries read for one top-level collection.
+struct PreparsedData {
+  HIDP_CAPS caps{};
+  std::vector<HIDP_BUTTON_CAPS> button_caps[3];  // indexed by HIDP_REPORT_TYPE
+  std::vector<HIDP_VALUE_CAPS> value_caps[3];
+  std::vector<HIDP_LINK_COLLECTION_NODE> link_collections;
+  // Report IDs this collection declares per report type (0 when it uses none),
+  // ascending; lets a ground route a report to the interface that owns it.
+  std::vector<std::uint8_t> report_ids[3];
+};
+
+// The outcome of parsing one descriptor. On failure `collections` is empty and
+// `error` names the fault and its byte offset.
+struct ParseResult {
+  std::vector<std::shared_ptr<const PreparsedData>> collections;
+  std::string error;
+  std::size_t error_offset = 0;
+  bool ok() const { return error.empty(); }
+};
+
+ParseResult Parse(const std::uint8_t* descriptor, std::size_t length);
+inline ParseResult Parse(const std::vector<std::uint8_t>& descriptor) {
+  return Parse(descriptor.data(), descriptor.size());
+}
+
+// The HidP_ queries, with Windows' argument order, results and status codes.
+// A null `data` gives HIDP_STATUS_INVALID_PREPARSED_DATA.
+NTSTATUS GetCaps(const PreparsedData* data, HIDP_CAPS* caps);
+NTSTATUS GetButtonCaps(HIDP_REPORT_TYPE type, HIDP_BUTTON_CAPS* caps, USHORT* length,
+                       const PreparsedData* data);
+NTSTATUS GetValueCaps(HIDP_REPORT_TYPE type, HIDP_VALUE_CAPS* caps, USHORT* length,
+                      const PreparsedData* data);
+NTSTATUS GetLinkCollectionNodes(HIDP_LINK_COLLECTION_NODE* nodes, ULONG* length,
+                                const PreparsedData* data);
+
+}  // namespace hidparse
