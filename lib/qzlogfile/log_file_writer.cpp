@@ -1,0 +1,146 @@
+// Log file writing: open or create, cut the front to the size limit, append.
+#include "qzlogfile/log_file_writer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "qzplatform/win32.h"
+
+namespace qz {
+namespace {
+
+// Closes the log file on every way out of an append.
+class FileHandle {
+ public:
+  explicit FileHandle(HANDLE handle) : handle_(handle) {}
+  FileHandle(const FileHandle&) = delete;
+  FileHandle& operator=(const FileHandle&) = delete;
+  ~FileHandle() {
+    if (valid()) CloseHandle(handle_);
+  }
+  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
+  HANDLE get() const { return handle_; }
+
+ private:
+  HANDLE handle_;
+};
+
+// An existing file is opened (shared for reading on request); a missing one is
+// created without sharing. A directory is refused outright.
+HANDLE OpenLogFile(const Text& name, bool shared) {
+  const DWORD attributes = GetFileAttributesW(qzplatform::W(name));
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return INVALID_HANDLE_VALUE;
+  return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
+                     shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+bool Seek(HANDLE file, std::uint64_t offset, DWORD method, std::uint64_t* position = nullptr) {
+  LONG high = static_cast<LONG>(offset >> 32);
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(file, static_cast<LONG>(offset & 0xFFFFFFFFu), &high, method);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) return false;
+  if (position != nullptr) {
+    *position = (static_cast<std::uint64_t>(static_cast<DWORD>(high)) << 32) | low;
+  }
+  return true;
+}
+
+bool FileSize(HANDLE file, std::uint64_t* size) {
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = GetFileSize(file, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+  *size = (static_cast<std::uint64_t>(high) << 32) | low;
+  return true;
+}
+
+constexpr std::uint64_t kChunk = 1u << 20;
+
+// ReadFile and WriteFile may move fewer bytes than asked; anything short of the
+// full count is a failure.
+bool ReadAll(HANDLE file, char* data, std::uint64_t count) {
+  while (count > 0) {
+    DWORD done = 0;
+    const DWORD part = static_cast<DWORD>(std::min(count, kChunk));
+    if (!ReadFile(file, data, part, &done, nullptr) || done == 0) return false;
+    data += done;
+    count -= done;
+  }
+  return true;
+}
+
+bool WriteAll(HANDLE file, const char* data, std::uint64_t count) {
+  while (count > 0) {
+    DWORD done = 0;
+    const DWORD part = static_cast<DWORD>(std::min(count, kChunk));
+    if (!WriteFile(file, data, part, &done, nullptr) || done == 0) return false;
+    data += done;
+    count -= done;
+  }
+  return true;
+}
+
+std::string EncodeText(const Text& text, bool ansiOnly) {
+  if (ansiOnly) return TextToAnsi(text);
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+// Drops bytes from the front of the file so that `count` more fit within `limit`.
+// Only the part that stays is read and moved to the start.
+bool CutFront(HANDLE file, std::uint64_t count, std::uint64_t limit, const LogFileWrite& request) {
+  std::uint64_t size = 0;
+  if (!FileSize(file, &size)) return false;
+  if (size + count <= limit) return true;
+  if (request.onReachLimit) request.onReachLimit();
+  std::uint64_t cut = size + count - limit;
+  // An odd cut would shift every later UTF-16 unit by one byte.
+  if (!request.ansiOnly && (cut & 1) != 0) ++cut;
+  if (!Seek(file, 0, FILE_BEGIN)) return false;
+  if (cut < size) {
+    std::string kept(static_cast<std::size_t>(size - cut), '\0');
+    if (!Seek(file, cut, FILE_BEGIN) || !ReadAll(file, kept.data(), kept.size()) ||
+        !Seek(file, 0, FILE_BEGIN) || !WriteAll(file, kept.data(), kept.size())) {
+      return false;
+    }
+  }
+  return SetEndOfFile(file) != FALSE;
+}
+
+}  // namespace
+
+bool AppendToLogFile(const LogFileWrite& request, const Text& text) {
+  if (request.fileName.empty()) return false;
+  FileHandle file(OpenLogFile(request.fileName, request.shared));
+  if (!file.valid()) return false;
+
+  // The converted bytes are counted and written, so a code page whose form is
+  // longer or shorter than the UTF-16 text neither truncates it nor reads past it.
+  const std::string bytes = EncodeText(text, request.ansiOnly);
+  std::uint64_t count = bytes.size();
+  if (request.sizeLimit != 0) {
+    std::uint64_t limit = request.sizeLimit;
+    if (!request.ansiOnly) limit &= ~std::uint64_t{1};  // whole UTF-16 units only
+    count = std::min(count, limit);
+    if (!CutFront(file.get(), count, limit, request)) return false;
+  }
+
+  std::uint64_t end = 0;
+  if (!Seek(file.get(), 0, FILE_END, &end)) return false;
+  if (WriteAll(file.get(), bytes.data(), count)) return true;
+  // Take back a partly written piece: the caller keeps the text and writes it again.
+  if (Seek(file.get(), end, FILE_BEGIN)) SetEndOfFile(file.get());
+  return false;
+}
+
+}  // namespace qz

@@ -1,0 +1,102 @@
+// The size limit: cutting the file's front, long entries, and byte counts per encoding.
+#include "log_test_support.h"
+
+namespace qztest {
+namespace {
+
+// Distinct bytes, so a cut at the wrong place shows.
+std::string Pattern(std::size_t size) {
+  std::string bytes;
+  for (std::size_t i = 0; i < size; ++i) bytes.push_back(static_cast<char>('!' + i % 90));
+  return bytes;
+}
+
+Text TextPattern(std::size_t size, char16_t first = u'a') {
+  Text text;
+  for (std::size_t i = 0; i < size; ++i) text.push_back(static_cast<char16_t>(first + i % 26));
+  return text;
+}
+
+class LogFileSizeTest : public LogFileTest {
+ protected:
+  void SetUp() override {
+    LogFileTest::SetUp();
+    events_.Attach(*log_);
+    log_->SetSizeLimit(100);
+  }
+  LogEvents events_;
+};
+
+TEST_F(LogFileSizeTest, CutDropsJustEnoughFrontBytesForTheEntry) {
+  const std::string old = Pattern(90);
+  WriteBytes(file_, old);
+  ASSERT_TRUE(log_->WriteToFile(TextPattern(10)));  // fits exactly
+  EXPECT_EQ(events_.reach_count, 0);
+  ASSERT_TRUE(log_->WriteToFile(TextPattern(20, u'A')));
+  EXPECT_EQ(events_.reach_count, 1);
+  EXPECT_EQ(FileBytes(), old.substr(20) + "abcdefghij" + qz::TextToAnsi(TextPattern(20, u'A')));
+}
+
+TEST_F(LogFileSizeTest, LimitSmallerThanOneEntryKeepsOnlyItsStart) {
+  log_->SetSizeLimit(5);
+  log_->Add(u"0123456789");
+  // The banner's start was written first; the entry's cut then emptied the file.
+  EXPECT_EQ(FileBytes(), "\r\n012");
+  EXPECT_EQ(events_.reach_count, 1);
+  EXPECT_EQ(events_.fatal_count, 0);
+  EXPECT_TRUE(log_->GetLog().empty());
+}
+
+TEST_F(LogFileSizeTest, NoLimitLetsTheFileGrow) {
+  log_->SetSizeLimit(0);
+  WriteBytes(file_, Pattern(300000));
+  ASSERT_TRUE(log_->WriteToFile(TextPattern(1000)));
+  EXPECT_EQ(events_.reach_count, 0);
+  EXPECT_EQ(fs::file_size(file_), 301000u);
+}
+
+TEST_F(LogFileSizeTest, SavingNothingStillCutsAnOversizedFile) {
+  const std::string old = Pattern(150);
+  WriteBytes(file_, old);
+  log_->Save();
+  EXPECT_EQ(events_.reach_count, 1);
+  EXPECT_EQ(FileBytes(), old.substr(50));
+}
+
+TEST_F(LogFileSizeTest, Utf16TakesTwoBytesPerCharacterInFileAndLimit) {
+  log_->SetAnsiOnly(false);
+  const std::string old = Utf16Bytes(TextPattern(45, u'A'));
+  WriteBytes(file_, old);
+  const Text entry = u"\r\n\u00E9\u4E2D" + TextPattern(11);  // 15 units, 30 bytes, no BOM
+  ASSERT_TRUE(log_->WriteToFile(entry));
+  EXPECT_EQ(events_.reach_count, 1);
+  EXPECT_EQ(FileBytes(), old.substr(20) + Utf16Bytes(entry));
+}
+
+TEST_F(LogFileSizeTest, Utf16CutWithAnOddLimitKeepsWholeCodeUnits) {
+  // A cut by an odd number of bytes would shift every later character by one byte.
+  log_->SetAnsiOnly(false);
+  log_->SetSizeLimit(101);
+  const std::string old = Utf16Bytes(TextPattern(45, u'A'));
+  WriteBytes(file_, old);
+  ASSERT_TRUE(log_->WriteToFile(TextPattern(10)));
+  EXPECT_EQ(FileBytes(), old.substr(10) + Utf16Bytes(TextPattern(10)));
+  ASSERT_TRUE(log_->WriteToFile(TextPattern(60)));  // longer than the limit
+  EXPECT_EQ(FileBytes(), Utf16Bytes(TextPattern(50)));
+}
+
+TEST_F(LogFileSizeTest, AnsiCountsAndWritesTheConvertedBytes) {
+  // Characters outside the code page become its default character; what is written and
+  // reckoned against the limit is exactly the converted text.
+  const std::string old = Pattern(90);
+  WriteBytes(file_, old);
+  const Text entry = u"\u00E9\u4E2D\U0001F600" + TextPattern(16);
+  const std::string converted = qz::TextToAnsi(entry);
+  ASSERT_TRUE(log_->WriteToFile(entry));
+  EXPECT_EQ(FileBytes(), old.substr(90 + converted.size() - 100) + converted);
+  EXPECT_EQ(static_cast<unsigned char>(converted[0]), 0xE9);
+  EXPECT_EQ(converted[1], '?');
+}
+
+}  // namespace
+}  // namespace qztest
