@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include "qzplatform/ground.h"
@@ -177,4 +178,23 @@ BOOL WINAPI VerQueryValueW(LPCVOID, LPCWSTR, LPVOID* lplpBuffer, UINT* puLen) {
   if (lplpBuffer) *lplpBuffer = nullptr;
   if (puLen) *puLen = 0;
   return FALSE;
+}
+
+// The pseudo handle Windows gives for the calling thread.
+HANDLE WINAPI GetCurrentThread() { return reinterpret_cast<HANDLE>(static_cast<LONG_PTR>(-2)); }
+
+// Off Windows a thread's priority maps to its nice value (Windows' -2..2 steps as
+// 5 nice steps each). Lowering always works; raising needs privileges the program
+// usually lacks, and then the thread keeps its priority, which Windows callers do not
+// check either.
+BOOL WINAPI SetThreadPriority(HANDLE hThread, int nPriority) {
+  if (hThread != GetCurrentThread()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  int nice_value = nPriority <= THREAD_PRIORITY_IDLE            ? 19
+                   : nPriority >= THREAD_PRIORITY_TIME_CRITICAL ? -20
+                                                                : -5 * nPriority;
+  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), nice_value);
+  return TRUE;
 }

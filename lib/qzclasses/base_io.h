@@ -1,0 +1,140 @@
+// The base of the library's I/O components: device list, open/close state, worker thread,
+// listeners, log link and fatal-error reporting.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "qzclasses/component.h"
+#include "qzclasses/custom_log_file.h"
+#include "qzclasses/device.h"
+#include "qzclasses/format.h"
+#include "qzclasses/message.h"
+#include "qzclasses/notify_list.h"
+#include "qzclasses/thread_io.h"
+#include "qzclasses/types.h"
+#include "qzplatform/win32.h"
+
+namespace qz {
+
+// A device list as handed out by GetDeviceList: each record under its display text.
+using TqzDeviceList = std::vector<std::pair<Text, TqzDevice*>>;
+
+class TqzBaseIO : public Component {
+ public:
+  explicit TqzBaseIO(Component* AOwner);
+  ~TqzBaseIO() override;
+
+  Text ClassName() const override { return u"TqzBaseIO"; }
+  // Re-applies the stored Active; an error here ends in an "error" message box.
+  void Loaded() override;
+  void Notification(Component* AComponent, Operation AOperation) override;
+
+  // Reads the stored value while loading or at design time, else whether a device is open.
+  bool GetActive() const;
+  // While loading only stores the value; at design time tries an open and closes at once.
+  void SetActive(bool Value);
+
+  TqzCustomLogFile* GetLog() const { return fLog; }
+  void SetLog(TqzCustomLogFile* Value);
+  TThreadPriority GetPriority() const { return fPriority; }
+  void SetPriority(TThreadPriority Value) { fPriority = Value; }
+  bool GetUseMainThread() const { return fUseMainThread; }
+  void SetUseMainThread(bool Value) { fUseMainThread = Value; }
+  const TNotifyEvent& GetOnOpen() const { return fOnOpen; }
+  void SetOnOpen(const TNotifyEvent& Value) { fOnOpen = Value; }
+  const TNotifyEvent& GetOnClose() const { return fOnClose; }
+  void SetOnClose(const TNotifyEvent& Value) { fOnClose = Value; }
+  const TOnReceived& GetOnAfterReceive() const { return fOnReceived; }
+  void SetOnAfterReceive(const TOnReceived& Value) { fOnReceived = Value; }
+  const TOnFatalErrorEvent& GetOnFatalError() const { return fOnFatalError; }
+  void SetOnFatalError(const TOnFatalErrorEvent& Value) { fOnFatalError = Value; }
+
+  std::int32_t GetDeviceCount() const { return static_cast<std::int32_t>(slDevices.size()); }
+  // The record at Index, or null when Index is outside the list.
+  TqzDevice* GetDevice(std::int32_t Index) const;
+  // Position of that record in the device list, or -1.
+  std::int32_t IndexOfDevice(const TqzDevice* aDevice) const;
+
+  virtual bool IsOpened() const { return fHandle.load() != INVALID_HANDLE_VALUE; }
+  // Returns the opened handle or INVALID_HANDLE_VALUE; sets isThreaded for this open.
+  virtual HANDLE OpenDevice() { return INVALID_HANDLE_VALUE; }
+  virtual void CloseDevice(HANDLE Handle);
+  virtual void DoOpen();
+  virtual void DoClose();
+  virtual void StartThreadIO();
+  virtual void StopThreadIO();
+  // The I/O thread's body; it polls IsThreadIOTerminated.
+  virtual void ThreadIOExecute(TqzThreadIO* Thread);
+  // The handler may suppress the error; the log gets "Fatal Error: ..."; then, unless
+  // suppressed or loading, Error(ErrorMsg) is raised, or shown in a message box (ShowOnly).
+  virtual void DoFatalError(std::uint32_t ErrorCode, std::uint32_t Detail, const Text& ErrorMsg,
+                            bool ShowOnly);
+  virtual void DoNotify(std::int32_t Code);
+  // Tells the listeners (code 3); the concrete component keeps and applies the index first.
+  virtual void SetDeviceIndex(std::int32_t Value);
+  virtual std::int32_t GetDeviceIndex() const;  // abstract
+  // Appends the record; the list owns it from then on. Returns its position.
+  virtual std::int32_t AddDevice(TqzDevice* Device);
+  // Inserts keeping the list ascending by Data; returns the position, or -1 (record not
+  // taken, still the caller's) when a record with the same Data is already there.
+  virtual std::int32_t InsertDevice(TqzDevice* Device);
+  virtual void DeviceListLoad();  // abstract
+  // Empties the list, freeing the records when flClearDeviceListWithFree is set.
+  virtual void DeviceListClear();
+  virtual void Update();
+  virtual void NotifyAdd(const TqzNotifyEvent& NotifyEvent);
+  virtual void NotifyDelete(const TqzNotifyEvent& NotifyEvent);
+  virtual void SendChar(char16_t Ch);                         // abstract
+  virtual void SendString(const std::string& S);              // abstract
+  virtual void SendData(const void* Buff, std::uint32_t N);  // abstract
+  virtual void ClearDeviceInput();                            // abstract
+  virtual void ClearDeviceOutput();                           // abstract
+  virtual void ClearDeviceBuffers();                          // abstract
+  // Loads the device list first when it is empty; then, when L is given, fills L with the
+  // entries (the records are shared, not copied).
+  virtual void GetDeviceList(TqzDeviceList* L);
+  // The owner forwards device-change messages here; arrival or removal of a port, or any
+  // change of the device tree, updates the list. Returns whether it did.
+  virtual bool WMDeviceChange(Message& Msg);
+
+ protected:
+  void LogAdd(TDetailLevel Level, const Text& text);
+  void LogAddFmt(TDetailLevel Level, const Text& Format, const FormatArgs& Args);
+  // The prefix of logged texts: sLogPrefix when set, else the concrete class name.
+  Text LogPrefix() const { return sLogPrefix ? *sLogPrefix : ClassName(); }
+  // Waits until the last I/O thread has finished (not when called on that thread).
+  void WaitThreadIOFinished();
+
+  TqzNotifyList qzNotifyList;
+  TqzCustomLogFile* fLog = nullptr;
+  TOnFatalErrorEvent fOnFatalError;
+  TqzDeviceList slDevices;
+  TNotifyEvent fOnClose;
+  TNotifyEvent fOnOpen;
+  std::shared_ptr<TqzThreadIO> fThreadIO;
+  TOnReceived fOnReceived;
+  bool fUseMainThread = false;
+  TThreadPriority fPriority = tpNormal;
+  bool fActive = false;
+  std::atomic<HANDLE> fHandle{INVALID_HANDLE_VALUE};
+  std::optional<Text> sLogPrefix;
+  bool flClearDeviceListWithFree = true;
+  OVERLAPPED fOvlRead{};
+  OVERLAPPED fOvlWrite{};
+  OVERLAPPED fOvlAsync{};
+  std::atomic<bool> isThreaded{false};
+  std::atomic<bool> IsThreadIOTerminated{false};
+
+ private:
+  // Set while one DoClose runs, so a close from the I/O thread and one from the main
+  // thread at the same moment close the handle once.
+  std::atomic<bool> fClosing{false};
+};
+
+}  // namespace qz

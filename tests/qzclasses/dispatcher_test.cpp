@@ -1,0 +1,122 @@
+// The main-thread dispatcher: hand-offs, waits and the headless timers.
+#include "qzclasses/headless_dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "qzclasses/errors.h"
+
+namespace qz {
+namespace {
+
+class DispatcherTest : public ::testing::Test {
+ protected:
+  void SetUp() override { Dispatcher::Install(&d); }
+  void TearDown() override { Dispatcher::Install(nullptr); }
+  HeadlessDispatcher d;
+};
+
+TEST_F(DispatcherTest, SynchronizeOnTheMainThreadRunsAtOnce) {
+  int ran = 0;
+  d.Synchronize([&] { ++ran; });
+  EXPECT_EQ(ran, 1);
+  EXPECT_TRUE(d.IsMainThread());
+  EXPECT_EQ(&Dispatcher::Main(), &d);
+}
+
+TEST_F(DispatcherTest, WorkerSynchronizeRunsOnMainWhileMainWaits) {
+  std::atomic<bool> done{false};
+  bool ranOnMain = false;
+  std::thread worker([&] {
+    d.Synchronize([&] { ranOnMain = d.IsMainThread(); });
+    done = true;
+  });
+  d.WaitUntil([&] { return done.load(); });
+  worker.join();
+  EXPECT_TRUE(ranOnMain);
+}
+
+TEST_F(DispatcherTest, ErrorOfAHandOffIsRethrownInTheWorker) {
+  std::atomic<bool> done{false};
+  Text caught;
+  std::thread worker([&] {
+    try {
+      d.Synchronize([] { throw Error(u"boom"); });
+    } catch (const Error& e) {
+      caught = e.Message();
+    }
+    done = true;
+  });
+  d.WaitUntil([&] { return done.load(); });
+  worker.join();
+  EXPECT_EQ(caught, u"boom");
+}
+
+TEST_F(DispatcherTest, PostedAndSynchronizedCallsRunInOrder) {
+  std::vector<int> order;
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    d.Post([&] { order.push_back(1); });
+    d.Synchronize([&] { order.push_back(2); });
+    d.Post([&] { order.push_back(3); });
+    done = true;
+  });
+  d.WaitUntil([&] { return done.load(); });
+  worker.join();
+  d.ProcessQueued();
+  EXPECT_EQ(order, (std::vector<int>{1, 2, 3}));
+}
+
+TEST_F(DispatcherTest, FailingPostedCallDoesNotCutAWaitShort) {
+  std::atomic<bool> done{false};
+  bool later = false;
+  std::thread worker([&] {
+    d.Post([] { throw Error(u"posted failed"); });
+    d.Synchronize([&] { later = true; });
+    done = true;
+  });
+  EXPECT_THROW(d.WaitUntil([&] { return done.load(); }), Error);
+  worker.join();
+  EXPECT_TRUE(later);
+}
+
+TEST_F(DispatcherTest, TimersFireInDueOrderOnTheVirtualClock) {
+  std::vector<std::pair<char, std::uint64_t>> ticks;
+  d.SetTimer(30, [&] { ticks.push_back({'a', d.Now()}); });
+  d.SetTimer(20, [&] { ticks.push_back({'b', d.Now()}); });
+  d.Advance(65);
+  EXPECT_EQ(ticks, (std::vector<std::pair<char, std::uint64_t>>{
+                       {'b', 20}, {'a', 30}, {'b', 40}, {'a', 60}, {'b', 60}}));
+  EXPECT_EQ(d.Now(), 65u);
+}
+
+TEST_F(DispatcherTest, TimerKilledInItsOwnTickStops) {
+  int ticks = 0;
+  TimerId id = 0;
+  id = d.SetTimer(10, [&] {
+    ++ticks;
+    d.KillTimer(id);
+  });
+  d.Advance(100);
+  EXPECT_EQ(ticks, 1);
+  EXPECT_FALSE(d.HasTimer(id));
+}
+
+TEST_F(DispatcherTest, ShortIntervalsAreRaisedToTheMinimum) {
+  int ticks = 0;
+  d.SetTimer(0, [&] { ++ticks; });
+  d.Advance(HeadlessDispatcher::kMinimumInterval * 3);
+  EXPECT_EQ(ticks, 3);
+}
+
+TEST(DispatcherInstallTest, MainWithoutDispatcherThrows) {
+  Dispatcher::Install(nullptr);
+  EXPECT_FALSE(Dispatcher::IsInstalled());
+  EXPECT_THROW(Dispatcher::Main(), Error);
+}
+
+}  // namespace
+}  // namespace qz
