@@ -1,0 +1,83 @@
+// Lays a parsed top-level collection out as preparsed data: the HIDP_CAPS summary,
+// the button and value cap arrays the queries return, link nodes and report IDs.
+#include <algorithm>
+
+#include "top_level_build.h"
+
+namespace hidparse::detail {
+
+namespace {
+
+HIDP_BUTTON_CAPS ToButtonCaps(const HIDP_VALUE_CAPS& v) {
+  HIDP_BUTTON_CAPS b{};
+  b.UsagePage = v.UsagePage;
+  b.ReportID = v.ReportID;
+  b.IsAlias = v.IsAlias;
+  b.BitField = v.BitField;
+  b.LinkCollection = v.LinkCollection;
+  b.LinkUsage = v.LinkUsage;
+  b.LinkUsagePage = v.LinkUsagePage;
+  b.IsRange = v.IsRange;
+  b.IsStringRange = v.IsStringRange;
+  b.IsDesignatorRange = v.IsDesignatorRange;
+  b.IsAbsolute = v.IsAbsolute;
+  b.ReportCount = v.ReportCount;
+  b.Range = v.Range;
+  return b;
+}
+
+// Every report carries one report-ID byte in Windows' lengths, also when the
+// device uses no report IDs; a report type without main items has length 0.
+USHORT ReportByteLength(const TopLevelBuild& tlc, const ReportBits& reports, int type) {
+  std::uint64_t longest = 0;
+  bool any = false;
+  for (std::size_t id = 0; id < 256; ++id) {
+    if (!tlc.report_ids[type].test(id)) continue;
+    any = true;
+    longest = std::max(longest, 1 + (reports.bits[type][id] + 7) / 8);
+  }
+  return any ? static_cast<USHORT>(longest) : 0;
+}
+
+}  // namespace
+
+PreparsedData LayOut(const TopLevelBuild& tlc, const ReportBits& reports) {
+  PreparsedData out;
+  HIDP_CAPS& caps = out.caps;
+  caps.Usage = tlc.nodes.front().LinkUsage;
+  caps.UsagePage = tlc.nodes.front().LinkUsagePage;
+  caps.InputReportByteLength = ReportByteLength(tlc, reports, HidP_Input);
+  caps.OutputReportByteLength = ReportByteLength(tlc, reports, HidP_Output);
+  caps.FeatureReportByteLength = ReportByteLength(tlc, reports, HidP_Feature);
+  caps.NumberLinkCollectionNodes = static_cast<USHORT>(tlc.nodes.size());
+  out.link_collections = tlc.nodes;
+
+  USHORT* const counts[3][3] = {
+      {&caps.NumberInputButtonCaps, &caps.NumberInputValueCaps, &caps.NumberInputDataIndices},
+      {&caps.NumberOutputButtonCaps, &caps.NumberOutputValueCaps,
+       &caps.NumberOutputDataIndices},
+      {&caps.NumberFeatureButtonCaps, &caps.NumberFeatureValueCaps,
+       &caps.NumberFeatureDataIndices},
+  };
+  for (int type = 0; type < 3; ++type) {
+    for (const CapRecord& record : tlc.caps[type]) {
+      // A hidden slot still counts in HIDP_CAPS; only the queries leave it out.
+      ++*counts[type][record.is_button ? 0 : 1];
+      if (record.hidden) continue;
+      if (record.is_button) {
+        out.button_caps[type].push_back(ToButtonCaps(record.caps));
+      } else {
+        out.value_caps[type].push_back(record.caps);
+      }
+    }
+    *counts[type][2] = static_cast<USHORT>(tlc.data_indices[type]);
+    for (std::size_t id = 0; id < 256; ++id) {
+      if (tlc.report_ids[type].test(id)) {
+        out.report_ids[type].push_back(static_cast<std::uint8_t>(id));
+      }
+    }
+  }
+  return out;
+}
+
+}  // namespace hidparse::detail

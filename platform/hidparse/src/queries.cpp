@@ -1,0 +1,71 @@
+// The HidP_ capability queries over preparsed data, with Windows' statuses in
+// Windows' order: preparsed data first, then the report type, then the buffer.
+#include <algorithm>
+#include <vector>
+
+#include "hidparse/hidparse.h"
+
+namespace hidparse {
+
+namespace {
+
+bool IsReportType(HIDP_REPORT_TYPE type) {
+  return type == HidP_Input || type == HidP_Output || type == HidP_Feature;
+}
+
+// Shared by HidP_GetButtonCaps and HidP_GetValueCaps. Like Windows: no caps of
+// that type is USAGE_NOT_FOUND with a count of 0; a short buffer is filled as far
+// as it goes and gets BUFFER_TOO_SMALL with the count needed.
+template <typename Caps>
+NTSTATUS CopyCaps(const std::vector<Caps>& source, Caps* caps, USHORT* length) {
+  if (length == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
+  const auto needed = static_cast<USHORT>(source.size());
+  if (needed == 0) {
+    *length = 0;
+    return HIDP_STATUS_USAGE_NOT_FOUND;
+  }
+  const USHORT room = caps != nullptr ? *length : 0;
+  std::copy_n(source.begin(), std::min(room, needed), caps);
+  *length = needed;
+  return room < needed ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+NTSTATUS GetCaps(const PreparsedData* data, HIDP_CAPS* caps) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (caps == nullptr) return HIDP_STATUS_INTERNAL_ERROR;
+  *caps = data->caps;
+  return HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS GetButtonCaps(HIDP_REPORT_TYPE type, HIDP_BUTTON_CAPS* caps, USHORT* length,
+                       const PreparsedData* data) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
+  return CopyCaps(data->button_caps[type], caps, length);
+}
+
+NTSTATUS GetValueCaps(HIDP_REPORT_TYPE type, HIDP_VALUE_CAPS* caps, USHORT* length,
+                      const PreparsedData* data) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
+  return CopyCaps(data->value_caps[type], caps, length);
+}
+
+NTSTATUS GetLinkCollectionNodes(HIDP_LINK_COLLECTION_NODE* nodes, ULONG* length,
+                                const PreparsedData* data) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (length == nullptr) return HIDP_STATUS_INTERNAL_ERROR;
+  const auto needed = static_cast<ULONG>(data->link_collections.size());
+  // Unlike the cap queries, a short buffer gets nothing: only the count needed.
+  if (nodes == nullptr || *length < needed) {
+    *length = needed;
+    return HIDP_STATUS_BUFFER_TOO_SMALL;
+  }
+  std::copy(data->link_collections.begin(), data->link_collections.end(), nodes);
+  *length = needed;
+  return HIDP_STATUS_SUCCESS;
+}
+
+}  // namespace hidparse

@@ -1,0 +1,13 @@
+# Runs hidcaps with ARGS and checks its exit status, stdout and stderr.
+string(REPLACE "|" ";" args "${ARGS}")
+execute_process(COMMAND ${HIDCAPS} ${args}
+  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc STREQUAL EXPECT_RC)
+  message(FATAL_ERROR "exit status ${rc}, expected ${EXPECT_RC}\nstdout:\n${out}\nstderr:\n${err}")
+endif()
+if(NOT out MATCHES "${EXPECT_OUT}")
+  message(FATAL_ERROR "stdout does not match '${EXPECT_OUT}':\n${out}")
+endif()
+if(NOT err MATCHES "${EXPECT_ERR}")
+  message(FATAL_ERROR "stderr does not match '${EXPECT_ERR}':\n${err}")
+endif()

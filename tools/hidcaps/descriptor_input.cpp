@@ -1,0 +1,144 @@
+// Descriptor input for hidcaps: file or stdin, hex text or binary, with errors
+// that name the line and the offending text.
+#include "descriptor_input.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace hidcaps {
+
+namespace {
+
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+bool IsText(const std::string& content) {
+  for (unsigned char c : content) {
+    if (!IsBlank(static_cast<char>(c)) && (c < 0x20 || c > 0x7E)) return false;
+  }
+  return true;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string Where(int line, const std::string& token) {
+  return "line " + std::to_string(line) + ": '" + token + "'";
+}
+
+// One token: "0x5", "0x05" (one byte each) or "05", "0501ff" (pairs of digits).
+bool DecodeToken(const std::string& token, int line, std::vector<std::uint8_t>& bytes,
+                 std::string& error) {
+  const bool prefixed =
+      token.size() >= 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X');
+  const std::string digits = prefixed ? token.substr(2) : token;
+  for (char c : digits) {
+    if (HexDigit(c) < 0) {
+      error = Where(line, token) + " is not hex";
+      return false;
+    }
+  }
+  if (prefixed) {
+    if (digits.empty() || digits.size() > 2) {
+      error = Where(line, token) + " is not one byte (0x prefix takes 1 or 2 hex digits)";
+      return false;
+    }
+    bytes.push_back(static_cast<std::uint8_t>(std::stoul(digits, nullptr, 16)));
+    return true;
+  }
+  if (digits.size() % 2 != 0) {
+    error = Where(line, token) + " has an odd number of hex digits";
+    return false;
+  }
+  for (std::size_t i = 0; i < digits.size(); i += 2) {
+    bytes.push_back(static_cast<std::uint8_t>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1])));
+  }
+  return true;
+}
+
+DescriptorInput DecodeHex(const std::string& text) {
+  DescriptorInput result;
+  int line = 1;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '\n') ++line;
+    if (IsBlank(c) || c == ',') {
+      ++i;
+      continue;
+    }
+    if (c == '#' || (c == '/' && i + 1 < text.size() && text[i + 1] == '/')) {
+      while (i < text.size() && text[i] != '\n') ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() && !IsBlank(text[end]) && text[end] != ',') ++end;
+    if (!DecodeToken(text.substr(i, end - i), line, result.bytes, result.error)) {
+      result.bytes.clear();
+      return result;
+    }
+    i = end;
+  }
+  if (result.bytes.empty()) result.error = "no descriptor bytes in the hex text";
+  return result;
+}
+
+}  // namespace
+
+DescriptorInput DecodeDescriptor(const std::string& content, InputFormat format) {
+  DescriptorInput result;
+  if (content.empty()) {
+    result.error = "input is empty";
+    return result;
+  }
+  if (format == InputFormat::kHex || (format == InputFormat::kAuto && IsText(content))) {
+    return DecodeHex(content);
+  }
+  result.bytes.assign(content.begin(), content.end());
+  return result;
+}
+
+DescriptorInput ReadDescriptor(const std::string& path, InputFormat format) {
+  DescriptorInput result;
+  const bool from_stdin = path == "-";
+  struct Closer {
+    bool owned;
+    void operator()(std::FILE* f) const {
+      if (owned && f) std::fclose(f);
+    }
+  };
+  std::unique_ptr<std::FILE, Closer> file(from_stdin ? stdin : std::fopen(path.c_str(), "rb"),
+                                          Closer{!from_stdin});
+  const std::string name = from_stdin ? "standard input" : path;
+  if (!file) {
+    result.error = "cannot open " + name + ": " + std::strerror(errno);
+    return result;
+  }
+  std::string content;
+  char buffer[65536];
+  std::size_t n = 0;
+  while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) {
+    content.append(buffer, n);
+    if (content.size() > kMaxInputBytes) {
+      result.error = name + " is larger than " + std::to_string(kMaxInputBytes >> 20) +
+                     " MiB; that is no report descriptor";
+      return result;
+    }
+  }
+  if (std::ferror(file.get())) {
+    result.error = "cannot read " + name + ": " + std::strerror(errno);
+    return result;
+  }
+  result = DecodeDescriptor(content, format);
+  if (!result.ok()) result.error = name + ": " + result.error;
+  return result;
+}
+
+}  // namespace hidcaps
