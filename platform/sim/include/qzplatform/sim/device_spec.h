@@ -1,0 +1,110 @@
+// What a simulated HID device is made of: identity, strings, report descriptor,
+// enumeration texts and behaviour, as read from a device file (docs/sim-devices.md).
+#pragma once
+
+#ifndef _WIN32
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "qzplatform/win32.h"
+
+namespace qzplatform::sim {
+
+// A device file or device description that cannot be used; the message names the
+// device index and the field.
+class LoadError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Access modes a device refuses to open (system keyboards and mice refuse both).
+struct AccessModes {
+  bool read = false;
+  bool write = false;
+  bool operator==(const AccessModes&) const = default;
+};
+
+// Behaviour that tests and users switch; every flag can also change at run time.
+struct Behaviour {
+  AccessModes refuse;      // opens asking for these get ERROR_ACCESS_DENIED
+  bool exclusive = false;  // in exclusive use elsewhere: every open gets ERROR_SHARING_VIOLATION
+  bool no_preparsed_data = false;  // HidD_GetPreparsedData fails
+  bool fail_caps = false;          // preparsed data handed out now fails every HidP_ query
+  bool unplugged = false;          // absent: opens get ERROR_FILE_NOT_FOUND
+  bool echo = false;               // output reports come back as input reports
+  bool operator==(const Behaviour&) const = default;
+};
+
+// Texts the device-installation interface reports for a device node.
+struct Enumeration {
+  std::u16string instance_id;   // empty: derived from VID, PID and the device's index
+  GUID class_guid{};            // setup class; the HID class when all zero
+  std::u16string description;   // device description
+  std::u16string manufacturer;  // manufacturer text of the driver package
+  std::u16string service;
+  std::u16string driver;  // driver key; empty: derived from the class GUID and index
+};
+
+// Per top-level collection overrides: each collection is a device node of its own.
+struct CollectionSpec {
+  std::optional<std::u16string> description, manufacturer, service, driver;
+  std::optional<GUID> class_guid;
+  AccessModes refuse;  // added to the device's refused modes for this collection
+};
+
+// Input reports the device sends by itself, each with its report ID byte first.
+struct InputScript {
+  std::vector<std::vector<std::uint8_t>> reports;
+  std::chrono::milliseconds period{100};
+  bool repeat = false;
+};
+
+struct DeviceSpec {
+  std::string name;  // label used in messages and by Machine::FindDevice
+  USHORT vendor_id = 0;
+  USHORT product_id = 0;
+  USHORT version = 0;
+  // USB strings; absent means the device has none (the getter fails).
+  std::optional<std::u16string> product, manufacturer, serial;
+  std::map<ULONG, std::u16string> indexed_strings;
+  std::vector<std::uint8_t> report_descriptor;
+  Enumeration enumeration;
+  std::vector<CollectionSpec> collections;  // by collection index; may be shorter
+  Behaviour behaviour;
+  InputScript input_script;
+  // Initial feature reports, report ID byte first; others start as zeros.
+  std::vector<std::vector<std::uint8_t>> feature_reports;
+};
+
+// USB string descriptors hold at most this many UTF-16 code units.
+inline constexpr std::size_t kMaxStringLength = 126;
+
+// Parses a device file's JSON text. Throws LoadError naming the device and field.
+std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text);
+
+// The built-in device set, in the same format.
+std::string_view DefaultDeviceListJson();
+
+// {4D1E55B2-F16F-11CF-88CB-001111000030}: the HID device interface class.
+inline constexpr GUID kHidInterfaceGuid = {
+    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+// {745A17A0-74D3-11D0-B6FE-00A0C90F57DA}: the HID device setup class.
+inline constexpr GUID kHidClassGuid = {
+    0x745A17A0, 0x74D3, 0x11D0, {0xB6, 0xFE, 0x00, 0xA0, 0xC9, 0x0F, 0x57, 0xDA}};
+
+// GUID text in braces, as the registry writes it: upper case unless `lower`.
+std::u16string GuidText(const GUID& guid, bool lower = false);
+// Reads "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (braces optional, any case).
+std::optional<GUID> ParseGuid(std::string_view text);
+bool SameGuid(const GUID& a, const GUID& b);
+
+}  // namespace qzplatform::sim
+
+#endif  // !_WIN32

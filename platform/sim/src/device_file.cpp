@@ -1,0 +1,117 @@
+// Reads, writes and cancellation on a simulated HID device handle.
+#include "device_file.h"
+
+#include <cstring>
+
+namespace qzplatform::sim {
+
+DeviceFile::DeviceFile(std::weak_ptr<MachineState> machine, FileTarget target,
+                       std::shared_ptr<const hidparse::PreparsedData> data, AccessModes access,
+                       DWORD share, bool overlapped)
+    : FileObject(overlapped),
+      machine_(std::move(machine)),
+      target_(target),
+      data_(std::move(data)),
+      access_(access),
+      share_(share) {}
+
+void DeviceFile::StartRead(IoRequest request) {
+  const DWORD length = data_->caps.InputReportByteLength;
+  std::lock_guard lock(mutex_);
+  DWORD error = ERROR_SUCCESS;
+  if (closed_)
+    error = ERROR_INVALID_HANDLE;
+  else if (!access_.read)
+    error = ERROR_ACCESS_DENIED;
+  else if (disconnected_)
+    error = ERROR_DEVICE_NOT_CONNECTED;
+  else if (length == 0)
+    error = ERROR_INVALID_FUNCTION;  // the collection has no input report
+  else if (request.length() < length)
+    error = ERROR_INVALID_USER_BUFFER;  // Windows wants room for a whole report
+  else if (!request.buffer())
+    error = ERROR_NOACCESS;
+  if (error != ERROR_SUCCESS) return request.Complete(error, 0);
+  if (!queue_.empty()) return CompleteFromQueue(request);
+  reads_.push_back(std::move(request));
+}
+
+void DeviceFile::CompleteFromQueue(IoRequest& request) {
+  // As on Windows, a read takes as many queued whole reports as its buffer holds.
+  const DWORD length = data_->caps.InputReportByteLength;
+  DWORD copied = 0;
+  while (!queue_.empty() && request.length() - copied >= length) {
+    std::memcpy(request.buffer() + copied, queue_.front().data(), length);
+    copied += length;
+    queue_.pop_front();
+  }
+  request.Complete(ERROR_SUCCESS, copied);
+}
+
+void DeviceFile::StartWrite(IoRequest request) {
+  DWORD error = ERROR_SUCCESS;
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_)
+      error = ERROR_INVALID_HANDLE;
+    else if (!access_.write)
+      error = ERROR_ACCESS_DENIED;
+    else if (disconnected_)
+      error = ERROR_DEVICE_NOT_CONNECTED;
+  }
+  if (error == ERROR_SUCCESS) {
+    // The machine lock comes before a file's lock, so this one is not held here:
+    // an echo may deliver to this very handle.
+    auto machine = machine_.lock();
+    error = machine
+                ? machine->SetReport(target_, HidP_Output, request.buffer(), request.length(), true)
+                : ERROR_DEVICE_NOT_CONNECTED;
+  }
+  request.Complete(error, error == ERROR_SUCCESS ? request.length() : 0);
+}
+
+void DeviceFile::CancelAll() {
+  std::lock_guard lock(mutex_);
+  // Completing under the lock: once this returns, no delivery writes a buffer.
+  for (IoRequest& read : reads_) read.Complete(ERROR_OPERATION_ABORTED, 0);
+  reads_.clear();
+}
+
+void DeviceFile::OnClose() {
+  if (auto machine = machine_.lock()) machine->Detach(target_, this);
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    queue_.clear();
+  }
+  CancelAll();
+}
+
+void DeviceFile::Deliver(const Report& report) {
+  std::lock_guard lock(mutex_);
+  if (closed_ || disconnected_ || !access_.read) return;
+  if (!reads_.empty()) {
+    IoRequest& read = reads_.front();
+    std::memcpy(read.buffer(), report.data(), report.size());
+    read.Complete(ERROR_SUCCESS, static_cast<DWORD>(report.size()));
+    reads_.pop_front();
+    return;
+  }
+  queue_.push_back(report);
+  if (queue_.size() > kInputQueueLength) queue_.pop_front();  // the oldest is lost
+}
+
+void DeviceFile::Disconnect() {
+  std::lock_guard lock(mutex_);
+  disconnected_ = true;
+  queue_.clear();
+  for (IoRequest& read : reads_) read.Complete(ERROR_DEVICE_NOT_CONNECTED, 0);
+  reads_.clear();
+}
+
+bool DeviceFile::closed() const {
+  std::lock_guard lock(mutex_);
+  return closed_;
+}
+
+}  // namespace qzplatform::sim

@@ -1,0 +1,54 @@
+// An open handle on a simulated HID device interface: access and share modes, its own
+// input report queue and the reads waiting for input.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <mutex>
+
+#include "machine_state.h"
+
+namespace qzplatform::sim {
+
+// Windows keeps 32 input reports per handle unless told otherwise.
+inline constexpr std::size_t kInputQueueLength = 32;
+
+class DeviceFile : public FileObject {
+ public:
+  DeviceFile(std::weak_ptr<MachineState> machine, FileTarget target,
+             std::shared_ptr<const hidparse::PreparsedData> data, AccessModes access, DWORD share,
+             bool overlapped);
+
+  void StartRead(IoRequest request) override;
+  void StartWrite(IoRequest request) override;
+  void CancelAll() override;
+  void OnClose() override;
+
+  const FileTarget& target() const { return target_; }
+  AccessModes access() const { return access_; }
+  DWORD share() const { return share_; }
+  // The machine, or null once it is gone.
+  std::shared_ptr<MachineState> machine() const { return machine_.lock(); }
+
+  // Called by the machine with its lock held.
+  void Deliver(const Report& report);
+  void Disconnect();
+  bool closed() const;
+
+ private:
+  // Copies as many queued reports as fit into the request and completes it.
+  void CompleteFromQueue(IoRequest& request);
+
+  const std::weak_ptr<MachineState> machine_;
+  const FileTarget target_;
+  const std::shared_ptr<const hidparse::PreparsedData> data_;
+  const AccessModes access_;
+  const DWORD share_;
+  mutable std::mutex mutex_;
+  std::deque<Report> queue_;
+  std::deque<IoRequest> reads_;
+  bool disconnected_ = false;
+  bool closed_ = false;
+};
+
+}  // namespace qzplatform::sim

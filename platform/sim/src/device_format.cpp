@@ -1,0 +1,289 @@
+// Reads the JSON device format (docs/sim-devices.md) into device specs. Every fault
+// becomes a LoadError naming the device index and the field; nothing is trusted.
+#include <algorithm>
+#include <nlohmann/json.hpp>
+
+#include "field_error.h"
+#include "qzplatform/ground.h"
+
+namespace qzplatform::sim {
+namespace {
+
+using Json = nlohmann::json;
+
+// A fault in one field of the device being read.
+struct FieldFault {
+  std::string field;
+  std::string what;
+};
+
+[[noreturn]] void Fault(const std::string& field, const std::string& what) {
+  throw FieldFault{field, what};
+}
+
+std::string Join(const std::string& parent, const std::string& key) {
+  return parent.empty() ? key : parent + "." + key;
+}
+
+void CheckKeys(const Json& object, const std::string& field,
+               std::initializer_list<std::string_view> allowed) {
+  if (!object.is_object()) Fault(field, "expected an object");
+  for (const auto& [key, value] : object.items()) {
+    if (std::find(allowed.begin(), allowed.end(), key) == allowed.end()) {
+      std::string list;
+      for (std::string_view a : allowed) list += (list.empty() ? "" : ", ") + std::string(a);
+      Fault(Join(field, key), "unknown field (expected one of: " + list + ")");
+    }
+  }
+}
+
+unsigned long long ReadUnsigned(const Json& j, const std::string& field, unsigned long long max) {
+  unsigned long long value = 0;
+  if (j.is_number_unsigned()) {
+    value = j.get<unsigned long long>();
+  } else if (j.is_string()) {
+    // Hexadecimal in text, as the IDs are usually written: "0x046D".
+    const std::string& s = j.get_ref<const std::string&>();
+    if (s.size() < 3 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X') || s.size() > 18)
+      Fault(field, "expected a number or a hexadecimal text such as \"0x1A2B\", got \"" + s + "\"");
+    for (std::size_t i = 2; i < s.size(); ++i) {
+      const char c = s[i];
+      const int digit = c >= '0' && c <= '9'   ? c - '0'
+                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                               : -1;
+      if (digit < 0) Fault(field, "\"" + s + "\" is not a hexadecimal number");
+      value = value * 16 + static_cast<unsigned>(digit);
+    }
+  } else {
+    Fault(field, j.is_number() ? "expected a whole number of 0 or more" : "expected a number");
+  }
+  if (value > max)
+    Fault(field, std::to_string(value) + " is above the largest value " + std::to_string(max));
+  return value;
+}
+
+bool ReadBool(const Json& j, const std::string& field) {
+  if (!j.is_boolean()) Fault(field, "expected true or false");
+  return j.get<bool>();
+}
+
+const std::string& ReadUtf8(const Json& j, const std::string& field) {
+  if (!j.is_string()) Fault(field, "expected a text");
+  return j.get_ref<const std::string&>();
+}
+
+std::u16string ReadText(const Json& j, const std::string& field) {
+  return FromUtf8(ReadUtf8(j, field));
+}
+
+GUID ReadGuid(const Json& j, const std::string& field) {
+  const std::string& s = ReadUtf8(j, field);
+  auto guid = ParseGuid(s);
+  if (!guid)
+    Fault(field, "\"" + s + "\" is not a GUID such as {745A17A0-74D3-11D0-B6FE-00A0C90F57DA}");
+  return *guid;
+}
+
+// Bytes as pairs of hex digits; blanks and commas may separate them. A long value
+// may be split over an array of texts.
+std::vector<std::uint8_t> ReadHex(const Json& j, const std::string& field) {
+  std::string text;
+  if (j.is_string()) {
+    text = j.get<std::string>();
+  } else if (j.is_array()) {
+    for (std::size_t i = 0; i < j.size(); ++i)
+      text += ReadUtf8(j[i], field + "[" + std::to_string(i) + "]") + " ";
+  } else {
+    Fault(field, "expected hexadecimal bytes as a text such as \"05 01 09 02\"");
+  }
+  std::vector<std::uint8_t> bytes;
+  int pending = -1;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    int digit = -1;
+    if (c >= '0' && c <= '9')
+      digit = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      digit = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      digit = c - 'A' + 10;
+    if (digit >= 0) {
+      if (pending < 0) {
+        pending = digit;
+      } else {
+        bytes.push_back(static_cast<std::uint8_t>(pending * 16 + digit));
+        pending = -1;
+      }
+      continue;
+    }
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != ',')
+      Fault(field, "character " + std::to_string(i) + " ('" + std::string(1, c) +
+                       "') is not a hexadecimal digit");
+    if (pending >= 0)
+      Fault(field, "byte ending at character " + std::to_string(i) +
+                       " has one hexadecimal digit; write two per byte");
+  }
+  if (pending >= 0) Fault(field, "the last byte has one hexadecimal digit; write two per byte");
+  return bytes;
+}
+
+AccessModes ReadAccess(const Json& j, const std::string& field) {
+  if (!j.is_array()) Fault(field, "expected a list such as [\"read\", \"write\"]");
+  AccessModes modes;
+  for (std::size_t i = 0; i < j.size(); ++i) {
+    const std::string item = field + "[" + std::to_string(i) + "]";
+    const std::string& s = ReadUtf8(j[i], item);
+    if (s == "read")
+      modes.read = true;
+    else if (s == "write")
+      modes.write = true;
+    else
+      Fault(item, "unknown access mode \"" + s + "\" (expected \"read\" or \"write\")");
+  }
+  return modes;
+}
+
+void ReadStrings(const Json& j, DeviceSpec& spec) {
+  CheckKeys(j, "strings", {"product", "manufacturer", "serial", "indexed"});
+  if (j.contains("product")) spec.product = ReadText(j["product"], "strings.product");
+  if (j.contains("manufacturer"))
+    spec.manufacturer = ReadText(j["manufacturer"], "strings.manufacturer");
+  if (j.contains("serial")) spec.serial = ReadText(j["serial"], "strings.serial");
+  if (!j.contains("indexed")) return;
+  const Json& indexed = j["indexed"];
+  if (!indexed.is_object())
+    Fault("strings.indexed", "expected an object such as {\"4\": \"text\"}");
+  for (const auto& [key, value] : indexed.items()) {
+    const std::string field = "strings.indexed." + key;
+    unsigned long index = 0;
+    if (key.empty() || key.size() > 3 || key.find_first_not_of("0123456789") != std::string::npos ||
+        (index = std::stoul(key)) < 1 || index > 255)
+      Fault(field, "string indexes are numbers from 1 to 255");
+    spec.indexed_strings[static_cast<ULONG>(index)] = ReadText(value, field);
+  }
+}
+
+void ReadEnumeration(const Json& j, Enumeration& e) {
+  CheckKeys(j, "enumeration",
+            {"instance_id", "class_guid", "description", "manufacturer", "service", "driver"});
+  if (j.contains("instance_id"))
+    e.instance_id = ReadText(j["instance_id"], "enumeration.instance_id");
+  if (j.contains("class_guid")) e.class_guid = ReadGuid(j["class_guid"], "enumeration.class_guid");
+  if (j.contains("description"))
+    e.description = ReadText(j["description"], "enumeration.description");
+  if (j.contains("manufacturer"))
+    e.manufacturer = ReadText(j["manufacturer"], "enumeration.manufacturer");
+  if (j.contains("service")) e.service = ReadText(j["service"], "enumeration.service");
+  if (j.contains("driver")) e.driver = ReadText(j["driver"], "enumeration.driver");
+}
+
+CollectionSpec ReadCollection(const Json& j, const std::string& field) {
+  CheckKeys(j, field, {"class_guid", "description", "manufacturer", "service", "driver", "refuse"});
+  CollectionSpec c;
+  if (j.contains("class_guid")) c.class_guid = ReadGuid(j["class_guid"], field + ".class_guid");
+  if (j.contains("description")) c.description = ReadText(j["description"], field + ".description");
+  if (j.contains("manufacturer"))
+    c.manufacturer = ReadText(j["manufacturer"], field + ".manufacturer");
+  if (j.contains("service")) c.service = ReadText(j["service"], field + ".service");
+  if (j.contains("driver")) c.driver = ReadText(j["driver"], field + ".driver");
+  if (j.contains("refuse")) c.refuse = ReadAccess(j["refuse"], field + ".refuse");
+  return c;
+}
+
+void ReadBehaviour(const Json& j, Behaviour& b) {
+  CheckKeys(j, "behaviour",
+            {"refuse", "exclusive", "no_preparsed_data", "fail_caps", "unplugged", "echo"});
+  if (j.contains("refuse")) b.refuse = ReadAccess(j["refuse"], "behaviour.refuse");
+  const std::pair<const char*, bool*> flags[] = {{"exclusive", &b.exclusive},
+                                                 {"no_preparsed_data", &b.no_preparsed_data},
+                                                 {"fail_caps", &b.fail_caps},
+                                                 {"unplugged", &b.unplugged},
+                                                 {"echo", &b.echo}};
+  for (const auto& [key, flag] : flags)
+    if (j.contains(key)) *flag = ReadBool(j[key], std::string("behaviour.") + key);
+}
+
+void ReadScript(const Json& j, InputScript& s) {
+  CheckKeys(j, "input_script", {"period_ms", "repeat", "reports"});
+  if (j.contains("period_ms"))
+    s.period =
+        std::chrono::milliseconds(ReadUnsigned(j["period_ms"], "input_script.period_ms", 3600000));
+  if (j.contains("repeat")) s.repeat = ReadBool(j["repeat"], "input_script.repeat");
+  if (!j.contains("reports")) Fault("input_script.reports", "is missing");
+  const Json& reports = j["reports"];
+  if (!reports.is_array()) Fault("input_script.reports", "expected a list of reports");
+  for (std::size_t i = 0; i < reports.size(); ++i)
+    s.reports.push_back(ReadHex(reports[i], "input_script.reports[" + std::to_string(i) + "]"));
+}
+
+DeviceSpec ReadDevice(const Json& j) {
+  CheckKeys(j, "",
+            {"name", "vendor_id", "product_id", "version", "strings", "report_descriptor",
+             "enumeration", "collections", "behaviour", "input_script", "feature_reports"});
+  DeviceSpec spec;
+  if (j.contains("name")) spec.name = ReadUtf8(j["name"], "name");
+  for (const char* key : {"vendor_id", "product_id", "report_descriptor"})
+    if (!j.contains(key)) Fault(key, "is missing");
+  spec.vendor_id = static_cast<USHORT>(ReadUnsigned(j["vendor_id"], "vendor_id", 0xFFFF));
+  spec.product_id = static_cast<USHORT>(ReadUnsigned(j["product_id"], "product_id", 0xFFFF));
+  if (j.contains("version"))
+    spec.version = static_cast<USHORT>(ReadUnsigned(j["version"], "version", 0xFFFF));
+  if (j.contains("strings")) ReadStrings(j["strings"], spec);
+  spec.report_descriptor = ReadHex(j["report_descriptor"], "report_descriptor");
+  if (j.contains("enumeration")) ReadEnumeration(j["enumeration"], spec.enumeration);
+  if (j.contains("collections")) {
+    const Json& list = j["collections"];
+    if (!list.is_array()) Fault("collections", "expected a list with one object per collection");
+    for (std::size_t i = 0; i < list.size(); ++i)
+      spec.collections.push_back(ReadCollection(list[i], "collections[" + std::to_string(i) + "]"));
+  }
+  if (j.contains("behaviour")) ReadBehaviour(j["behaviour"], spec.behaviour);
+  if (j.contains("input_script")) ReadScript(j["input_script"], spec.input_script);
+  if (j.contains("feature_reports")) {
+    const Json& list = j["feature_reports"];
+    if (!list.is_array()) Fault("feature_reports", "expected a list of reports");
+    for (std::size_t i = 0; i < list.size(); ++i)
+      spec.feature_reports.push_back(
+          ReadHex(list[i], "feature_reports[" + std::to_string(i) + "]"));
+  }
+  return spec;
+}
+
+}  // namespace
+
+std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text) {
+  Json document;
+  try {
+    // Comments are allowed: device files are written by hand.
+    document = Json::parse(json_text.begin(), json_text.end(), nullptr, true, true);
+  } catch (const Json::parse_error& e) {
+    throw LoadError("not valid JSON at byte " + std::to_string(e.byte) + ": " + e.what());
+  }
+  if (!document.is_object() || !document.contains("devices"))
+    throw LoadError("expected an object with a \"devices\" list");
+  for (const auto& [key, value] : document.items())
+    if (key != "devices") throw LoadError("unknown top-level field \"" + key + "\"");
+  const Json& list = document["devices"];
+  if (!list.is_array()) throw LoadError("\"devices\" must be a list of device objects");
+
+  std::vector<DeviceSpec> specs;
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const Json& j = list[i];
+    std::string name;
+    if (j.is_object() && j.contains("name") && j["name"].is_string())
+      name = j["name"].get<std::string>();
+    try {
+      if (!j.is_object()) Fault("", "expected an object");
+      specs.push_back(ReadDevice(j));
+    } catch (const FieldFault& f) {
+      ThrowFieldError(i, name, f.field, f.what);
+    } catch (const Json::exception& e) {
+      // A shape the reader did not foresee still becomes a message, not a crash.
+      ThrowFieldError(i, name, "", e.what());
+    }
+  }
+  return specs;
+}
+
+}  // namespace qzplatform::sim

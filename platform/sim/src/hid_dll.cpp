@@ -1,0 +1,220 @@
+// The sim ground's "HID.DLL": the fifteen entries over the simulated devices and the
+// descriptor parser's queries.
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <type_traits>
+
+#include "device_file.h"
+#include "qzplatform/sim/sim_ground.h"
+
+namespace qzplatform::sim {
+namespace {
+
+// Preparsed data handed out are numbered tokens, never addresses, and never reused:
+// a forged, freed or stale value is found missing instead of being read.
+struct PreparsedTable {
+  std::mutex mutex;
+  std::map<std::uintptr_t, PreparsedGrant> live;
+  std::uintptr_t next = 0x5000;
+};
+
+PreparsedTable& Preparsed() {
+  static PreparsedTable table;
+  return table;
+}
+
+PHIDP_PREPARSED_DATA Grant(PreparsedGrant grant) {
+  PreparsedTable& t = Preparsed();
+  std::lock_guard lock(t.mutex);
+  const std::uintptr_t token = t.next;
+  t.next += 0x10;
+  t.live.emplace(token, std::move(grant));
+  return reinterpret_cast<PHIDP_PREPARSED_DATA>(token);
+}
+
+// The parser's queries check the rest (report type, null records) as Windows orders it.
+// The parsed collection behind a token, or null when the token is not live or the
+// device handed out data its queries refuse.
+std::shared_ptr<const hidparse::PreparsedData> Lookup(PHIDP_PREPARSED_DATA token) {
+  PreparsedTable& t = Preparsed();
+  std::lock_guard lock(t.mutex);
+  auto it = t.live.find(reinterpret_cast<std::uintptr_t>(token));
+  if (it == t.live.end() || it->second.corrupt) return nullptr;
+  return it->second.data;
+}
+
+BOOLEAN Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// Runs `call` on the device behind `handle`; FALSE with the last error on failure.
+template <typename Call>
+BOOLEAN OnDevice(HANDLE handle, Call call) {
+  auto file = LookupHandleAs<DeviceFile>(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  auto machine = file->machine();
+  if (!machine) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+  const DWORD error = call(*machine, *file);
+  return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
+BOOLEAN GetString(HANDLE handle, int kind, ULONG index, PVOID buffer, ULONG length) {
+  return OnDevice(handle, [&](MachineState& m, DeviceFile& f) -> DWORD {
+    std::u16string text;
+    if (DWORD error = m.String(f.target(), kind, index, &text)) return error;
+    const std::size_t units = length / sizeof(WCHAR);
+    if (units == 0) return ERROR_INVALID_USER_BUFFER;
+    if (!buffer) return ERROR_NOACCESS;
+    // What fits is copied; the terminator only when there is room for it.
+    const std::size_t n = std::min(text.size(), units);
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::memcpy(out, text.data(), n * sizeof(WCHAR));
+    if (n < units) std::memset(out + n * sizeof(WCHAR), 0, sizeof(WCHAR));
+    return ERROR_SUCCESS;
+  });
+}
+
+void WINAPI HidD_GetHidGuid(GUID* HidGuid) {
+  if (HidGuid) *HidGuid = kHidInterfaceGuid;
+}
+
+BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) {
+    return m.Attributes(f.target(), Attributes);
+  });
+}
+
+BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) -> DWORD {
+    if (!PreparsedData) return ERROR_NOACCESS;
+    PreparsedGrant grant;
+    if (DWORD error = m.Preparsed(f.target(), &grant)) return error;
+    *PreparsedData = Grant(std::move(grant));
+    return ERROR_SUCCESS;
+  });
+}
+
+BOOLEAN WINAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData) {
+  PreparsedTable& t = Preparsed();
+  std::lock_guard lock(t.mutex);
+  if (t.live.erase(reinterpret_cast<std::uintptr_t>(PreparsedData)) == 0)
+    return Fail(ERROR_INVALID_PARAMETER);
+  return TRUE;
+}
+
+NTSTATUS WINAPI HidP_GetCaps(PHIDP_PREPARSED_DATA PreparsedData, HIDP_CAPS* Capabilities) {
+  auto data = Lookup(PreparsedData);
+  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  return hidparse::GetCaps(data.get(), Capabilities);
+}
+
+NTSTATUS WINAPI HidP_GetButtonCaps(HIDP_REPORT_TYPE ReportType, HIDP_BUTTON_CAPS* ButtonCaps,
+                                   USHORT* ButtonCapsLength, PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = Lookup(PreparsedData);
+  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  return hidparse::GetButtonCaps(ReportType, ButtonCaps, ButtonCapsLength, data.get());
+}
+
+NTSTATUS WINAPI HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, HIDP_VALUE_CAPS* ValueCaps,
+                                  USHORT* ValueCapsLength, PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = Lookup(PreparsedData);
+  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  return hidparse::GetValueCaps(ReportType, ValueCaps, ValueCapsLength, data.get());
+}
+
+BOOLEAN WINAPI HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+  return GetString(HidDeviceObject, 0, 0, Buffer, BufferLength);
+}
+
+BOOLEAN WINAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer,
+                                          ULONG BufferLength) {
+  return GetString(HidDeviceObject, 1, 0, Buffer, BufferLength);
+}
+
+BOOLEAN WINAPI HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer,
+                                          ULONG BufferLength) {
+  return GetString(HidDeviceObject, 2, 0, Buffer, BufferLength);
+}
+
+BOOLEAN WINAPI HidD_GetIndexedString(HANDLE HidDeviceObject, ULONG StringIndex, PVOID Buffer,
+                                     ULONG BufferLength) {
+  return GetString(HidDeviceObject, 3, StringIndex, Buffer, BufferLength);
+}
+
+// Input and output reports by request need the handle's read or write access, as the
+// transfers do; feature reports need none.
+BOOLEAN WINAPI HidD_GetInputReport(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                                   ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) -> DWORD {
+    if (!f.access().read) return ERROR_ACCESS_DENIED;
+    return m.GetReport(f.target(), HidP_Input, static_cast<std::uint8_t*>(ReportBuffer),
+                       ReportBufferLength);
+  });
+}
+
+BOOLEAN WINAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                               ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) {
+    return m.GetReport(f.target(), HidP_Feature, static_cast<std::uint8_t*>(ReportBuffer),
+                       ReportBufferLength);
+  });
+}
+
+BOOLEAN WINAPI HidD_SetOutputReport(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                                    ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) -> DWORD {
+    if (!f.access().write) return ERROR_ACCESS_DENIED;
+    return m.SetReport(f.target(), HidP_Output, static_cast<const std::uint8_t*>(ReportBuffer),
+                       ReportBufferLength, false);
+  });
+}
+
+BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                               ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) {
+    return m.SetReport(f.target(), HidP_Feature, static_cast<const std::uint8_t*>(ReportBuffer),
+                       ReportBufferLength, false);
+  });
+}
+
+// The entries keep the exact types the library binds them with.
+static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
+static_assert(std::is_same_v<decltype(&HidD_GetAttributes), PFN_HidD_GetAttributes>);
+static_assert(std::is_same_v<decltype(&HidD_GetPreparsedData), PFN_HidD_GetPreparsedData>);
+static_assert(std::is_same_v<decltype(&HidD_FreePreparsedData), PFN_HidD_FreePreparsedData>);
+static_assert(std::is_same_v<decltype(&HidP_GetCaps), PFN_HidP_GetCaps>);
+static_assert(std::is_same_v<decltype(&HidP_GetButtonCaps), PFN_HidP_GetButtonCaps>);
+static_assert(std::is_same_v<decltype(&HidP_GetValueCaps), PFN_HidP_GetValueCaps>);
+static_assert(std::is_same_v<decltype(&HidD_GetProductString), PFN_HidD_GetString>);
+static_assert(std::is_same_v<decltype(&HidD_GetIndexedString), PFN_HidD_GetIndexedString>);
+static_assert(std::is_same_v<decltype(&HidD_GetFeature), PFN_HidD_Report>);
+
+}  // namespace
+
+std::shared_ptr<const Module> HidModule() {
+  static const auto module = std::make_shared<const Module>(
+      u"HID.DLL", std::vector<Module::Entry>{
+                      {"HidD_GetHidGuid", Proc(&HidD_GetHidGuid)},
+                      {"HidD_GetAttributes", Proc(&HidD_GetAttributes)},
+                      {"HidD_GetPreparsedData", Proc(&HidD_GetPreparsedData)},
+                      {"HidD_FreePreparsedData", Proc(&HidD_FreePreparsedData)},
+                      {"HidP_GetCaps", Proc(&HidP_GetCaps)},
+                      {"HidP_GetButtonCaps", Proc(&HidP_GetButtonCaps)},
+                      {"HidP_GetValueCaps", Proc(&HidP_GetValueCaps)},
+                      {"HidD_GetProductString", Proc(&HidD_GetProductString)},
+                      {"HidD_GetManufacturerString", Proc(&HidD_GetManufacturerString)},
+                      {"HidD_GetSerialNumberString", Proc(&HidD_GetSerialNumberString)},
+                      {"HidD_GetIndexedString", Proc(&HidD_GetIndexedString)},
+                      {"HidD_GetInputReport", Proc(&HidD_GetInputReport)},
+                      {"HidD_GetFeature", Proc(&HidD_GetFeature)},
+                      {"HidD_SetOutputReport", Proc(&HidD_SetOutputReport)},
+                      {"HidD_SetFeature", Proc(&HidD_SetFeature)},
+                  });
+  return module;
+}
+
+}  // namespace qzplatform::sim

@@ -1,0 +1,33 @@
+// The sim ground: forwards the system interface's ground queries to the machine.
+#include "qzplatform/sim/sim_ground.h"
+
+#include "field_error.h"
+
+namespace qzplatform::sim {
+
+SimGround::SimGround(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {}
+
+std::shared_ptr<FileObject> SimGround::OpenDevice(std::u16string_view path, DWORD access,
+                                                  DWORD share, DWORD flags, bool* is_device,
+                                                  DWORD* error) {
+  return machine_->OpenDevice(path, access, share, flags, is_device, error);
+}
+
+std::shared_ptr<const Module> SimGround::FindModule(std::u16string_view name) {
+  const std::u16string key = LowerAscii(std::u16string(name));
+  // LoadLibraryW adds ".dll" to a name without an extension.
+  if (key == u"hid.dll" || key == u"hid") return HidModule();
+  return nullptr;
+}
+
+bool SimGround::GetVersion(OSVERSIONINFOEXW* info) { return machine_->GetVersion(info); }
+
+void SimGround::GetLocalTime(SYSTEMTIME* time) { machine_->GetLocalTime(time); }
+
+std::shared_ptr<Machine> Install(std::shared_ptr<Machine> machine) {
+  if (!machine) machine = Machine::Default();
+  SetGround(std::make_shared<SimGround>(machine));
+  return machine;
+}
+
+}  // namespace qzplatform::sim
