@@ -152,7 +152,7 @@ TEST(DeviceFormat, DefaultSetHasTheFourDevices) {
   EXPECT_EQ(machine->GetBehaviour(keyboard).refuse, (qzplatform::sim::AccessModes{true, true}));
   EXPECT_TRUE(machine->GetBehaviour(echo).echo);
   EXPECT_TRUE(machine->GetBehaviour(gamepad).exclusive);
-  EXPECT_FALSE(machine->Spec(mouse).input_script.reports.empty());
+  EXPECT_FALSE(machine->Description(mouse).input_script.reports.empty());
 
   const auto interfaces = machine->Interfaces();
   ASSERT_EQ(interfaces.size(), 4u);

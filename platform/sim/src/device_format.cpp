@@ -1,4 +1,4 @@
-// Reads the JSON device format (docs/sim-devices.md) into device specs. Every fault
+// Reads the JSON device format (docs/sim-devices.md) into device descriptions. Every fault
 // becomes a LoadError naming the device index and the field; nothing is trusted.
 #include <algorithm>
 #include <nlohmann/json.hpp>
@@ -144,12 +144,12 @@ AccessModes ReadAccess(const Json& j, const std::string& field) {
   return modes;
 }
 
-void ReadStrings(const Json& j, DeviceSpec& spec) {
+void ReadStrings(const Json& j, DeviceDescription& desc) {
   CheckKeys(j, "strings", {"product", "manufacturer", "serial", "indexed"});
-  if (j.contains("product")) spec.product = ReadText(j["product"], "strings.product");
+  if (j.contains("product")) desc.product = ReadText(j["product"], "strings.product");
   if (j.contains("manufacturer"))
-    spec.manufacturer = ReadText(j["manufacturer"], "strings.manufacturer");
-  if (j.contains("serial")) spec.serial = ReadText(j["serial"], "strings.serial");
+    desc.manufacturer = ReadText(j["manufacturer"], "strings.manufacturer");
+  if (j.contains("serial")) desc.serial = ReadText(j["serial"], "strings.serial");
   if (!j.contains("indexed")) return;
   const Json& indexed = j["indexed"];
   if (!indexed.is_object())
@@ -160,7 +160,7 @@ void ReadStrings(const Json& j, DeviceSpec& spec) {
     if (key.empty() || key.size() > 3 || key.find_first_not_of("0123456789") != std::string::npos ||
         (index = std::stoul(key)) < 1 || index > 255)
       Fault(field, "string indexes are numbers from 1 to 255");
-    spec.indexed_strings[static_cast<ULONG>(index)] = ReadText(value, field);
+    desc.indexed_strings[static_cast<ULONG>(index)] = ReadText(value, field);
   }
 }
 
@@ -178,9 +178,9 @@ void ReadEnumeration(const Json& j, Enumeration& e) {
   if (j.contains("driver")) e.driver = ReadText(j["driver"], "enumeration.driver");
 }
 
-CollectionSpec ReadCollection(const Json& j, const std::string& field) {
+CollectionDescription ReadCollection(const Json& j, const std::string& field) {
   CheckKeys(j, field, {"class_guid", "description", "manufacturer", "service", "driver", "refuse"});
-  CollectionSpec c;
+  CollectionDescription c;
   if (j.contains("class_guid")) c.class_guid = ReadGuid(j["class_guid"], field + ".class_guid");
   if (j.contains("description")) c.description = ReadText(j["description"], field + ".description");
   if (j.contains("manufacturer"))
@@ -217,42 +217,42 @@ void ReadScript(const Json& j, InputScript& s) {
     s.reports.push_back(ReadHex(reports[i], "input_script.reports[" + std::to_string(i) + "]"));
 }
 
-DeviceSpec ReadDevice(const Json& j) {
+DeviceDescription ReadDevice(const Json& j) {
   CheckKeys(j, "",
             {"name", "vendor_id", "product_id", "version", "strings", "report_descriptor",
              "enumeration", "collections", "behaviour", "input_script", "feature_reports"});
-  DeviceSpec spec;
-  if (j.contains("name")) spec.name = ReadUtf8(j["name"], "name");
+  DeviceDescription desc;
+  if (j.contains("name")) desc.name = ReadUtf8(j["name"], "name");
   for (const char* key : {"vendor_id", "product_id", "report_descriptor"})
     if (!j.contains(key)) Fault(key, "is missing");
-  spec.vendor_id = static_cast<USHORT>(ReadUnsigned(j["vendor_id"], "vendor_id", 0xFFFF));
-  spec.product_id = static_cast<USHORT>(ReadUnsigned(j["product_id"], "product_id", 0xFFFF));
+  desc.vendor_id = static_cast<USHORT>(ReadUnsigned(j["vendor_id"], "vendor_id", 0xFFFF));
+  desc.product_id = static_cast<USHORT>(ReadUnsigned(j["product_id"], "product_id", 0xFFFF));
   if (j.contains("version"))
-    spec.version = static_cast<USHORT>(ReadUnsigned(j["version"], "version", 0xFFFF));
-  if (j.contains("strings")) ReadStrings(j["strings"], spec);
-  spec.report_descriptor = ReadHex(j["report_descriptor"], "report_descriptor");
-  if (j.contains("enumeration")) ReadEnumeration(j["enumeration"], spec.enumeration);
+    desc.version = static_cast<USHORT>(ReadUnsigned(j["version"], "version", 0xFFFF));
+  if (j.contains("strings")) ReadStrings(j["strings"], desc);
+  desc.report_descriptor = ReadHex(j["report_descriptor"], "report_descriptor");
+  if (j.contains("enumeration")) ReadEnumeration(j["enumeration"], desc.enumeration);
   if (j.contains("collections")) {
     const Json& list = j["collections"];
     if (!list.is_array()) Fault("collections", "expected a list with one object per collection");
     for (std::size_t i = 0; i < list.size(); ++i)
-      spec.collections.push_back(ReadCollection(list[i], "collections[" + std::to_string(i) + "]"));
+      desc.collections.push_back(ReadCollection(list[i], "collections[" + std::to_string(i) + "]"));
   }
-  if (j.contains("behaviour")) ReadBehaviour(j["behaviour"], spec.behaviour);
-  if (j.contains("input_script")) ReadScript(j["input_script"], spec.input_script);
+  if (j.contains("behaviour")) ReadBehaviour(j["behaviour"], desc.behaviour);
+  if (j.contains("input_script")) ReadScript(j["input_script"], desc.input_script);
   if (j.contains("feature_reports")) {
     const Json& list = j["feature_reports"];
     if (!list.is_array()) Fault("feature_reports", "expected a list of reports");
     for (std::size_t i = 0; i < list.size(); ++i)
-      spec.feature_reports.push_back(
+      desc.feature_reports.push_back(
           ReadHex(list[i], "feature_reports[" + std::to_string(i) + "]"));
   }
-  return spec;
+  return desc;
 }
 
 }  // namespace
 
-std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text) {
+std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text) {
   Json document;
   try {
     // Comments are allowed: device files are written by hand.
@@ -267,7 +267,7 @@ std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text) {
   const Json& list = document["devices"];
   if (!list.is_array()) throw LoadError("\"devices\" must be a list of device objects");
 
-  std::vector<DeviceSpec> specs;
+  std::vector<DeviceDescription> descriptions;
   for (std::size_t i = 0; i < list.size(); ++i) {
     const Json& j = list[i];
     std::string name;
@@ -275,7 +275,7 @@ std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text) {
       name = j["name"].get<std::string>();
     try {
       if (!j.is_object()) Fault("", "expected an object");
-      specs.push_back(ReadDevice(j));
+      descriptions.push_back(ReadDevice(j));
     } catch (const FieldFault& f) {
       ThrowFieldError(i, name, f.field, f.what);
     } catch (const Json::exception& e) {
@@ -283,7 +283,7 @@ std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text) {
       ThrowFieldError(i, name, "", e.what());
     }
   }
-  return specs;
+  return descriptions;
 }
 
 }  // namespace qzplatform::sim

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "qzplatform/sim/device_spec.h"
+#include "qzplatform/sim/device_description.h"
 
 namespace qzplatform::sim {
 

@@ -15,7 +15,7 @@ Machine::Machine(std::shared_ptr<MachineState> state) : state_(std::move(state))
   script_thread_ = std::thread([this] { RunScripts(); });
 }
 
-std::shared_ptr<Machine> Machine::Create(std::vector<DeviceSpec> devices) {
+std::shared_ptr<Machine> Machine::Create(std::vector<DeviceDescription> devices) {
   auto state = std::make_shared<MachineState>(std::move(devices));
   return std::shared_ptr<Machine>(new Machine(std::move(state)));
 }
@@ -63,7 +63,7 @@ void Machine::RunScripts() {
     std::optional<Clock::time_point> next;
     for (SimDevice& d : s.devices) {
       if (!d.script_running) continue;
-      const InputScript& script = d.spec.input_script;
+      const InputScript& script = d.desc.input_script;
       if (d.script_due <= now) {
         s.DeliverLocked(d, script.reports[d.script_next], false);
         if (++d.script_next == script.reports.size()) {
@@ -86,12 +86,12 @@ std::size_t Machine::DeviceCount() const { return state_->devices.size(); }
 
 std::size_t Machine::FindDevice(std::string_view name) const {
   for (std::size_t i = 0; i < state_->devices.size(); ++i)
-    if (state_->devices[i].spec.name == name) return i;
+    if (state_->devices[i].desc.name == name) return i;
   throw std::out_of_range("no simulated device named \"" + std::string(name) + "\"");
 }
 
-const DeviceSpec& Machine::Spec(std::size_t device) const {
-  return state_->Device(device).spec;  // fixed after loading
+const DeviceDescription& Machine::Description(std::size_t device) const {
+  return state_->Device(device).desc;  // fixed after loading
 }
 
 std::size_t Machine::CollectionCount(std::size_t device) const {
@@ -114,8 +114,8 @@ std::vector<InterfaceInfo> Machine::Interfaces(bool present_only) const {
     if (present_only && d.behaviour.unplugged) continue;
     for (std::size_t c = 0; c < d.interfaces.size(); ++c) {
       const SimInterface& itf = d.interfaces[c];
-      result.push_back({i, c, d.spec.name, itf.path, itf.instance_id, d.spec.vendor_id,
-                        d.spec.product_id, d.spec.version, itf.class_guid, itf.description,
+      result.push_back({i, c, d.desc.name, itf.path, itf.instance_id, d.desc.vendor_id,
+                        d.desc.product_id, d.desc.version, itf.class_guid, itf.description,
                         itf.manufacturer, itf.service, itf.driver, itf.caps(),
                         !d.behaviour.unplugged});
     }

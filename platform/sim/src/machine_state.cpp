@@ -112,10 +112,10 @@ OSVERSIONINFOEXW DefaultVersion() {
   return v;
 }
 
-MachineState::MachineState(std::vector<DeviceSpec> specs) : version(DefaultVersion()) {
-  devices.resize(specs.size());
-  for (std::size_t i = 0; i < specs.size(); ++i) {
-    devices[i].spec = std::move(specs[i]);
+MachineState::MachineState(std::vector<DeviceDescription> descriptions) : version(DefaultVersion()) {
+  devices.resize(descriptions.size());
+  for (std::size_t i = 0; i < descriptions.size(); ++i) {
+    devices[i].desc = std::move(descriptions[i]);
     Build(i);
   }
   std::set<std::string> names;
@@ -123,12 +123,12 @@ MachineState::MachineState(std::vector<DeviceSpec> specs) : version(DefaultVersi
   std::map<std::u16string, unsigned> driver_numbers;
   for (std::size_t i = 0; i < devices.size(); ++i) {
     SimDevice& d = devices[i];
-    if (!names.insert(d.spec.name).second)
-      ThrowFieldError(i, d.spec.name, "name", "the name is used by an earlier device");
+    if (!names.insert(d.desc.name).second)
+      ThrowFieldError(i, d.desc.name, "name", "the name is used by an earlier device");
     for (SimInterface& itf : d.interfaces) {
       auto [it, fresh] = paths.emplace(itf.path_key, i);
       if (!fresh)
-        ThrowFieldError(i, d.spec.name, "enumeration.instance_id",
+        ThrowFieldError(i, d.desc.name, "enumeration.instance_id",
                         "gives the same device interface as device " + std::to_string(it->second));
       if (itf.driver.empty()) {
         // Driver keys number the device nodes of each setup class.
@@ -143,10 +143,10 @@ MachineState::MachineState(std::vector<DeviceSpec> specs) : version(DefaultVersi
 
 void MachineState::Build(std::size_t index) {
   SimDevice& d = devices[index];
-  DeviceSpec& spec = d.spec;
-  if (spec.name.empty()) spec.name = "device " + std::to_string(index);
+  DeviceDescription& desc = d.desc;
+  if (desc.name.empty()) desc.name = "device " + std::to_string(index);
   auto fail = [&](std::string_view field, const std::string& what) {
-    ThrowFieldError(index, spec.name, field, what);
+    ThrowFieldError(index, desc.name, field, what);
   };
 
   auto check_length = [&](const char* field, const std::optional<std::u16string>& s) {
@@ -154,30 +154,30 @@ void MachineState::Build(std::size_t index) {
       fail(field, "has " + std::to_string(s->size()) + " characters; USB strings hold at most " +
                       std::to_string(kMaxStringLength));
   };
-  check_length("strings.product", spec.product);
-  check_length("strings.manufacturer", spec.manufacturer);
-  check_length("strings.serial", spec.serial);
-  for (const auto& [i, s] : spec.indexed_strings) {
+  check_length("strings.product", desc.product);
+  check_length("strings.manufacturer", desc.manufacturer);
+  check_length("strings.serial", desc.serial);
+  for (const auto& [i, s] : desc.indexed_strings) {
     const std::string field = "strings.indexed." + std::to_string(i);
     if (i == 0 || i > 255) fail(field, "string indexes run from 1 to 255");
     check_length(field.c_str(), s);
   }
 
-  if (spec.report_descriptor.empty()) fail("report_descriptor", "is empty");
-  hidparse::ParseResult parsed = hidparse::Parse(spec.report_descriptor);
+  if (desc.report_descriptor.empty()) fail("report_descriptor", "is empty");
+  hidparse::ParseResult parsed = hidparse::Parse(desc.report_descriptor);
   if (!parsed.ok())
     fail("report_descriptor",
          parsed.error + " (at byte " + std::to_string(parsed.error_offset) + ")");
   if (parsed.collections.empty()) fail("report_descriptor", "declares no top-level collection");
   const std::size_t count = parsed.collections.size();
-  if (spec.collections.size() > count)
-    fail("collections", std::to_string(spec.collections.size()) + " entries, but the report " +
+  if (desc.collections.size() > count)
+    fail("collections", std::to_string(desc.collections.size()) + " entries, but the report " +
                             "descriptor has " + std::to_string(count) + " top-level collection(s)");
 
-  std::u16string instance_id = spec.enumeration.instance_id;
+  std::u16string instance_id = desc.enumeration.instance_id;
   if (instance_id.empty())
     instance_id =
-        Widen("HID\\VID_" + HexNumber(spec.vendor_id, 4) + "&PID_" + HexNumber(spec.product_id, 4) +
+        Widen("HID\\VID_" + HexNumber(desc.vendor_id, 4) + "&PID_" + HexNumber(desc.product_id, 4) +
               "\\7&" + HexNumber(0x1A2B3C4Du + static_cast<unsigned>(index) * 0x01010101u, 8) +
               "&0&0000");
   const std::vector<std::u16string> parts = SplitInstanceId(instance_id);
@@ -193,14 +193,14 @@ void MachineState::Build(std::size_t index) {
     itf.path = InterfacePathOf(itf.instance_id);
     itf.path_key = LowerAscii(itf.path);
     const CollectionKind kind = KindOf(itf.caps().UsagePage, itf.caps().Usage);
-    const Enumeration& e = spec.enumeration;
+    const Enumeration& e = desc.enumeration;
     itf.class_guid = IsZero(e.class_guid) ? kind.class_guid : e.class_guid;
     itf.description = e.description.empty() ? kind.description : e.description;
     itf.manufacturer = e.manufacturer.empty() ? u"(Standard system devices)" : e.manufacturer;
     itf.service = e.service.empty() ? kind.service : e.service;
     itf.driver = count == 1 ? e.driver : u"";
-    if (c < spec.collections.size()) {
-      const CollectionSpec& o = spec.collections[c];
+    if (c < desc.collections.size()) {
+      const CollectionDescription& o = desc.collections[c];
       if (o.class_guid) itf.class_guid = *o.class_guid;
       if (o.description) itf.description = *o.description;
       if (o.manufacturer) itf.manufacturer = *o.manufacturer;
@@ -227,24 +227,24 @@ void MachineState::Build(std::size_t index) {
                           std::to_string(itf.Length(type)) + " bytes with its ID)");
         return &itf;
       }
-    ThrowFieldError(index, spec.name, field,
+    ThrowFieldError(index, desc.name, field,
                     "report ID " + std::to_string(r[0]) + " is not a" +
                         (type == HidP_Input ? "n input" : " feature") +
                         " report of the report descriptor");
   };
-  for (std::size_t k = 0; k < spec.feature_reports.size(); ++k) {
-    const Report& r = spec.feature_reports[k];
+  for (std::size_t k = 0; k < desc.feature_reports.size(); ++k) {
+    const Report& r = desc.feature_reports[k];
     SimInterface* itf = owner(HidP_Feature, r, "feature_reports[" + std::to_string(k) + "]");
     std::copy(r.begin(), r.end(), itf->features[r[0]].begin());
   }
   for (SimInterface& itf : d.interfaces) itf.initial_features = itf.features;
-  for (std::size_t k = 0; k < spec.input_script.reports.size(); ++k)
-    owner(HidP_Input, spec.input_script.reports[k],
+  for (std::size_t k = 0; k < desc.input_script.reports.size(); ++k)
+    owner(HidP_Input, desc.input_script.reports[k],
           "input_script.reports[" + std::to_string(k) + "]");
-  if (!spec.input_script.reports.empty() && spec.input_script.period.count() <= 0)
+  if (!desc.input_script.reports.empty() && desc.input_script.period.count() <= 0)
     fail("input_script.period_ms", "must be at least 1");
 
-  d.behaviour = spec.behaviour;
+  d.behaviour = desc.behaviour;
 }
 
 SimDevice& MachineState::Device(std::size_t index) {
@@ -302,11 +302,11 @@ void MachineState::UpdateScriptLocked(SimDevice& device) {
     device.script_running = false;
     return;
   }
-  if (device.script_running || device.spec.input_script.reports.empty()) return;
+  if (device.script_running || device.desc.input_script.reports.empty()) return;
   // A script starts from its first report when the device gains its first reader.
   device.script_running = true;
   device.script_next = 0;
-  device.script_due = std::chrono::steady_clock::now() + device.spec.input_script.period;
+  device.script_due = std::chrono::steady_clock::now() + device.desc.input_script.period;
   script_cv.notify_all();
 }
 
@@ -376,11 +376,11 @@ DWORD MachineState::Attributes(const FileTarget& target, HIDD_ATTRIBUTES* attrib
   DWORD error;
   if (!Reach(target, &error)) return error;
   if (!attributes) return ERROR_NOACCESS;
-  const DeviceSpec& spec = devices[target.device].spec;
+  const DeviceDescription& desc = devices[target.device].desc;
   attributes->Size = sizeof(HIDD_ATTRIBUTES);
-  attributes->VendorID = spec.vendor_id;
-  attributes->ProductID = spec.product_id;
-  attributes->VersionNumber = spec.version;
+  attributes->VendorID = desc.vendor_id;
+  attributes->ProductID = desc.product_id;
+  attributes->VersionNumber = desc.version;
   return ERROR_SUCCESS;
 }
 
@@ -388,15 +388,15 @@ DWORD MachineState::String(const FileTarget& target, int kind, ULONG index, std:
   std::lock_guard lock(mutex);
   DWORD error;
   if (!Reach(target, &error)) return error;
-  const DeviceSpec& spec = devices[target.device].spec;
+  const DeviceDescription& desc = devices[target.device].desc;
   const std::optional<std::u16string>* found = nullptr;
   std::optional<std::u16string> indexed;
   switch (kind) {
-    case 0: found = &spec.product; break;
-    case 1: found = &spec.manufacturer; break;
-    case 2: found = &spec.serial; break;
+    case 0: found = &desc.product; break;
+    case 1: found = &desc.manufacturer; break;
+    case 2: found = &desc.serial; break;
     default:
-      if (auto it = spec.indexed_strings.find(index); it != spec.indexed_strings.end())
+      if (auto it = desc.indexed_strings.find(index); it != desc.indexed_strings.end())
         indexed = it->second;
       found = &indexed;
   }

@@ -38,7 +38,7 @@ struct SimInterface {
 };
 
 struct SimDevice {
-  DeviceSpec spec;
+  DeviceDescription desc;
   Behaviour behaviour;
   std::vector<SimInterface> interfaces;
   // Handles opened before an unplug belong to an earlier generation and stay dead.
@@ -64,8 +64,8 @@ struct PreparsedGrant {
 
 class MachineState {
  public:
-  // Validates the specs and parses their descriptors; throws LoadError.
-  explicit MachineState(std::vector<DeviceSpec> specs);
+  // Validates the descriptions and parses their descriptors; throws LoadError.
+  explicit MachineState(std::vector<DeviceDescription> descriptions);
 
   mutable std::mutex mutex;
   std::condition_variable script_cv;

@@ -13,7 +13,7 @@
 
 #include "qzplatform/ground.h"
 #include "qzplatform/hid.h"
-#include "qzplatform/sim/device_spec.h"
+#include "qzplatform/sim/device_description.h"
 
 namespace qzplatform::sim {
 
@@ -36,7 +36,7 @@ struct InterfaceInfo {
 class Machine {
  public:
   // Each throws LoadError naming the device index and field of the first fault.
-  static std::shared_ptr<Machine> Create(std::vector<DeviceSpec> devices);
+  static std::shared_ptr<Machine> Create(std::vector<DeviceDescription> devices);
   static std::shared_ptr<Machine> LoadJson(std::string_view json_text);
   static std::shared_ptr<Machine> LoadFile(const std::filesystem::path& path);
   // The built-in set: a mouse, a keyboard, a vendor-defined echo device, and a
@@ -52,7 +52,7 @@ class Machine {
   // The index of the device with that name; throws std::out_of_range when none.
   std::size_t FindDevice(std::string_view name) const;
   // The device as loaded (GetBehaviour gives its flags now).
-  const DeviceSpec& Spec(std::size_t device) const;
+  const DeviceDescription& Description(std::size_t device) const;
   std::size_t CollectionCount(std::size_t device) const;
   std::u16string InterfacePath(std::size_t device, std::size_t collection = 0) const;
   // Every interface; with `present_only` those of plugged-in devices.

@@ -53,7 +53,7 @@ struct Enumeration {
 };
 
 // Per top-level collection overrides: each collection is a device node of its own.
-struct CollectionSpec {
+struct CollectionDescription {
   std::optional<std::u16string> description, manufacturer, service, driver;
   std::optional<GUID> class_guid;
   AccessModes refuse;  // added to the device's refused modes for this collection
@@ -66,7 +66,7 @@ struct InputScript {
   bool repeat = false;
 };
 
-struct DeviceSpec {
+struct DeviceDescription {
   std::string name;  // label used in messages and by Machine::FindDevice
   USHORT vendor_id = 0;
   USHORT product_id = 0;
@@ -76,7 +76,7 @@ struct DeviceSpec {
   std::map<ULONG, std::u16string> indexed_strings;
   std::vector<std::uint8_t> report_descriptor;
   Enumeration enumeration;
-  std::vector<CollectionSpec> collections;  // by collection index; may be shorter
+  std::vector<CollectionDescription> collections;  // by collection index; may be shorter
   Behaviour behaviour;
   InputScript input_script;
   // Initial feature reports, report ID byte first; others start as zeros.
@@ -87,7 +87,7 @@ struct DeviceSpec {
 inline constexpr std::size_t kMaxStringLength = 126;
 
 // Parses a device file's JSON text. Throws LoadError naming the device and field.
-std::vector<DeviceSpec> ParseDeviceList(std::string_view json_text);
+std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text);
 
 // The built-in device set, in the same format.
 std::string_view DefaultDeviceListJson();
