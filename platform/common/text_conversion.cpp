@@ -35,26 +35,52 @@ std::string ToUtf8(std::u16string_view text) {
   return out;
 }
 
+namespace {
+
+// Decodes one UTF-8 sequence at text[i]: U+FFFD, one byte on, for an invalid,
+// overlong or surrogate sequence.
+char32_t DecodeUtf8(std::string_view text, std::size_t& i) {
+  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  const unsigned char lead = byte(i);
+  if (lead < 0x80) {
+    ++i;
+    return lead;
+  }
+  std::size_t extra = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    extra = 1, cp = lead & 0x1F, min = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    extra = 2, cp = lead & 0x0F, min = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    extra = 3, cp = lead & 0x07, min = 0x10000;
+  } else {
+    ++i;
+    return 0xFFFD;
+  }
+  for (std::size_t k = 1; k <= extra; ++k) {
+    if (i + k >= text.size() || (byte(i + k) & 0xC0) != 0x80) {
+      ++i;
+      return 0xFFFD;
+    }
+    cp = (cp << 6) | (byte(i + k) & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+    ++i;
+    return 0xFFFD;
+  }
+  i += extra + 1;
+  return cp;
+}
+
+}  // namespace
+
 std::u16string FromUtf8(std::string_view text) {
   std::u16string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    unsigned char b = static_cast<unsigned char>(text[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    char32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
-    bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
-    for (int k = 1; valid && k <= extra; ++k) {
-      unsigned char n = static_cast<unsigned char>(text[i + k]);
-      if ((n & 0xC0) != 0x80) valid = false;
-      c = (c << 6) | (n & 0x3F);
-    }
-    if (!valid || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-      out += char16_t(0xFFFD);
-      ++i;
-      continue;
-    }
-    i += 1 + extra;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t c = DecodeUtf8(text, i);
     if (c >= 0x10000) {
       c -= 0x10000;
       out += static_cast<char16_t>(0xD800 + (c >> 10));
