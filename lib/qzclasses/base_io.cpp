@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "qzclasses/data_processor.h"
 #include "qzclasses/errors.h"
 
 namespace qz {
@@ -41,6 +42,8 @@ TqzBaseIO::TqzBaseIO(Component* AOwner) : Component(AOwner) {
 }
 
 TqzBaseIO::~TqzBaseIO() {
+  // A terminal that stays would call its hook on a destroyed component.
+  ReleaseTerminal();
   // Linked components are told while the listener list still exists: a linked component
   // removes its listener when told.
   NotifyRemoval();
@@ -265,6 +268,8 @@ bool TqzBaseIO::WMDeviceChange(Message& Msg) {
 void TqzBaseIO::Loaded() {
   Component::Loaded();
   try {
+    SetTerminal(GetTerminal());
+    SetTerminalUsage(fTerminalUsage);
     SetActive(fActive);
   } catch (...) {
     const Text text = u"error";
@@ -277,7 +282,16 @@ void TqzBaseIO::Loaded() {
 void TqzBaseIO::Notification(Component* AComponent, Operation AOperation) {
   Component::Notification(AComponent, AOperation);
   if (AOperation != Operation::Remove) return;
-  if (AComponent == fLog) fLog = nullptr;
+  if (AComponent != nullptr && AComponent == static_cast<Component*>(GetDataProcessor())) {
+    SetDataProcessor(nullptr);
+  } else if (AComponent != nullptr && AComponent == GetTerminal()) {
+    // The control is going away: its window procedure is not put back.
+    fTerminal = nullptr;
+    hTerminal = nullptr;
+    fOldTerminalWndProc = TWndMethod();
+  } else if (AComponent == fLog) {
+    fLog = nullptr;
+  }
 }
 
 void TqzBaseIO::LogAdd(TDetailLevel Level, const Text& text) {

@@ -13,6 +13,7 @@
 #include "qzclasses/component.h"
 #include "qzclasses/custom_log_file.h"
 #include "qzclasses/device.h"
+#include "qzclasses/edit_control.h"
 #include "qzclasses/format.h"
 #include "qzclasses/message.h"
 #include "qzclasses/notify_list.h"
@@ -21,6 +22,12 @@
 #include "qzplatform/win32.h"
 
 namespace qz {
+
+class TqzCustomDataProcessor;
+
+// Posted to an edit control when it is bound as terminal (WParam: the component) and when
+// it is released (WParam 0).
+inline constexpr UINT kTerminalBindMessage = 2999;
 
 // A device list as handed out by GetDeviceList: each record under its display text.
 using TqzDeviceList = std::vector<std::pair<Text, TqzDevice*>>;
@@ -42,6 +49,18 @@ class TqzBaseIO : public Component {
 
   TqzCustomLogFile* GetLog() const { return fLog; }
   void SetLog(TqzCustomLogFile* Value);
+  TqzCustomDataProcessor* GetDataProcessor() const { return fDataProcessor.load(); }
+  // Clearing it unlinks the processor; a new processor is linked to this component.
+  void SetDataProcessor(TqzCustomDataProcessor* Value);
+  EditControl* GetTerminal() const { return fTerminal.load(); }
+  // Releases the previous terminal (its window procedure back, message 2999 with 0) and
+  // hooks Value's typed characters (message 2999 with this component). Also for the same
+  // control again.
+  void SetTerminal(EditControl* Value);
+  TTerminalUsage GetTerminalUsage() const { return fTerminalUsage; }
+  void SetTerminalUsage(TTerminalUsage Value);
+  bool GetTerminalEcho() const { return fTerminalEcho; }
+  void SetTerminalEcho(bool Value) { fTerminalEcho = Value; }
   TThreadPriority GetPriority() const { return fPriority; }
   void SetPriority(TThreadPriority Value) { fPriority = Value; }
   bool GetUseMainThread() const { return fUseMainThread; }
@@ -65,6 +84,9 @@ class TqzBaseIO : public Component {
   // Returns the opened handle or INVALID_HANDLE_VALUE; sets isThreaded for this open.
   virtual HANDLE OpenDevice() { return INVALID_HANDLE_VALUE; }
   virtual void CloseDevice(HANDLE Handle);
+  // True when a terminal is set, an OnAfterReceive handler is assigned or a data
+  // processor is linked: only then is a received block worth passing to DoReceive.
+  virtual bool HasReceivers() const;
   virtual void DoOpen();
   virtual void DoClose();
   virtual void StartThreadIO();
@@ -76,6 +98,12 @@ class TqzBaseIO : public Component {
   virtual void DoFatalError(std::uint32_t ErrorCode, std::uint32_t Detail, const Text& ErrorMsg,
                             bool ShowOnly);
   virtual void DoNotify(std::int32_t Code);
+  // The receive path for one block (valid only during the call): the data processor, the
+  // terminal, then OnAfterReceive. With UseMainThread, a call on the I/O thread hands the
+  // block to the main thread and waits. Errors of the receivers pass through. Always false.
+  virtual bool DoReceive(const void* Data, std::uint32_t Len);
+  // Whether the data processor asks to ignore a completed send (false without one).
+  virtual bool DoAfterSend();
   // Tells the listeners (code 3); the concrete component keeps and applies the index first.
   virtual void SetDeviceIndex(std::int32_t Value);
   virtual std::int32_t GetDeviceIndex() const;  // abstract
@@ -87,6 +115,10 @@ class TqzBaseIO : public Component {
   virtual void DeviceListLoad();  // abstract
   // Empties the list, freeing the records when flClearDeviceListWithFree is set.
   virtual void DeviceListClear();
+  // Writes received bytes into the terminal, each byte as the character of the same value:
+  // one byte as a typed key, more as literal text (runs split at NUL bytes). Shown only
+  // when the usage includes receiving. Throws Error for a negative Len or missing Data.
+  virtual void TerminalWrite(const void* Data, std::int32_t Len);
   virtual void Update();
   virtual void NotifyAdd(const TqzNotifyEvent& NotifyEvent);
   virtual void NotifyDelete(const TqzNotifyEvent& NotifyEvent);
@@ -110,11 +142,25 @@ class TqzBaseIO : public Component {
   Text LogPrefix() const { return sLogPrefix ? *sLogPrefix : ClassName(); }
   // Waits until the last I/O thread has finished (not when called on that thread).
   void WaitThreadIOFinished();
+  // The main thread's half of a hand-off: DoReceive(threadData, threadDataSize).
+  void SyncReceive();
+  // Installed as the terminal's window procedure: typed characters go to SendChar.
+  void TerminalWndProc(Message& Msg);
 
   TqzNotifyList qzNotifyList;
   TqzCustomLogFile* fLog = nullptr;
+  // The receive path reads the links on the I/O thread while the main thread sets them.
+  std::atomic<TqzCustomDataProcessor*> fDataProcessor{nullptr};
   TOnFatalErrorEvent fOnFatalError;
   TqzDeviceList slDevices;
+  const void* threadData = nullptr;
+  std::uint32_t threadDataSize = 0;
+  std::atomic<HWND> hTerminal{nullptr};
+  TTerminalUsage fTerminalUsage = tuNone;
+  std::atomic<EditControl*> fTerminal{nullptr};
+  bool fTerminalEcho = false;
+  TWndMethod fOldTerminalWndProc;
+  std::atomic<bool> fTerminalLocked{false};
   TNotifyEvent fOnClose;
   TNotifyEvent fOnOpen;
   std::shared_ptr<TqzThreadIO> fThreadIO;
@@ -132,6 +178,15 @@ class TqzBaseIO : public Component {
   std::atomic<bool> IsThreadIOTerminated{false};
 
  private:
+  // A processor reads the device handle (to flush it) and its own listener entry.
+  friend class TqzCustomDataProcessor;
+
+  // Puts the terminal's window procedure back and tells it that it is released.
+  void ReleaseTerminal();
+  // Sends Msg to the terminal window hTerminal names, on the main thread; nothing when
+  // there is none.
+  void SendToTerminal(UINT Msg, WPARAM WParam, LPARAM LParam);
+
   // Set while one DoClose runs, so a close from the I/O thread and one from the main
   // thread at the same moment close the handle once.
   std::atomic<bool> fClosing{false};

@@ -35,7 +35,9 @@ class Method<R(A...)> {
   Method() = default;
 
   // A reference to object->*MemFn. The entry code is one function per member function,
-  // so its address identifies the method.
+  // so its address identifies the method. Bind members of classes with distinct names:
+  // GCC gives these thunks vague linkage even for a class in an unnamed namespace, so two
+  // such classes of one name in different files would share one thunk.
   template <auto MemFn, typename C>
   static Method Bind(C* object) {
     using Target = typename detail::MemberClass<decltype(MemFn)>::type;

@@ -30,8 +30,8 @@ using TOnFatalErrorEvent = Method<void(Component* Sender, std::uint32_t ErrorCod
 using TqzNotifyEvent = Method<void(Component* Sender, std::int32_t Code)>;
 // The buffer is valid only during the call.
 using TOnReceived = Method<void(TqzBaseIO* Com, const void* Buffer, std::uint32_t Received)>;
-// Setting flHandled takes the send over.
-using TDataSendEvent = Method<void(Component* Sender, const char* ptrBuffer, std::uint32_t Len,
+// Setting flHandled takes the send over; the handler may rewrite the bytes in place.
+using TDataSendEvent = Method<void(Component* Sender, char* ptrBuffer, std::uint32_t Len,
                                    bool flSynchro, bool& flHandled)>;
 
 }  // namespace qz
