@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -124,6 +125,18 @@ FARPROC Proc(F* f) {
   return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(f));
 }
 
+// One registry key as a ground holds it: its kernel name ("\REGISTRY\MACHINE\...")
+// and its values, each with its registry type and raw bytes.
+struct RegistryValue {
+  std::u16string name;
+  DWORD type = 0;
+  std::vector<BYTE> data;
+};
+struct RegistryKeyData {
+  std::u16string kernel_name;
+  std::vector<RegistryValue> values;
+};
+
 // What the active ground answers for. Everything else (handles, events, waits,
 // regular files, last error, error texts, module bookkeeping) is common to all grounds.
 class Ground {
@@ -142,6 +155,16 @@ class Ground {
   virtual std::shared_ptr<const Module> FindModule(std::u16string_view name) = 0;
   virtual bool GetVersion(OSVERSIONINFOEXW* info) = 0;
   virtual void GetLocalTime(SYSTEMTIME* time);
+  // The registry key `path` below a predefined root (HKEY_LOCAL_MACHINE, ...) as it is
+  // now, or nothing when the ground has no such key (the default: an empty registry).
+  virtual std::optional<RegistryKeyData> ReadRegistryKey(HKEY root, std::u16string_view path);
+  // The user's temporary folder for GetTempPathW, or nothing for the environment's
+  // (TMPDIR, else /tmp). By default nothing.
+  virtual std::optional<std::u16string> TempFolder();
+  // Called by CreateProcessW before it starts a program: entries ("NAME=value") to add
+  // to the program's environment, and an object kept until the program has ended (null
+  // when there is nothing to keep). By default neither.
+  virtual std::shared_ptr<void> ShareWithProcess(std::vector<std::string>* environment);
 };
 
 // The ground the system interface forwards to. Chosen once at start-up; tests
@@ -158,6 +181,9 @@ std::shared_ptr<T> LookupHandleAs(HANDLE handle) {
   return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 std::size_t OpenHandleCount();
+// The kernel name of a key opened by RegOpenKeyExW or of a predefined root; false for
+// anything else.
+bool RegistryKeyName(HKEY key, std::u16string* name);
 
 // Test hooks for run-time binding: hide a whole module or one entry of it from
 // LoadLibraryW/GetProcAddress, on whichever ground is active.
