@@ -22,6 +22,10 @@ class TqzCustomLogFile : public Component {
   // The sink does not log its own failures.
   virtual void DoFatalError(std::uint32_t ErrorCode, std::uint32_t Detail, const Text& ErrorMsg);
 
+  // Whether a text logged at Level would be written; lets a caller skip building a text
+  // the sink would drop. A sink without a level filter accepts everything.
+  virtual bool Accepts(TDetailLevel) const { return true; }
+
   // A concrete sink supplies all of these; the base versions throw AbstractError.
   virtual void Save();
   virtual void Clear();

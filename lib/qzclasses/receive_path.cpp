@@ -25,7 +25,9 @@ bool TqzBaseIO::DoReceive(const void* Data, std::uint32_t Len) {
     thread->Synchronize([this] { SyncReceive(); });
     return false;
   }
-  LogAdd(dlDebug, u"Input data length: " + Format(u"%u", {Len}));
+  // Built only when the sink keeps it: this runs once per received report.
+  if (TqzCustomLogFile* log = GetLog(); log && log->Accepts(dlDebug))
+    LogAdd(dlDebug, u"Input data length: " + Format(u"%u", {Len}));
   TIgnoreTypes R = 0;
   if (TqzCustomDataProcessor* processor = GetDataProcessor()) {
     processor->DoProcessing(Data, Len, R);

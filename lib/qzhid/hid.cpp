@@ -1,10 +1,89 @@
-// The HID component's construction and destruction.
+// The HID component's construction and destruction, the selection of the current
+// device and the reload of its details.
 #include "qzhid/hid.h"
+
+#include "qzclasses/errors.h"
 
 namespace qz {
 
-TqzHid::TqzHid(Component* owner) : TqzBaseIO(owner) { sLogPrefix = u"qzHID: "; }
+TqzHid::TqzHid(Component* owner) : TqzBaseIO(owner) {
+  sLogPrefix = u"qzHID: ";
+  hEventThread = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  // Signalled while no write of SendData is in progress.
+  fOvlAsync.hEvent = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  if (!hEventThread || !fOvlAsync.hEvent) {
+    if (hEventThread) CloseHandle(hEventThread);
+    if (fOvlAsync.hEvent) CloseHandle(fOvlAsync.hEvent);
+    throw Error(u"Cannot create the events of the HID component");
+  }
+}
 
-TqzHid::~TqzHid() = default;
+TqzHid::~TqzHid() {
+  try {
+    if (GetActive()) DoClose();
+  } catch (...) {
+    // A failing log must not keep the device open under a destroyed component.
+  }
+  if (IsOpened()) {
+    IsThreadIOTerminated = true;
+    PulseEvent(hEventThread);
+    try {
+      TqzBaseIO::DoClose();
+    } catch (...) {
+    }
+  }
+  // The input buffer and the events must outlive the loop and the last write.
+  WaitForLoop(fThreadIO);
+  WaitForLoop(fRetiredLoop);
+  WaitAsyncWrite();
+  CloseHandle(hEventThread);
+  CloseHandle(fOvlAsync.hEvent);
+  fOvlAsync.hEvent = nullptr;
+  FreeReportBuffers();
+}
+
+void TqzHid::SetDeviceIndex(std::int32_t Value) {
+  fDeviceIndex = Value;
+  // A record of another kind in the list is no HID device to work on.
+  fHidDevice = Value < 0 ? nullptr : dynamic_cast<TqzHidDevice*>(GetDevice(Value));
+  TqzBaseIO::SetDeviceIndex(Value);
+}
+
+void TqzHid::DeviceListClear() {
+  {
+    std::lock_guard lock(fOpenLock);
+    DetachOpenRecord();
+  }
+  if (flClearDeviceListWithFree && fHidDevice && IndexOfDevice(fHidDevice) >= 0)
+    fHidDevice = nullptr;
+  TqzBaseIO::DeviceListClear();
+}
+
+void TqzHid::UpdateDeviceDetails() {
+  if (!fHidDevice) return;
+  std::lock_guard lock(fOpenLock);
+  // The open's preparsed data is not the load's to free: hide it during the load.
+  struct Mirror {
+    TqzHid& hid;
+    TqzHidDevice* record;
+    ~Mirror() {
+      if (record) record->fPpd = hid.fOpenPpd;
+    }
+  } mirror{*this, fHidDevice == fOpenDevice ? fHidDevice : nullptr};
+  if (mirror.record) mirror.record->fPpd = 0;
+  LoadDeviceInfo(*fHidDevice, true);
+}
+
+void TqzHid::AttachOpenRecord(TqzHidDevice* record) {
+  DetachOpenRecord();
+  if (!record || fOpenPpd == 0) return;
+  fOpenDevice = record;
+  record->fPpd = fOpenPpd;
+}
+
+void TqzHid::DetachOpenRecord() {
+  if (fOpenDevice && fOpenDevice->fPpd == fOpenPpd) fOpenDevice->fPpd = 0;
+  fOpenDevice = nullptr;
+}
 
 }  // namespace qz

@@ -1,8 +1,14 @@
 // TqzHid: the HID component. Lists HID device interfaces as TqzHidDevice records,
-// loads their identity and capabilities, and opens device paths.
+// loads their identity and capabilities, opens the current one, watches it for input
+// reports on the I/O thread and transfers reports.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "qzclasses/base_io.h"
 #include "qzhid/hid_device.h"
@@ -12,6 +18,7 @@ namespace qz {
 class TqzHid : public TqzBaseIO {
  public:
   explicit TqzHid(Component* owner);
+  // Closes an open device and waits for its monitoring loop before the buffers go.
   ~TqzHid() override;
   Text ClassName() const override { return u"TqzHid"; }
 
@@ -21,18 +28,128 @@ class TqzHid : public TqzBaseIO {
   // Opens a device path; INVALID_HANDLE_VALUE on failure (reason in GetLastError).
   HANDLE OpenDeviceFile(const Text& path, bool read, bool write, bool shared, bool overlapped);
 
+  // Opening: tries read+write, read, write, then no access. Fatal error 16 when no
+  // record is current (detail 2), when every attempt fails (detail: the system's code),
+  // or when a reopen is asked for while the previous loop is handing a report over and
+  // cannot be waited for (detail ERROR_BUSY).
+  HANDLE OpenDevice() override;
+  // Closes the handle and releases the preparsed data obtained at open, once.
+  void CloseDevice(HANDLE Handle) override;
+  // Stop request, pulse, the base's close; then, unless called from the loop itself or
+  // from inside its hand-off to this thread, waits until the loop has ended.
+  void DoClose() override;
+  // The monitoring loop: one overlapped read of a whole input report at a time.
+  void ThreadIOExecute(TqzThreadIO* Thread) override;
+  // Logs the block and passes it to the receive path when anything receives.
+  bool DoReceive(const void* Data, std::uint32_t Len) override;
+  // Keeps the index and makes the record at that position current (none outside).
+  void SetDeviceIndex(std::int32_t Value) override;
+  std::int32_t GetDeviceIndex() const override { return fDeviceIndex; }
+  // Rebuilds the device list from the system's HID interfaces.
+  void DeviceListLoad() override;
+  // Also forgets the current record when the list frees it.
+  void DeviceListClear() override;
+  void Update() override;
+
+  // Transfers. None adds, pads or checks anything: the caller gives the whole report,
+  // report ID first. The Boolean ones are false while closed or when the system
+  // refuses; a null buffer with a non-zero size is refused without a system call.
+  // SendData copies the bytes and returns once the write has started; a later SendData
+  // first waits for the earlier write to end.
+  void SendData(const void* Buff, std::uint32_t N) override;
+  void SendChar(char16_t Ch) override;             // one byte: the low 8 bits
+  void SendString(const std::string& S) override;  // nothing for an empty S
+  void ClearDeviceInput() override {}
+  void ClearDeviceOutput() override {}
+  void ClearDeviceBuffers() override {}
+  bool WriteReport(const void* pcReport, std::uint32_t ReportSize);  // waits, no time limit
+  bool ReadReport(void* pcReport, std::uint32_t ReportSize);         // waits, no time limit
+  bool GetInputReport(void* pcReport, std::uint32_t ReportSize);
+  // Logs "SetOutputReport: <1|0> <system text> <code>" with the thread's last error.
+  bool SetOutputReport(const void* pcReport, std::uint32_t ReportSize);
+  bool ReadFeature(void* pcReport, std::uint32_t ReportSize);
+  bool WriteFeature(const void* pcReport, std::uint32_t ReportSize);
+
+  // Reloads the current record with its strings.
+  virtual void UpdateDeviceDetails();
+
+  // The operating-system state of the current device, named by its InstanceId: each
+  // logs its request and hands it to the device-installation interface; nothing happens
+  // without a current device. The device is neither closed nor reopened (a disabled
+  // open device makes the monitoring loop close it). Disable, Enable and Restart raise
+  // qz::Error when the system cannot open the device; every other failure is silent.
+  // Reset blocks for at least 1000 ms; a change made by the helper program until it ends.
+  void Disable();
+  void Enable();
+  void Remove();
+  void Reset();
+  void Restart();
+
   bool GetSharedMode() const { return fSharedMode; }
   void SetSharedMode(bool value) { fSharedMode = value; }
   bool GetEnumFullMode() const { return fEnumFullMode; }
   void SetEnumFullMode(bool value) { fEnumFullMode = value; }
   TqzHidDevice* HidDevice() const { return fHidDevice; }
-  std::int32_t GetDeviceIndex() const override { return fDeviceIndex; }
+  bool IsReadMode() const { return fIsReadMode; }
+  bool IsWriteMode() const { return fIsWriteMode; }
+  // Lengths of the device at its last open (0 before the first).
+  std::uint32_t OutputReportLength() const { return fLenOutputReport; }
+  std::uint32_t InputReportLength() const { return fLenInputReport; }
+  std::uint32_t FeatureReportLength() const { return fLenFeatureReport; }
+  HANDLE Handle() const { return fHandle.load(); }
 
  protected:
+  void AllocReportBuffers();
+  void FreeReportBuffers();
+
   std::int32_t fDeviceIndex = 0;
   TqzHidDevice* fHidDevice = nullptr;
+  // Zero-filled, of the lengths below; null when the length is 0. Kept after a close.
+  std::unique_ptr<std::uint8_t[]> fOutputReport;
+  std::unique_ptr<std::uint8_t[]> fInputReport;
+  std::unique_ptr<std::uint8_t[]> fFeatureReport;
+  std::atomic<std::uint32_t> fLenOutputReport{0};
+  std::atomic<std::uint32_t> fLenInputReport{0};
+  std::atomic<std::uint32_t> fLenFeatureReport{0};
+  std::atomic<bool> fIsWriteMode{false};
+  std::atomic<bool> fIsReadMode{false};
   bool fSharedMode = true;
+  HANDLE hEventThread = nullptr;  // the loop's read event; pulsed to release it
+  bool flLock = false;            // set while DeviceListLoad runs
   bool fEnumFullMode = false;
+
+ private:
+  // Waits until the loop has ended, except on the loop's own thread and inside its
+  // hand-off of a report to this thread (the loop waits for us there).
+  void WaitForLoop(std::shared_ptr<TqzThreadIO> thread);
+  // Before a reopen: true once no earlier loop can touch the buffers any more.
+  bool PreviousLoopDone();
+  // Waits until the last SendData's write has ended.
+  void WaitAsyncWrite();
+  // The mirror of the open's preparsed data in a list record (fOpenLock held).
+  void AttachOpenRecord(TqzHidDevice* record);
+  void DetachOpenRecord();
+  void LogReceived(std::uint32_t Len);
+
+  // The preparsed data obtained at open belongs to the open, not to a record: a
+  // discovery may free the record meanwhile. The record it was obtained for shows it
+  // in fPpd while it stays in the list. The loop's own close runs on the I/O thread,
+  // hence the lock.
+  std::mutex fOpenLock;
+  PreparsedHandle fOpenPpd = 0;
+  TqzHidDevice* fOpenDevice = nullptr;
+  Text fOpenPath;
+  // A loop that reopened the device from its own thread and still has to end.
+  std::shared_ptr<TqzThreadIO> fRetiredLoop;
+
+  // SendData's copy of the bytes; fOvlAsync's manual-reset event is signalled
+  // whenever no write of SendData is in progress.
+  std::mutex fAsyncLock;
+  std::vector<std::uint8_t> fAsyncData;
+
+  // The receive log line's format, prefix included, made at open so the loop logs a
+  // report without allocating.
+  Text fReceiveFormat;
 };
 
 }  // namespace qz

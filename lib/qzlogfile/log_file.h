@@ -81,6 +81,7 @@ class TqzLogFile : public TqzCustomLogFile {
   void SetOnLogEntry(const TOnLogEntry& value);
 
   void Notification(Component* component, Operation operation) override;
+  bool Accepts(TDetailLevel level) const override { return Passes(level); }
 
  private:
   bool Passes(TDetailLevel level) const { return level <= fDetailLevel.load(); }
