@@ -1,0 +1,34 @@
+// Preparsed data as HID.DLL hands them out off Windows: numbered tokens over parsed
+// collections, and the HidP_ entries and HidD_FreePreparsedData that read them.
+#pragma once
+
+#ifndef _WIN32
+
+#include <memory>
+
+#include "hidparse/hidparse.h"
+#include "qzplatform/hid.h"
+
+namespace qzplatform::hidshared {
+
+// A token for `data`, never reused: a forged, freed or stale value is found missing
+// instead of being read. With `corrupt` every HidP_ query on it fails (a device
+// whose preparsed data its queries refuse).
+PHIDP_PREPARSED_DATA GrantPreparsed(std::shared_ptr<const hidparse::PreparsedData> data,
+                                    bool corrupt = false);
+// The collection behind a live, sound token; null otherwise.
+std::shared_ptr<const hidparse::PreparsedData> LookupPreparsed(PHIDP_PREPARSED_DATA token);
+// How many tokens are live (tests look for leaks).
+std::size_t LivePreparsedCount();
+
+// The HID.DLL entries that need nothing but the token table and the parser.
+BOOLEAN WINAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData);
+NTSTATUS WINAPI HidP_GetCaps(PHIDP_PREPARSED_DATA PreparsedData, HIDP_CAPS* Capabilities);
+NTSTATUS WINAPI HidP_GetButtonCaps(HIDP_REPORT_TYPE ReportType, HIDP_BUTTON_CAPS* ButtonCaps,
+                                   USHORT* ButtonCapsLength, PHIDP_PREPARSED_DATA PreparsedData);
+NTSTATUS WINAPI HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, HIDP_VALUE_CAPS* ValueCaps,
+                                  USHORT* ValueCapsLength, PHIDP_PREPARSED_DATA PreparsedData);
+
+}  // namespace qzplatform::hidshared
+
+#endif  // !_WIN32

@@ -1,0 +1,90 @@
+// The preparsed-data token table shared by the grounds' HID.DLL modules.
+#include "qzplatform/hidshared/preparsed_tokens.h"
+
+#include <map>
+#include <mutex>
+#include <type_traits>
+
+namespace qzplatform::hidshared {
+namespace {
+
+struct Grant {
+  std::shared_ptr<const hidparse::PreparsedData> data;
+  bool corrupt = false;
+};
+
+struct TokenTable {
+  std::mutex mutex;
+  std::map<std::uintptr_t, Grant> live;
+  std::uintptr_t next = 0x5000;
+};
+
+TokenTable& Tokens() {
+  static TokenTable table;
+  return table;
+}
+
+}  // namespace
+
+PHIDP_PREPARSED_DATA GrantPreparsed(std::shared_ptr<const hidparse::PreparsedData> data,
+                                    bool corrupt) {
+  TokenTable& t = Tokens();
+  std::lock_guard lock(t.mutex);
+  const std::uintptr_t token = t.next;
+  t.next += 0x10;
+  t.live.emplace(token, Grant{std::move(data), corrupt});
+  return reinterpret_cast<PHIDP_PREPARSED_DATA>(token);
+}
+
+std::shared_ptr<const hidparse::PreparsedData> LookupPreparsed(PHIDP_PREPARSED_DATA token) {
+  TokenTable& t = Tokens();
+  std::lock_guard lock(t.mutex);
+  auto it = t.live.find(reinterpret_cast<std::uintptr_t>(token));
+  if (it == t.live.end() || it->second.corrupt) return nullptr;
+  return it->second.data;
+}
+
+std::size_t LivePreparsedCount() {
+  TokenTable& t = Tokens();
+  std::lock_guard lock(t.mutex);
+  return t.live.size();
+}
+
+BOOLEAN WINAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData) {
+  TokenTable& t = Tokens();
+  std::lock_guard lock(t.mutex);
+  if (t.live.erase(reinterpret_cast<std::uintptr_t>(PreparsedData)) == 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// The parser's queries check the rest (report type, null records) as Windows orders it.
+NTSTATUS WINAPI HidP_GetCaps(PHIDP_PREPARSED_DATA PreparsedData, HIDP_CAPS* Capabilities) {
+  auto data = LookupPreparsed(PreparsedData);
+  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  return hidparse::GetCaps(data.get(), Capabilities);
+}
+
+NTSTATUS WINAPI HidP_GetButtonCaps(HIDP_REPORT_TYPE ReportType, HIDP_BUTTON_CAPS* ButtonCaps,
+                                   USHORT* ButtonCapsLength, PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = LookupPreparsed(PreparsedData);
+  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  return hidparse::GetButtonCaps(ReportType, ButtonCaps, ButtonCapsLength, data.get());
+}
+
+NTSTATUS WINAPI HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, HIDP_VALUE_CAPS* ValueCaps,
+                                  USHORT* ValueCapsLength, PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = LookupPreparsed(PreparsedData);
+  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  return hidparse::GetValueCaps(ReportType, ValueCaps, ValueCapsLength, data.get());
+}
+
+// The entries keep the exact types the library binds them with.
+static_assert(std::is_same_v<decltype(&HidD_FreePreparsedData), PFN_HidD_FreePreparsedData>);
+static_assert(std::is_same_v<decltype(&HidP_GetCaps), PFN_HidP_GetCaps>);
+static_assert(std::is_same_v<decltype(&HidP_GetButtonCaps), PFN_HidP_GetButtonCaps>);
+static_assert(std::is_same_v<decltype(&HidP_GetValueCaps), PFN_HidP_GetValueCaps>);
+
+}  // namespace qzplatform::hidshared

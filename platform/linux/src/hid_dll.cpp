@@ -1,0 +1,224 @@
+// The linux ground's "HID.DLL": identity and strings from hidraw ioctls and sysfs,
+// preparsed data and caps from the descriptor parser, report requests over the
+// hidraw report ioctls.
+#include <algorithm>
+#include <cstring>
+#include <linux/hidraw.h>
+#include <sys/ioctl.h>
+#include <type_traits>
+
+#include "hidraw_file.h"
+#include "qzplatform/hidshared/collection_kind.h"
+#include "qzplatform/hidshared/hid_strings.h"
+#include "qzplatform/hidshared/preparsed_tokens.h"
+
+namespace qzplatform::linux_ground {
+namespace {
+
+BOOLEAN Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
+}
+
+// Runs `call` on the live device interface behind `handle`; FALSE with the last error
+// on failure.
+template <typename Call>
+BOOLEAN OnDevice(HANDLE handle, Call call) {
+  auto file = LookupHandleAs<HidrawFile>(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  if (DWORD error = file->Alive()) return Fail(error);
+  const DWORD error = call(*file);
+  return error == ERROR_SUCCESS ? TRUE : Fail(error);
+}
+
+enum class StringKind { kProduct, kManufacturer, kSerial, kIndexed };
+
+// A device string as sysfs keeps it: a USB device's string descriptors; for other
+// buses the HID device's name and unique ID. None when the device has no such string.
+std::optional<std::string> DeviceString(HidrawFile& f, StringKind kind, ULONG index) {
+  const HidrawNode& node = f.node();
+  if (node.usb) {
+    const UsbDevice& usb = *node.usb;
+    switch (kind) {
+      case StringKind::kProduct: return usb.product;
+      case StringKind::kManufacturer: return usb.manufacturer;
+      case StringKind::kSerial: return usb.serial;
+      case StringKind::kIndexed:
+        // sysfs keeps the strings the device descriptor names; other indexes are unknown.
+        if (index != 0 && index == usb.i_product) return usb.product;
+        if (index != 0 && index == usb.i_manufacturer) return usb.manufacturer;
+        if (index != 0 && index == usb.i_serial) return usb.serial;
+        return std::nullopt;
+    }
+  }
+  switch (kind) {
+    case StringKind::kProduct: {
+      char name[256] = {};
+      int length = 0;
+      if (f.Ioctl(HIDIOCGRAWNAME(sizeof name - 1), name, &length) == ERROR_SUCCESS && name[0])
+        return std::string(name);
+      return node.name.empty() ? std::nullopt : std::optional<std::string>(node.name);
+    }
+    case StringKind::kSerial:
+      return node.uniq.empty() ? std::nullopt : std::optional<std::string>(node.uniq);
+    default: return std::nullopt;
+  }
+}
+
+BOOLEAN GetString(HANDLE handle, StringKind kind, ULONG index, PVOID buffer, ULONG length) {
+  return OnDevice(handle, [&](HidrawFile& f) -> DWORD {
+    auto text = DeviceString(f, kind, index);
+    // A device without the string stalls the request; Windows reports a device fault.
+    if (!text) return ERROR_GEN_FAILURE;
+    std::u16string wide = FromUtf8(*text);
+    if (wide.size() > hidshared::kMaxHidString) wide.resize(hidshared::kMaxHidString);
+    return hidshared::CopyHidString(wide, buffer, length);
+  });
+}
+
+// One report request: the caller's buffer starts with the report ID (0 without IDs),
+// which is also what the hidraw report ioctls want.
+DWORD Request(HidrawFile& f, HIDP_REPORT_TYPE type, bool set, std::uint8_t* buffer, ULONG length) {
+  const USHORT size = hidshared::ReportLength(f.collection(), type);
+  if (size == 0) return ERROR_INVALID_FUNCTION;  // the collection has no such report
+  if (length < size) return ERROR_INVALID_PARAMETER;
+  if (!buffer) return ERROR_NOACCESS;
+  if (!hidshared::Declares(f.collection(), type, buffer[0])) return ERROR_INVALID_PARAMETER;
+  std::vector<std::uint8_t> report(buffer, buffer + size);
+  unsigned long request = 0;
+  switch (type) {
+    case HidP_Input: request = HIDIOCGINPUT(size); break;
+    case HidP_Output: request = HIDIOCSOUTPUT(size); break;
+    case HidP_Feature: request = set ? HIDIOCSFEATURE(size) : HIDIOCGFEATURE(size); break;
+  }
+  int got = 0;
+  DWORD error = f.Ioctl(request, report.data(), &got);
+  // Kernels before 5.11 lack HIDIOCSOUTPUT; a write sends the report the same way.
+  if (error == ERROR_INVALID_FUNCTION && type == HidP_Output)
+    error = f.WriteNow(report.data(), report.size());
+  if (error != ERROR_SUCCESS || set) return error;
+  // Windows fills the collection's whole report length; a shorter answer is padded.
+  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(got), size);
+  std::memcpy(buffer, report.data(), n);
+  std::memset(buffer + n, 0, size - n);
+  return ERROR_SUCCESS;
+}
+
+void WINAPI HidD_GetHidGuid(GUID* HidGuid) {
+  if (HidGuid) *HidGuid = hidshared::kHidInterfaceGuid;
+}
+
+BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
+    if (!Attributes) return ERROR_NOACCESS;
+    USHORT vendor = f.node().vendor, product = f.node().product;
+    hidraw_devinfo info{};
+    if (f.Ioctl(HIDIOCGRAWINFO, &info) == ERROR_SUCCESS) {
+      vendor = static_cast<USHORT>(info.vendor);
+      product = static_cast<USHORT>(info.product);
+    }
+    Attributes->Size = sizeof(HIDD_ATTRIBUTES);
+    Attributes->VendorID = vendor;
+    Attributes->ProductID = product;
+    // hidraw does not report the version; sysfs has it for USB devices (bcdDevice).
+    Attributes->VersionNumber = f.node().version;
+    return ERROR_SUCCESS;
+  });
+}
+
+BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
+    if (!PreparsedData) return ERROR_NOACCESS;
+    *PreparsedData = hidshared::GrantPreparsed(f.node().collections[f.collection_index()]);
+    return ERROR_SUCCESS;
+  });
+}
+
+BOOLEAN WINAPI HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+  return GetString(HidDeviceObject, StringKind::kProduct, 0, Buffer, BufferLength);
+}
+
+BOOLEAN WINAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer,
+                                          ULONG BufferLength) {
+  return GetString(HidDeviceObject, StringKind::kManufacturer, 0, Buffer, BufferLength);
+}
+
+BOOLEAN WINAPI HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer,
+                                          ULONG BufferLength) {
+  return GetString(HidDeviceObject, StringKind::kSerial, 0, Buffer, BufferLength);
+}
+
+BOOLEAN WINAPI HidD_GetIndexedString(HANDLE HidDeviceObject, ULONG StringIndex, PVOID Buffer,
+                                     ULONG BufferLength) {
+  return GetString(HidDeviceObject, StringKind::kIndexed, StringIndex, Buffer, BufferLength);
+}
+
+// Input and output reports by request need the handle's read or write access, as the
+// transfers do; feature reports need none.
+BOOLEAN WINAPI HidD_GetInputReport(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                                   ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
+    if (!f.access().read) return ERROR_ACCESS_DENIED;
+    return Request(f, HidP_Input, false, static_cast<std::uint8_t*>(ReportBuffer),
+                   ReportBufferLength);
+  });
+}
+
+BOOLEAN WINAPI HidD_GetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                               ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) {
+    return Request(f, HidP_Feature, false, static_cast<std::uint8_t*>(ReportBuffer),
+                   ReportBufferLength);
+  });
+}
+
+BOOLEAN WINAPI HidD_SetOutputReport(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                                    ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
+    if (!f.access().write) return ERROR_ACCESS_DENIED;
+    return Request(f, HidP_Output, true, static_cast<std::uint8_t*>(ReportBuffer),
+                   ReportBufferLength);
+  });
+}
+
+BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
+                               ULONG ReportBufferLength) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) {
+    return Request(f, HidP_Feature, true, static_cast<std::uint8_t*>(ReportBuffer),
+                   ReportBufferLength);
+  });
+}
+
+// The entries keep the exact types the library binds them with.
+static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
+static_assert(std::is_same_v<decltype(&HidD_GetAttributes), PFN_HidD_GetAttributes>);
+static_assert(std::is_same_v<decltype(&HidD_GetPreparsedData), PFN_HidD_GetPreparsedData>);
+static_assert(std::is_same_v<decltype(&HidD_GetProductString), PFN_HidD_GetString>);
+static_assert(std::is_same_v<decltype(&HidD_GetIndexedString), PFN_HidD_GetIndexedString>);
+static_assert(std::is_same_v<decltype(&HidD_GetFeature), PFN_HidD_Report>);
+
+}  // namespace
+
+std::shared_ptr<const Module> HidModule() {
+  static const auto module = std::make_shared<const Module>(
+      u"HID.DLL", std::vector<Module::Entry>{
+                      {"HidD_GetHidGuid", Proc(&HidD_GetHidGuid)},
+                      {"HidD_GetAttributes", Proc(&HidD_GetAttributes)},
+                      {"HidD_GetPreparsedData", Proc(&HidD_GetPreparsedData)},
+                      {"HidD_FreePreparsedData", Proc(&hidshared::HidD_FreePreparsedData)},
+                      {"HidP_GetCaps", Proc(&hidshared::HidP_GetCaps)},
+                      {"HidP_GetButtonCaps", Proc(&hidshared::HidP_GetButtonCaps)},
+                      {"HidP_GetValueCaps", Proc(&hidshared::HidP_GetValueCaps)},
+                      {"HidD_GetProductString", Proc(&HidD_GetProductString)},
+                      {"HidD_GetManufacturerString", Proc(&HidD_GetManufacturerString)},
+                      {"HidD_GetSerialNumberString", Proc(&HidD_GetSerialNumberString)},
+                      {"HidD_GetIndexedString", Proc(&HidD_GetIndexedString)},
+                      {"HidD_GetInputReport", Proc(&HidD_GetInputReport)},
+                      {"HidD_GetFeature", Proc(&HidD_GetFeature)},
+                      {"HidD_SetOutputReport", Proc(&HidD_SetOutputReport)},
+                      {"HidD_SetFeature", Proc(&HidD_SetFeature)},
+                  });
+  return module;
+}
+
+}  // namespace qzplatform::linux_ground

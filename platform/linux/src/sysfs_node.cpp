@@ -1,0 +1,188 @@
+// Reading hidraw nodes, their HID devices and USB parents from sysfs.
+#include "sysfs_node.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qzplatform::linux_ground {
+namespace fs = std::filesystem;
+namespace {
+
+std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+unsigned long Hex(const std::string& text, unsigned long fallback = 0) {
+  try {
+    std::size_t used = 0;
+    unsigned long v = std::stoul(text, &used, 16);
+    return used == text.size() ? v : fallback;
+  } catch (...) {
+    return fallback;
+  }
+}
+
+// HID_ID=0003:0000046D:0000C52B: bus, vendor and product in hexadecimal.
+void ReadHidId(const std::string& id, HidrawNode& node) {
+  std::istringstream in(id);
+  std::string bus, vendor, product;
+  if (std::getline(in, bus, ':') && std::getline(in, vendor, ':') && std::getline(in, product)) {
+    node.bus = static_cast<USHORT>(Hex(bus));
+    node.vendor = static_cast<USHORT>(Hex(vendor));
+    node.product = static_cast<USHORT>(Hex(product));
+  }
+}
+
+std::optional<UsbDevice> FindUsbDevice(const Roots& roots, const fs::path& hid_dir) {
+  std::error_code ec;
+  const fs::path top = fs::weakly_canonical(fs::path(roots.sysfs) / "devices", ec);
+  for (fs::path dir = hid_dir.parent_path(); !dir.empty() && dir != dir.root_path();
+       dir = dir.parent_path()) {
+    if (!top.empty() && dir.native().size() <= top.native().size()) break;
+    if (!fs::exists(dir / "idVendor", ec)) continue;
+    UsbDevice usb;
+    usb.dir = dir.string();
+    usb.manufacturer = ReadAttribute(usb.dir + "/manufacturer");
+    usb.product = ReadAttribute(usb.dir + "/product");
+    usb.serial = ReadAttribute(usb.dir + "/serial");
+    if (auto bcd = ReadAttribute(usb.dir + "/bcdDevice")) usb.bcd_device = static_cast<USHORT>(Hex(*bcd));
+    // The device descriptor opens the descriptors file; its string indexes sit at 14..16.
+    if (auto d = ReadBytes(usb.dir + "/descriptors"); d && d->size() >= 18) {
+      usb.i_manufacturer = (*d)[14];
+      usb.i_product = (*d)[15];
+      usb.i_serial = (*d)[16];
+    }
+    return usb;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadAttribute(const std::string& path) {
+  std::ifstream in(path);
+  if (!in) return std::nullopt;
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::map<std::string, std::string> ReadUevent(const std::string& dir) {
+  std::map<std::string, std::string> values;
+  std::ifstream in(dir + "/uevent");
+  std::string line;
+  while (std::getline(in, line)) {
+    auto eq = line.find('=');
+    if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+  }
+  return values;
+}
+
+std::string BoundDriver(const std::string& dir) {
+  std::error_code ec;
+  const fs::path target = fs::read_symlink(fs::path(dir) / "driver", ec);
+  return ec ? std::string() : target.filename().string();
+}
+
+std::vector<unsigned> ListNodeNumbers(const Roots& roots) {
+  std::vector<unsigned> numbers;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::path(roots.sysfs) / "class" / "hidraw", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("hidraw", 0) != 0 || name.size() == 6 || name.size() > 14) continue;
+    if (!std::all_of(name.begin() + 6, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    numbers.push_back(static_cast<unsigned>(std::stoul(name.substr(6))));
+  }
+  std::sort(numbers.begin(), numbers.end());
+  return numbers;
+}
+
+bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::string* why) {
+  hidparse::ParseResult parsed = hidparse::Parse(descriptor);
+  if (!parsed.ok() || parsed.collections.empty()) {
+    if (why)
+      *why = parsed.ok() ? "the report descriptor declares no top-level collection"
+                         : parsed.error + " (at byte " + std::to_string(parsed.error_offset) + ")";
+    return false;
+  }
+  node.descriptor = std::move(descriptor);
+  node.collections = std::move(parsed.collections);
+  node.numbered = hidshared::UsesReportIds(node.collections);
+  return true;
+}
+
+std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
+                                          std::string* why, bool need_descriptor) {
+  std::error_code ec;
+  const fs::path hid_dir = fs::canonical(dir, ec);
+  if (ec) {
+    *error = ERROR_FILE_NOT_FOUND;
+    if (why) *why = "no HID device at " + dir;
+    return nullptr;
+  }
+  auto node = std::make_shared<HidrawNode>();
+  node->hid_dir = hid_dir.string();
+  node->hid_id = hid_dir.filename().string();
+  auto uevent = ReadUevent(node->hid_dir);
+  ReadHidId(uevent["HID_ID"], *node);
+  node->name = uevent["HID_NAME"];
+  node->phys = uevent["HID_PHYS"];
+  node->uniq = uevent["HID_UNIQ"];
+  node->driver = BoundDriver(node->hid_dir);
+  node->usb = FindUsbDevice(roots, hid_dir);
+  if (node->usb) node->version = node->usb->bcd_device;
+  // A bound device has its node below it: <hid device>/hidraw/hidrawN.
+  for (const auto& entry : fs::directory_iterator(hid_dir / "hidraw", ec)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind("hidraw", 0) != 0 || name.size() == 6 || name.size() > 14 ||
+        !std::all_of(name.begin() + 6, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
+      continue;
+    node->has_node = true;
+    node->number = static_cast<unsigned>(std::stoul(name.substr(6)));
+    node->dev_path = roots.dev + "/" + name;
+    node->class_dir = roots.sysfs + "/class/hidraw/" + name;
+    break;
+  }
+  auto descriptor = ReadBytes(node->hid_dir + "/report_descriptor");
+  *error = ERROR_SUCCESS;
+  if (!descriptor) {
+    *error = ERROR_FILE_NOT_FOUND;
+    if (why) *why = "no report descriptor in " + node->hid_dir;
+  } else if (!SetDescriptor(*node, std::move(*descriptor), why)) {
+    *error = ERROR_INVALID_DATA;
+  }
+  if (*error != ERROR_SUCCESS && need_descriptor) return nullptr;
+  return node;
+}
+
+std::shared_ptr<HidrawNode> ReadNode(const Roots& roots, unsigned number, DWORD* error,
+                                     std::string* why) {
+  const std::string class_dir = roots.sysfs + "/class/hidraw/hidraw" + std::to_string(number);
+  auto node = ReadHidDevice(roots, class_dir + "/device", error, why);
+  if (!node) return nullptr;
+  node->has_node = true;
+  node->number = number;
+  node->dev_path = roots.dev + "/hidraw" + std::to_string(number);
+  node->class_dir = class_dir;
+  return node;
+}
+
+std::vector<std::string> ListHidDevices(const Roots& roots) {
+  std::vector<std::string> dirs;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::path(roots.sysfs) / "bus" / "hid" / "devices", ec))
+    dirs.push_back(entry.path().string());
+  std::sort(dirs.begin(), dirs.end());
+  return dirs;
+}
+
+}  // namespace qzplatform::linux_ground

@@ -1,0 +1,139 @@
+// Reads and writes on the linux ground over FIFO nodes: Windows' report shape,
+// routing to collections, cancellation, close and pulse releasing a pending read.
+#include <thread>
+
+#include "fake_sysfs.h"
+#include "hidraw_file.h"
+
+namespace linuxtest {
+namespace {
+
+using simtest::PendingRead;
+using simtest::WriteError;
+
+class IoTest : public LinuxGroundTest {
+ protected:
+  void SetUp() override {
+    LinuxGroundTest::SetUp();
+    FakeNode vendor;
+    vendor.descriptor = Vendor64Descriptor();
+    sysfs_.Add(vendor);
+    FakeNode two;
+    two.number = 1;
+    two.descriptor = TwoCollectionDescriptor();
+    sysfs_.Add(two);
+  }
+};
+
+TEST(ShapeInputReport, IdByteFirstAndPaddedForItsCollection) {
+  qzplatform::linux_ground::HidrawNode node;
+  std::string why;
+  ASSERT_TRUE(qzplatform::linux_ground::SetDescriptor(node, TwoCollectionDescriptor(), &why));
+  const Bytes mouse = Hex("01 05 FF 01");
+  EXPECT_EQ(ShapeInputReport(node, 0, mouse.data(), mouse.size()), mouse);
+  EXPECT_FALSE(ShapeInputReport(node, 1, mouse.data(), mouse.size())) << "not collection 2's";
+  const Bytes vendor = Hex("02 AA BB");
+  EXPECT_EQ(ShapeInputReport(node, 1, vendor.data(), vendor.size()),
+            Hex("02 AA BB 00 00 00 00 00"));
+  EXPECT_FALSE(ShapeInputReport(node, 1, vendor.data(), 0));
+  const Bytes unknown = Hex("09 01");
+  EXPECT_FALSE(ShapeInputReport(node, 0, unknown.data(), unknown.size()));
+
+  qzplatform::linux_ground::HidrawNode plain;
+  ASSERT_TRUE(qzplatform::linux_ground::SetDescriptor(plain, Vendor64Descriptor(), &why));
+  Bytes data(64, 0x5A);
+  auto shaped = ShapeInputReport(plain, 0, data.data(), data.size());
+  ASSERT_TRUE(shaped);
+  ASSERT_EQ(shaped->size(), 65u);
+  EXPECT_EQ((*shaped)[0], 0) << "a device without report IDs reads with ID 0 first";
+  EXPECT_EQ((*shaped)[64], 0x5A);
+}
+
+TEST_F(IoTest, ReadGetsWholeReportsWithTheIdByte) {
+  Handle h = Open(Dev("hidraw0"), GENERIC_READ | GENERIC_WRITE);
+  ASSERT_TRUE(h.valid());
+  PendingRead read(h.get(), 65);
+  EXPECT_FALSE(read.started);
+  EXPECT_EQ(read.start_error, static_cast<DWORD>(ERROR_IO_PENDING));
+  Bytes report(64);
+  for (std::size_t i = 0; i < report.size(); ++i) report[i] = static_cast<std::uint8_t>(i + 1);
+  sysfs_.Send(0, report);
+  ASSERT_TRUE(read.Wait());
+  EXPECT_EQ(read.Error(), 0u);
+  Bytes expected{0};
+  expected.insert(expected.end(), report.begin(), report.end());
+  EXPECT_EQ(read.Data(), expected);
+}
+
+TEST_F(IoTest, EachCollectionReadsOnlyItsOwnReports) {
+  Handle vendor = Open(Dev("hidraw1&col02"), GENERIC_READ);
+  ASSERT_TRUE(vendor.valid());
+  PendingRead read(vendor.get(), 8);
+  sysfs_.Send(1, Hex("01 01 10 F0"));  // the mouse collection's report comes first
+  ASSERT_TRUE(sysfs_.WaitDrained(1));
+  EXPECT_TRUE(read.pending()) << "another collection's report is not this handle's";
+  sysfs_.Send(1, Hex("02 11 22 33"));
+  ASSERT_TRUE(read.Wait());
+  EXPECT_EQ(read.Data(), Hex("02 11 22 33 00 00 00 00"));
+}
+
+TEST_F(IoTest, ReadsThatCannotStart) {
+  Handle write_only = Open(Dev("hidraw0"), GENERIC_WRITE);
+  PendingRead denied(write_only.get(), 65);
+  EXPECT_EQ(denied.start_error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  Handle h = Open(Dev("hidraw0"), GENERIC_READ);
+  PendingRead small(h.get(), 64);
+  EXPECT_EQ(small.start_error, static_cast<DWORD>(ERROR_INVALID_USER_BUFFER));
+  Handle no_output = Open(Dev("hidraw1&col01"), GENERIC_READ | GENERIC_WRITE);
+  EXPECT_EQ(WriteError(no_output.get(), Hex("01 00 00 00")),
+            static_cast<DWORD>(ERROR_INVALID_FUNCTION));
+}
+
+TEST_F(IoTest, CancelCloseAndPulseReleaseAPendingRead) {
+  Handle h = Open(Dev("hidraw0"), GENERIC_READ);
+  {
+    PendingRead read(h.get(), 65);
+    ASSERT_TRUE(CancelIo(h.get()));
+    EXPECT_FALSE(read.pending()) << "completed before CancelIo returned";
+    EXPECT_EQ(read.Error(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+  }
+  {
+    // A pulse of the read's event ends the wait; the read stays pending, as on Windows.
+    PendingRead read(h.get(), 65);
+    std::thread pulse([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+      PulseEvent(read.event);
+    });
+    DWORD n = 0;
+    EXPECT_FALSE(GetOverlappedResult(h.get(), &read.ov, &n, TRUE));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_IO_INCOMPLETE));
+    pulse.join();
+    EXPECT_TRUE(read.pending());
+    HANDLE raw = h.release();
+    EXPECT_TRUE(CloseHandle(raw));
+    EXPECT_FALSE(read.pending());
+    EXPECT_EQ(read.Error(), static_cast<DWORD>(ERROR_OPERATION_ABORTED));
+    read.file = INVALID_HANDLE_VALUE;
+  }
+}
+
+TEST_F(IoTest, WritesPassTheReportUnchanged) {
+  Handle h = Open(Dev("hidraw1&col02"), GENERIC_WRITE);
+  ASSERT_TRUE(h.valid());
+  EXPECT_EQ(WriteError(h.get(), Hex("02 01 02 03 04 05 06 07")), 0u);
+  EXPECT_EQ(sysfs_.Receive(1, 64), Hex("02 01 02 03 04 05 06 07")) << "report ID first";
+  EXPECT_EQ(WriteError(h.get(), Hex("02 01 02")), static_cast<DWORD>(ERROR_INVALID_PARAMETER))
+      << "not the output report length";
+  EXPECT_EQ(WriteError(h.get(), Hex("03 01 02 03 04 05 06 07")),
+            static_cast<DWORD>(ERROR_INVALID_PARAMETER))
+      << "3 is no output report of this collection";
+  Handle plain = Open(Dev("hidraw0"), GENERIC_WRITE);
+  Bytes report(65, 0x33);
+  report[0] = 0;
+  EXPECT_EQ(WriteError(plain.get(), report), 0u);
+  EXPECT_EQ(sysfs_.Receive(0, 128), report)
+      << "hidraw takes Windows' shape: ID 0 first on a device without IDs";
+}
+
+}  // namespace
+}  // namespace linuxtest
