@@ -62,7 +62,11 @@ std::shared_ptr<PosixFile> PosixFile::Open(std::u16string_view path, DWORD acces
     case TRUNCATE_EXISTING: mode |= O_TRUNC; break;
     default: *error = ERROR_INVALID_PARAMETER; return nullptr;
   }
-  int fd = ::open(p.c_str(), mode | O_CLOEXEC, 0644);
+  // On Windows a file named *.exe is a program; here such a file is made runnable by
+  // its owner when it is created.
+  const bool program = p.size() > 4 && (p.compare(p.size() - 4, 4, ".exe") == 0 ||
+                                        p.compare(p.size() - 4, 4, ".EXE") == 0);
+  int fd = ::open(p.c_str(), mode | O_CLOEXEC, program ? 0744 : 0644);
   if (fd < 0) {
     int e = errno;
     *error = ErrorFromErrno(e);

@@ -108,7 +108,10 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
 DWORD WINAPI GetTempPathW(DWORD nBufferLength, LPWSTR lpBuffer) {
   const char* dir = std::getenv("TMPDIR");
   std::u16string text = qzplatform::FromUtf8(dir && *dir ? dir : "/tmp");
-  if (text.back() != u'/') text += u'/';
+  // A ground may keep a temporary folder of its own (the sim machine's can be set).
+  if (auto ground = qzplatform::CurrentGround())
+    if (auto folder = ground->TempFolder(); folder && !folder->empty()) text = *folder;
+  if (text.back() != u'/' && text.back() != u'\\') text += u'/';
   if (!lpBuffer || nBufferLength <= text.size()) return static_cast<DWORD>(text.size() + 1);
   std::copy(text.begin(), text.end(), lpBuffer);
   lpBuffer[text.size()] = 0;

@@ -33,6 +33,7 @@ void DeviceFile::StartRead(IoRequest request) {
     error = ERROR_NOACCESS;
   if (error != ERROR_SUCCESS) return request.Complete(error, 0);
   if (!queue_.empty()) return CompleteFromQueue(request);
+  if (stream_left_ != 0) return CompleteFromStream(request);
   reads_.push_back(std::move(request));
 }
 
@@ -46,6 +47,28 @@ void DeviceFile::CompleteFromQueue(IoRequest& request) {
     queue_.pop_front();
   }
   request.Complete(ERROR_SUCCESS, copied);
+}
+
+void DeviceFile::CompleteFromStream(IoRequest& request) {
+  const DWORD length = data_->caps.InputReportByteLength;
+  DWORD copied = 0;
+  while (stream_left_ != 0 && request.length() - copied >= length) {
+    std::memcpy(request.buffer() + copied, stream_.data(), length);
+    copied += length;
+    --stream_left_;
+  }
+  request.Complete(ERROR_SUCCESS, copied);
+}
+
+void DeviceFile::Stream(const Report& report, std::uint64_t count) {
+  std::lock_guard lock(mutex_);
+  if (closed_ || disconnected_ || !access_.read) return;
+  stream_ = report;
+  stream_left_ = count;
+  while (stream_left_ != 0 && queue_.empty() && !reads_.empty()) {
+    CompleteFromStream(reads_.front());
+    reads_.pop_front();
+  }
 }
 
 void DeviceFile::StartWrite(IoRequest request) {
@@ -83,6 +106,7 @@ void DeviceFile::OnClose() {
     std::lock_guard lock(mutex_);
     closed_ = true;
     queue_.clear();
+    stream_left_ = 0;
   }
   CancelAll();
 }
@@ -105,6 +129,7 @@ void DeviceFile::Disconnect() {
   std::lock_guard lock(mutex_);
   disconnected_ = true;
   queue_.clear();
+  stream_left_ = 0;
   for (IoRequest& read : reads_) read.Complete(ERROR_DEVICE_NOT_CONNECTED, 0);
   reads_.clear();
 }

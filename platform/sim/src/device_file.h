@@ -32,12 +32,15 @@ class DeviceFile : public FileObject {
 
   // Called by the machine with its lock held.
   void Deliver(const Report& report);
+  // Reads find `count` copies of `report` behind the queue (StreamInput).
+  void Stream(const Report& report, std::uint64_t count);
   void Disconnect();
   bool closed() const;
 
  private:
   // Copies as many queued reports as fit into the request and completes it.
   void CompleteFromQueue(IoRequest& request);
+  void CompleteFromStream(IoRequest& request);
 
   const std::weak_ptr<MachineState> machine_;
   const FileTarget target_;
@@ -47,6 +50,8 @@ class DeviceFile : public FileObject {
   mutable std::mutex mutex_;
   std::deque<Report> queue_;
   std::deque<IoRequest> reads_;
+  Report stream_;
+  std::uint64_t stream_left_ = 0;
   bool disconnected_ = false;
   bool closed_ = false;
 };

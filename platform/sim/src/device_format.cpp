@@ -166,7 +166,8 @@ void ReadStrings(const Json& j, DeviceDescription& desc) {
 
 void ReadEnumeration(const Json& j, Enumeration& e) {
   CheckKeys(j, "enumeration",
-            {"instance_id", "class_guid", "description", "manufacturer", "service", "driver"});
+            {"instance_id", "class_guid", "description", "manufacturer", "service", "driver",
+             "port_name"});
   if (j.contains("instance_id"))
     e.instance_id = ReadText(j["instance_id"], "enumeration.instance_id");
   if (j.contains("class_guid")) e.class_guid = ReadGuid(j["class_guid"], "enumeration.class_guid");
@@ -176,6 +177,7 @@ void ReadEnumeration(const Json& j, Enumeration& e) {
     e.manufacturer = ReadText(j["manufacturer"], "enumeration.manufacturer");
   if (j.contains("service")) e.service = ReadText(j["service"], "enumeration.service");
   if (j.contains("driver")) e.driver = ReadText(j["driver"], "enumeration.driver");
+  if (j.contains("port_name")) e.port_name = ReadText(j["port_name"], "enumeration.port_name");
 }
 
 CollectionDescription ReadCollection(const Json& j, const std::string& field) {

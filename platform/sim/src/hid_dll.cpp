@@ -2,49 +2,16 @@
 // descriptor parser's queries.
 #include <algorithm>
 #include <cstring>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <type_traits>
 
 #include "device_file.h"
+#include "qzplatform/hidshared/hid_strings.h"
+#include "qzplatform/hidshared/preparsed_tokens.h"
 #include "qzplatform/sim/sim_ground.h"
 
 namespace qzplatform::sim {
 namespace {
-
-// Preparsed data handed out are numbered tokens, never addresses, and never reused:
-// a forged, freed or stale value is found missing instead of being read.
-struct PreparsedTable {
-  std::mutex mutex;
-  std::map<std::uintptr_t, PreparsedGrant> live;
-  std::uintptr_t next = 0x5000;
-};
-
-PreparsedTable& Preparsed() {
-  static PreparsedTable table;
-  return table;
-}
-
-PHIDP_PREPARSED_DATA Grant(PreparsedGrant grant) {
-  PreparsedTable& t = Preparsed();
-  std::lock_guard lock(t.mutex);
-  const std::uintptr_t token = t.next;
-  t.next += 0x10;
-  t.live.emplace(token, std::move(grant));
-  return reinterpret_cast<PHIDP_PREPARSED_DATA>(token);
-}
-
-// The parser's queries check the rest (report type, null records) as Windows orders it.
-// The parsed collection behind a token, or null when the token is not live or the
-// device handed out data its queries refuse.
-std::shared_ptr<const hidparse::PreparsedData> Lookup(PHIDP_PREPARSED_DATA token) {
-  PreparsedTable& t = Preparsed();
-  std::lock_guard lock(t.mutex);
-  auto it = t.live.find(reinterpret_cast<std::uintptr_t>(token));
-  if (it == t.live.end() || it->second.corrupt) return nullptr;
-  return it->second.data;
-}
 
 BOOLEAN Fail(DWORD error) {
   SetLastError(error);
@@ -66,15 +33,7 @@ BOOLEAN GetString(HANDLE handle, int kind, ULONG index, PVOID buffer, ULONG leng
   return OnDevice(handle, [&](MachineState& m, DeviceFile& f) -> DWORD {
     std::u16string text;
     if (DWORD error = m.String(f.target(), kind, index, &text)) return error;
-    const std::size_t units = length / sizeof(WCHAR);
-    if (units == 0) return ERROR_INVALID_USER_BUFFER;
-    if (!buffer) return ERROR_NOACCESS;
-    // What fits is copied; the terminator only when there is room for it.
-    const std::size_t n = std::min(text.size(), units);
-    auto* out = static_cast<std::uint8_t*>(buffer);
-    std::memcpy(out, text.data(), n * sizeof(WCHAR));
-    if (n < units) std::memset(out + n * sizeof(WCHAR), 0, sizeof(WCHAR));
-    return ERROR_SUCCESS;
+    return hidshared::CopyHidString(text, buffer, length);
   });
 }
 
@@ -93,37 +52,9 @@ BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DAT
     if (!PreparsedData) return ERROR_NOACCESS;
     PreparsedGrant grant;
     if (DWORD error = m.Preparsed(f.target(), &grant)) return error;
-    *PreparsedData = Grant(std::move(grant));
+    *PreparsedData = hidshared::GrantPreparsed(std::move(grant.data), grant.corrupt);
     return ERROR_SUCCESS;
   });
-}
-
-BOOLEAN WINAPI HidD_FreePreparsedData(PHIDP_PREPARSED_DATA PreparsedData) {
-  PreparsedTable& t = Preparsed();
-  std::lock_guard lock(t.mutex);
-  if (t.live.erase(reinterpret_cast<std::uintptr_t>(PreparsedData)) == 0)
-    return Fail(ERROR_INVALID_PARAMETER);
-  return TRUE;
-}
-
-NTSTATUS WINAPI HidP_GetCaps(PHIDP_PREPARSED_DATA PreparsedData, HIDP_CAPS* Capabilities) {
-  auto data = Lookup(PreparsedData);
-  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
-  return hidparse::GetCaps(data.get(), Capabilities);
-}
-
-NTSTATUS WINAPI HidP_GetButtonCaps(HIDP_REPORT_TYPE ReportType, HIDP_BUTTON_CAPS* ButtonCaps,
-                                   USHORT* ButtonCapsLength, PHIDP_PREPARSED_DATA PreparsedData) {
-  auto data = Lookup(PreparsedData);
-  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
-  return hidparse::GetButtonCaps(ReportType, ButtonCaps, ButtonCapsLength, data.get());
-}
-
-NTSTATUS WINAPI HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, HIDP_VALUE_CAPS* ValueCaps,
-                                  USHORT* ValueCapsLength, PHIDP_PREPARSED_DATA PreparsedData) {
-  auto data = Lookup(PreparsedData);
-  if (!data) return HIDP_STATUS_INVALID_PREPARSED_DATA;
-  return hidparse::GetValueCaps(ReportType, ValueCaps, ValueCapsLength, data.get());
 }
 
 BOOLEAN WINAPI HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
@@ -185,10 +116,6 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
 static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
 static_assert(std::is_same_v<decltype(&HidD_GetAttributes), PFN_HidD_GetAttributes>);
 static_assert(std::is_same_v<decltype(&HidD_GetPreparsedData), PFN_HidD_GetPreparsedData>);
-static_assert(std::is_same_v<decltype(&HidD_FreePreparsedData), PFN_HidD_FreePreparsedData>);
-static_assert(std::is_same_v<decltype(&HidP_GetCaps), PFN_HidP_GetCaps>);
-static_assert(std::is_same_v<decltype(&HidP_GetButtonCaps), PFN_HidP_GetButtonCaps>);
-static_assert(std::is_same_v<decltype(&HidP_GetValueCaps), PFN_HidP_GetValueCaps>);
 static_assert(std::is_same_v<decltype(&HidD_GetProductString), PFN_HidD_GetString>);
 static_assert(std::is_same_v<decltype(&HidD_GetIndexedString), PFN_HidD_GetIndexedString>);
 static_assert(std::is_same_v<decltype(&HidD_GetFeature), PFN_HidD_Report>);
@@ -201,10 +128,10 @@ std::shared_ptr<const Module> HidModule() {
                       {"HidD_GetHidGuid", Proc(&HidD_GetHidGuid)},
                       {"HidD_GetAttributes", Proc(&HidD_GetAttributes)},
                       {"HidD_GetPreparsedData", Proc(&HidD_GetPreparsedData)},
-                      {"HidD_FreePreparsedData", Proc(&HidD_FreePreparsedData)},
-                      {"HidP_GetCaps", Proc(&HidP_GetCaps)},
-                      {"HidP_GetButtonCaps", Proc(&HidP_GetButtonCaps)},
-                      {"HidP_GetValueCaps", Proc(&HidP_GetValueCaps)},
+                      {"HidD_FreePreparsedData", Proc(&hidshared::HidD_FreePreparsedData)},
+                      {"HidP_GetCaps", Proc(&hidshared::HidP_GetCaps)},
+                      {"HidP_GetButtonCaps", Proc(&hidshared::HidP_GetButtonCaps)},
+                      {"HidP_GetValueCaps", Proc(&hidshared::HidP_GetValueCaps)},
                       {"HidD_GetProductString", Proc(&HidD_GetProductString)},
                       {"HidD_GetManufacturerString", Proc(&HidD_GetManufacturerString)},
                       {"HidD_GetSerialNumberString", Proc(&HidD_GetSerialNumberString)},

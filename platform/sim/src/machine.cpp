@@ -118,6 +118,11 @@ std::vector<InterfaceInfo> Machine::Interfaces(bool present_only) const {
                         d.desc.product_id, d.desc.version, itf.class_guid, itf.description,
                         itf.manufacturer, itf.service, itf.driver, itf.caps(),
                         !d.behaviour.unplugged});
+      InterfaceInfo& info = result.back();
+      info.enabled = !itf.disabled;
+      info.removed = itf.removed;
+      info.device_enabled = !d.disabled;
+      info.device_removed = d.removed;
     }
   }
   return result;
@@ -126,6 +131,24 @@ std::vector<InterfaceInfo> Machine::Interfaces(bool present_only) const {
 bool Machine::PushInput(std::size_t device, std::vector<std::uint8_t> report) {
   std::lock_guard lock(state_->mutex);
   return state_->DeliverLocked(state_->Device(device), std::move(report), false);
+}
+
+bool Machine::StreamInput(std::size_t device, std::vector<std::uint8_t> report,
+                          std::uint64_t count) {
+  std::lock_guard lock(state_->mutex);
+  SimDevice& d = state_->Device(device);
+  if (d.behaviour.unplugged || report.empty()) return false;
+  for (SimInterface& itf : d.interfaces) {
+    if (!itf.Declares(HidP_Input, report[0])) continue;
+    const USHORT length = itf.Length(HidP_Input);
+    if (report.size() > length) return false;
+    report.resize(length, 0);
+    itf.last_input[report[0]] = report;
+    for (const auto& weak : itf.files)
+      if (auto file = weak.lock()) file->Stream(report, count);
+    return true;
+  }
+  return false;
 }
 
 std::vector<std::vector<std::uint8_t>> Machine::TakeOutputReports(std::size_t device) {

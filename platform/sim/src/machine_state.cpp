@@ -8,38 +8,15 @@
 
 #include "device_file.h"
 #include "field_error.h"
+#include "qzplatform/hidshared/collection_kind.h"
+#include "qzplatform/hidshared/report_routing.h"
 
 namespace qzplatform::sim {
 namespace {
 
-constexpr DWORD kGenericAll = 0x10000000u;
 constexpr std::size_t kOutputLogLength = 256;
 
-constexpr GUID kMouseClassGuid = {
-    0x4D36E96F, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-constexpr GUID kKeyboardClassGuid = {
-    0x4D36E96B, 0xE325, 0x11CE, {0xBF, 0xC1, 0x08, 0x00, 0x2B, 0xE1, 0x03, 0x18}};
-
-// What Windows' HID class installer gives a collection of this usage.
-struct CollectionKind {
-  GUID class_guid;
-  const char16_t* description;
-  const char16_t* service;
-};
-
-CollectionKind KindOf(USHORT page, USHORT usage) {
-  if (page == 0x01 && usage == 0x02) return {kMouseClassGuid, u"HID-compliant mouse", u"mouhid"};
-  if (page == 0x01 && (usage == 0x06 || usage == 0x07))
-    return {kKeyboardClassGuid, u"HID Keyboard Device", u"kbdhid"};
-  if (page == 0x01 && (usage == 0x04 || usage == 0x05))
-    return {kHidClassGuid, u"HID-compliant game controller", u""};
-  if (page == 0x01 && usage == 0x80)
-    return {kHidClassGuid, u"HID-compliant system controller", u""};
-  if (page == 0x0C && usage == 0x01)
-    return {kHidClassGuid, u"HID-compliant consumer control device", u""};
-  if (page >= 0xFF00) return {kHidClassGuid, u"HID-compliant vendor-defined device", u""};
-  return {kHidClassGuid, u"HID-compliant device", u""};
-}
+using hidshared::KindOf;
 
 std::vector<std::u16string> SplitInstanceId(const std::u16string& id) {
   std::vector<std::u16string> parts(1);
@@ -84,17 +61,11 @@ AccessModes Union(AccessModes a, AccessModes b) { return {a.read || b.read, a.wr
 }  // namespace
 
 bool SimInterface::Declares(HIDP_REPORT_TYPE type, std::uint8_t id) const {
-  const auto& ids = data->report_ids[type];
-  return std::find(ids.begin(), ids.end(), id) != ids.end();
+  return hidshared::Declares(*data, type, id);
 }
 
 USHORT SimInterface::Length(HIDP_REPORT_TYPE type) const {
-  switch (type) {
-    case HidP_Input: return caps().InputReportByteLength;
-    case HidP_Output: return caps().OutputReportByteLength;
-    case HidP_Feature: return caps().FeatureReportByteLength;
-  }
-  return 0;
+  return hidshared::ReportLength(*data, type);
 }
 
 OSVERSIONINFOEXW DefaultVersion() {
@@ -192,7 +163,7 @@ void MachineState::Build(std::size_t index) {
     itf.instance_id = CollectionInstanceId(parts, c, count);
     itf.path = InterfacePathOf(itf.instance_id);
     itf.path_key = LowerAscii(itf.path);
-    const CollectionKind kind = KindOf(itf.caps().UsagePage, itf.caps().Usage);
+    const hidshared::CollectionKind kind = KindOf(itf.caps().UsagePage, itf.caps().Usage);
     const Enumeration& e = desc.enumeration;
     itf.class_guid = IsZero(e.class_guid) ? kind.class_guid : e.class_guid;
     itf.description = e.description.empty() ? kind.description : e.description;
@@ -261,6 +232,7 @@ bool MachineState::DeliverLocked(SimDevice& device, Report report, bool truncate
   if (device.behaviour.unplugged || report.empty()) return false;
   for (SimInterface& itf : device.interfaces) {
     if (!itf.Declares(HidP_Input, report[0])) continue;
+    if (!Started(device, itf)) return false;  // no driver stack to take the report
     const USHORT length = itf.Length(HidP_Input);
     if (report.size() > length && !truncate) return false;
     // Windows hands every read a report of the collection's full input length.
@@ -286,6 +258,9 @@ void MachineState::UnplugLocked(SimDevice& device) {
 
 void MachineState::ReplugLocked(SimDevice& device) {
   device.behaviour.unplugged = false;
+  // A device plugged in again is detected anew, also after its nodes were removed.
+  device.removed = false;
+  for (SimInterface& itf : device.interfaces) itf.removed = false;
   // A device plugged in again starts from its power-on state.
   for (SimInterface& itf : device.interfaces) {
     itf.features = itf.initial_features;
@@ -321,9 +296,10 @@ DWORD MachineState::Open(std::u16string_view path, DWORD access, DWORD share, bo
       SimInterface& itf = d.interfaces[c];
       if (itf.path_key != key) continue;
       if (d.behaviour.unplugged) return ERROR_FILE_NOT_FOUND;
+      if (!Started(d, itf)) return ERROR_FILE_NOT_FOUND;  // disabled or removed: no interface
       if (d.behaviour.exclusive) return ERROR_SHARING_VIOLATION;
-      const AccessModes want{(access & (GENERIC_READ | kGenericAll)) != 0,
-                             (access & (GENERIC_WRITE | kGenericAll)) != 0};
+      const hidshared::Access asked = hidshared::AccessOf(access);
+      const AccessModes want{asked.read, asked.write};
       const AccessModes refused = Union(d.behaviour.refuse, itf.refuse);
       if ((want.read && refused.read) || (want.write && refused.write)) return ERROR_ACCESS_DENIED;
       // Windows' sharing rules: only opens with read or write access take part.
@@ -332,14 +308,10 @@ DWORD MachineState::Open(std::u16string_view path, DWORD access, DWORD share, bo
           auto other = weak.lock();
           if (!other || other->closed()) continue;
           const AccessModes has = other->access();
-          if (!has.read && !has.write) continue;
-          if ((want.read && !(other->share() & FILE_SHARE_READ)) ||
-              (want.write && !(other->share() & FILE_SHARE_WRITE)) ||
-              (has.read && !(share & FILE_SHARE_READ)) ||
-              (has.write && !(share & FILE_SHARE_WRITE)))
+          if (!hidshared::SharingAllows(asked, share, {has.read, has.write}, other->share()))
             return ERROR_SHARING_VIOLATION;
         }
-      *file = std::make_shared<DeviceFile>(self, FileTarget{i, c, d.generation}, itf.data, want,
+      *file = std::make_shared<DeviceFile>(self, FileTarget{i, c, d.generation, itf.generation}, itf.data, want,
                                            share, overlapped);
       itf.files.push_back(*file);
       UpdateScriptLocked(d);
@@ -363,12 +335,14 @@ void MachineState::Detach(const FileTarget& target, const DeviceFile* file) {
 
 SimInterface* MachineState::Reach(const FileTarget& target, DWORD* error) {
   SimDevice& d = devices[target.device];
-  if (d.behaviour.unplugged || d.generation != target.generation) {
+  SimInterface& itf = d.interfaces[target.collection];
+  if (d.behaviour.unplugged || d.generation != target.generation ||
+      itf.generation != target.interface_generation || !Started(d, itf)) {
     *error = ERROR_DEVICE_NOT_CONNECTED;
     return nullptr;
   }
   *error = ERROR_SUCCESS;
-  return &d.interfaces[target.collection];
+  return &itf;
 }
 
 DWORD MachineState::Attributes(const FileTarget& target, HIDD_ATTRIBUTES* attributes) {

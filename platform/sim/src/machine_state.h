@@ -31,6 +31,11 @@ struct SimInterface {
   std::map<std::uint8_t, Report> initial_features;  // what a replug restores
   std::map<std::uint8_t, Report> last_input;        // what HidD_GetInputReport answers
   std::vector<std::weak_ptr<DeviceFile>> files;
+  // The collection's HID device node: disabled or removed by the class installer.
+  // Each stop of its interface starts a new generation; older handles stay dead.
+  bool disabled = false;
+  bool removed = false;
+  std::uint64_t generation = 0;
 
   const HIDP_CAPS& caps() const { return data->caps; }
   bool Declares(HIDP_REPORT_TYPE type, std::uint8_t id) const;
@@ -43,6 +48,8 @@ struct SimDevice {
   std::vector<SimInterface> interfaces;
   // Handles opened before an unplug belong to an earlier generation and stay dead.
   std::uint64_t generation = 0;
+  bool disabled = false;  // the device's USB node, by the class installer
+  bool removed = false;
   std::deque<Report> outputs;
   bool script_running = false;
   std::size_t script_next = 0;
@@ -54,6 +61,7 @@ struct FileTarget {
   std::size_t device = 0;
   std::size_t collection = 0;
   std::uint64_t generation = 0;
+  std::uint64_t interface_generation = 0;
 };
 
 // The outcome of a HidD_GetPreparsedData request.
@@ -73,6 +81,11 @@ class MachineState {
   std::vector<SimDevice> devices;
   OSVERSIONINFOEXW version{};
   std::optional<SYSTEMTIME> clock;
+  // The process as the class installer sees it, what it changed, and the temporary folder.
+  bool wow64 = false;
+  bool elevated = true;
+  std::vector<PropertyChange> property_changes;
+  std::u16string temp_folder;
 
   // With the lock held.
   SimDevice& Device(std::size_t index);
@@ -81,6 +94,14 @@ class MachineState {
   void UnplugLocked(SimDevice& device);
   void ReplugLocked(SimDevice& device);
   void UpdateScriptLocked(SimDevice& device);
+  // Whether the collection has its device interface now: plugged in, and neither its
+  // node nor its device's node disabled or removed.
+  static bool Started(const SimDevice& device, const SimInterface& itf);
+  // Ends the interface's handles (their transfers fail as on an unplugged device).
+  void StopInterfaceLocked(SimDevice& device, SimInterface& itf);
+  // A class installer's change of the USB node (collection Machine::kDeviceNode) or a
+  // collection's HID node.
+  void ChangeNodeLocked(std::size_t device, std::size_t collection, Machine::NodeChange change);
 
   // Device-file requests; each takes the lock and answers 0 or a Win32 error code.
   DWORD Open(std::u16string_view path, DWORD access, DWORD share, bool overlapped,

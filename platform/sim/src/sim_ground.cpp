@@ -1,6 +1,9 @@
 // The sim ground: forwards the system interface's ground queries to the machine.
 #include "qzplatform/sim/sim_ground.h"
 
+#include <cstdlib>
+#include <string_view>
+
 #include "field_error.h"
 
 namespace qzplatform::sim {
@@ -17,6 +20,9 @@ std::shared_ptr<const Module> SimGround::FindModule(std::u16string_view name) {
   const std::u16string key = LowerAscii(std::u16string(name));
   // LoadLibraryW adds ".dll" to a name without an extension.
   if (key == u"hid.dll" || key == u"hid") return HidModule();
+  if (key == u"setupapi.dll" || key == u"setupapi") return SetupApiModule();
+  if (key == u"cfgmgr32.dll" || key == u"cfgmgr32") return ConfigManagerModule();
+  if (key == u"ntdll.dll" || key == u"ntdll") return NtdllModule();
   return nullptr;
 }
 
@@ -26,6 +32,10 @@ void SimGround::GetLocalTime(SYSTEMTIME* time) { machine_->GetLocalTime(time); }
 
 std::shared_ptr<Machine> Install(std::shared_ptr<Machine> machine) {
   if (!machine) machine = Machine::Default();
+  // QZ_SIM_WOW64=1: the program is a 32-bit process on 64-bit Windows, whose device-state
+  // changes go through the device helper.
+  if (const char* wow64 = std::getenv("QZ_SIM_WOW64"); wow64 && std::string_view(wow64) == "1")
+    machine->SetWow64(true);
   SetGround(std::make_shared<SimGround>(machine));
   return machine;
 }

@@ -29,14 +29,7 @@ std::u16string LowerAscii(std::u16string text) {
   return text;
 }
 
-std::u16string GuidText(const GUID& g, bool lower) {
-  char text[40];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
-                g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  std::u16string result = Widen(text);
-  return lower ? LowerAscii(result) : result;
-}
+std::u16string GuidText(const GUID& g, bool lower) { return hidshared::GuidText(g, lower); }
 
 std::optional<GUID> ParseGuid(std::string_view text) {
   if (text.size() == 38 && text.front() == '{' && text.back() == '}') text = text.substr(1, 36);

@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "qzplatform/hidshared/collection_kind.h"
 #include "qzplatform/win32.h"
 
 namespace qzplatform::sim {
@@ -50,6 +51,7 @@ struct Enumeration {
   std::u16string manufacturer;  // manufacturer text of the driver package
   std::u16string service;
   std::u16string driver;  // driver key; empty: derived from the class GUID and index
+  std::u16string port_name;  // "PortName" of each collection's hardware key; empty: none
 };
 
 // Per top-level collection overrides: each collection is a device node of its own.
@@ -92,12 +94,9 @@ std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text);
 // The built-in device set, in the same format.
 std::string_view DefaultDeviceListJson();
 
-// {4D1E55B2-F16F-11CF-88CB-001111000030}: the HID device interface class.
-inline constexpr GUID kHidInterfaceGuid = {
-    0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
-// {745A17A0-74D3-11D0-B6FE-00A0C90F57DA}: the HID device setup class.
-inline constexpr GUID kHidClassGuid = {
-    0x745A17A0, 0x74D3, 0x11D0, {0xB6, 0xFE, 0x00, 0xA0, 0xC9, 0x0F, 0x57, 0xDA}};
+// The HID device interface class and the HID device setup class.
+inline constexpr GUID kHidInterfaceGuid = hidshared::kHidInterfaceGuid;
+inline constexpr GUID kHidClassGuid = hidshared::kHidClassGuid;
 
 // GUID text in braces, as the registry writes it: upper case unless `lower`.
 std::u16string GuidText(const GUID& guid, bool lower = false);

@@ -31,6 +31,19 @@ struct InterfaceInfo {
   std::u16string description, manufacturer, service, driver;
   HIDP_CAPS caps{};
   bool present = true;  // false while the device is unplugged
+  // The class installer's state of the collection's HID node and of its device's node.
+  bool enabled = true;
+  bool removed = false;
+  bool device_enabled = true;
+  bool device_removed = false;
+};
+
+// A property change the class installer carried out (DIF_PROPERTYCHANGE).
+struct PropertyChange {
+  std::u16string instance_id;
+  DWORD state = 0;      // DICS_ENABLE 1, DICS_DISABLE 2, DICS_PROPCHANGE 3, ...
+  DWORD scope = 0;      // DICS_FLAG_GLOBAL 1 or DICS_FLAG_CONFIGSPECIFIC 2
+  bool helper = false;  // asked for by a program sharing the machine (the device helper)
 };
 
 class Machine {
@@ -63,6 +76,11 @@ class Machine {
   // input report length. False when no collection declares it, it is too long, or
   // the device is unplugged. Throws std::out_of_range for a bad device index.
   bool PushInput(std::size_t device, std::vector<std::uint8_t> report);
+  // The device sends `count` copies of `report` as fast as they are read: every handle
+  // reading that collection now completes its reads with them at once, after the
+  // reports already queued, without the 32-report queue and its wait. A throughput
+  // source for benchmarks; false as for PushInput.
+  bool StreamInput(std::size_t device, std::vector<std::uint8_t> report, std::uint64_t count);
   // Output reports the device received (by WriteFile or HidD_SetOutputReport), oldest
   // first; the machine keeps the last 256.
   std::vector<std::vector<std::uint8_t>> TakeOutputReports(std::size_t device);
@@ -75,6 +93,35 @@ class Machine {
   void Replug(std::size_t device);
   Behaviour GetBehaviour(std::size_t device) const;
   void SetBehaviour(std::size_t device, const Behaviour& behaviour);
+
+  // The class installer's changes of device nodes: a device's USB node (collection
+  // kDeviceNode, all its collections) or one collection's HID node. A collection has
+  // its device interface only while its device is plugged in and neither node is
+  // disabled or removed; without it opens fail with ERROR_FILE_NOT_FOUND, and a stop
+  // (disable, removal, restart) fails the transfers of open handles with
+  // ERROR_DEVICE_NOT_CONNECTED for good. Replugging brings removed nodes back.
+  // Throws std::out_of_range for a bad index.
+  static constexpr std::size_t kDeviceNode = static_cast<std::size_t>(-1);
+  enum class NodeChange { kEnable, kDisable, kRestart, kRemove, kUnremove };
+  void ChangeNode(std::size_t device, std::size_t collection, NodeChange change);
+  bool NodeEnabled(std::size_t device, std::size_t collection) const;
+  bool NodeRemoved(std::size_t device, std::size_t collection) const;
+
+  // The program as the class installer sees it: a 32-bit process on 64-bit Windows is
+  // refused property changes and removals with ERROR_IN_WOW64 (programs it starts that
+  // share the machine are not), one without administrator rights with
+  // ERROR_ACCESS_DENIED. By default: 64-bit, with those rights.
+  void SetWow64(bool wow64);
+  bool Wow64() const;
+  void SetElevated(bool elevated);
+  bool Elevated() const;
+  // Property changes carried out, oldest first.
+  void RecordPropertyChange(PropertyChange change);
+  std::vector<PropertyChange> TakePropertyChanges();
+
+  // The folder GetTempPathW reports; empty (the default): the environment's.
+  void SetTempFolder(std::u16string folder);
+  std::u16string TempFolder() const;
 
   // GetVersionExW's record (a Windows 7 SP1 workstation unless set).
   void SetVersion(const OSVERSIONINFOEXW& version);

@@ -20,6 +20,13 @@ class SimGround : public Ground {
   std::shared_ptr<const Module> FindModule(std::u16string_view name) override;
   bool GetVersion(OSVERSIONINFOEXW* info) override;
   void GetLocalTime(SYSTEMTIME* time) override;
+  // The machine's device keys below HKEY_LOCAL_MACHINE (docs/sim-devices.md).
+  std::optional<RegistryKeyData> ReadRegistryKey(HKEY root, std::u16string_view path) override;
+  // The machine's temporary folder, when it has one set.
+  std::optional<std::u16string> TempFolder() override;
+  // A started program shares this machine: its device helper's property changes reach
+  // it through a private socket named in the program's environment (shared_machine.h).
+  std::shared_ptr<void> ShareWithProcess(std::vector<std::string>* environment) override;
 
   const std::shared_ptr<Machine>& machine() const { return machine_; }
 
@@ -33,6 +40,11 @@ std::shared_ptr<Machine> Install(std::shared_ptr<Machine> machine = nullptr);
 
 // "HID.DLL" with its fifteen entries.
 std::shared_ptr<const Module> HidModule();
+// "SetupAPI.dll" (with the configuration manager's entries, as Windows exports them),
+// "cfgmgr32.dll" and "ntdll.dll" (its key query), over the active sim machine.
+std::shared_ptr<const Module> SetupApiModule();
+std::shared_ptr<const Module> ConfigManagerModule();
+std::shared_ptr<const Module> NtdllModule();
 
 }  // namespace qzplatform::sim
 
