@@ -1,94 +1,65 @@
-// The HID Demo program. For now it lists the HID devices of the machine it runs on
-// (`--list`); the window comes with the demo's own work.
+// The HID Demo program: the window, or with --list a text listing of the HID devices.
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "device_listing.h"
+#include "qt/run_window.h"
 #include "qzclasses/errors.h"
 #include "qzhid/hid.h"
-#include "qzplatform/sim/sim_ground.h"
+#include "startup.h"
 
 namespace {
 
-struct Options {
-  bool list = false;
-  std::string platform = "sim";
-  std::string sim_file;
-};
-
-int Usage(const char* message) {
-  if (message) std::fprintf(stderr, "hid-demo: %s\n", message);
-  std::fprintf(stderr,
-               "usage: hid-demo [--platform=sim] [--sim FILE] --list\n"
-               "  --list          print the HID devices with their identity and capabilities\n"
-               "  --sim FILE      simulate the devices described in FILE (docs/sim-devices.md)\n"
-               "  --platform=P    the ground to run on: sim (default; also QZ_PLATFORM)\n");
+int Usage(const std::string& message) {
+  if (!message.empty()) std::fprintf(stderr, "hid-demo: %s\n", message.c_str());
+  std::fputs(demo::UsageText().c_str(), stderr);
   return 2;
 }
 
-bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
-  if (const char* env = std::getenv("QZ_PLATFORM")) o.platform = env;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--list") {
-      o.list = true;
-    } else if (a.rfind("--platform=", 0) == 0) {
-      o.platform = a.substr(11);
-    } else if (a == "--sim" && i + 1 < argc) {
-      o.sim_file = argv[++i];
-    } else {
-      error = "unknown argument '" + a + "'";
-      return false;
-    }
+// Every HID device interface the HID component discovers, with its strings.
+int PrintListing(const qz::Text& machine) {
+  qz::TqzHid hid(nullptr);
+  hid.SetEnumFullMode(true);
+  hid.DeviceListLoad();
+  std::vector<const qz::TqzHidDevice*> devices;
+  for (std::int32_t i = 0; i < hid.GetDeviceCount(); ++i) {
+    if (const auto* d = dynamic_cast<const qz::TqzHidDevice*>(hid.GetDevice(i))) devices.push_back(d);
   }
-  if (o.platform != "sim") {
-    error = "the '" + o.platform + "' platform is not available in this build; use --platform=sim";
-    return false;
-  }
-  return true;
+  std::fputs(qz::TextToUtf8(demo::ListDevices(machine, devices)).c_str(), stdout);
+  return 0;
 }
 
-// Loads every device interface of the machine into a record, as discovery does.
-std::vector<std::unique_ptr<qz::TqzHidDevice>> LoadDevices(const qzplatform::sim::Machine& m) {
-  qz::TqzHid hid(nullptr);
-  std::vector<std::unique_ptr<qz::TqzHidDevice>> devices;
-  for (const auto& info : m.Interfaces()) {
-    qz::TqzDevice found;
-    found.NameSymbolic = info.path;
-    found.InstanceId = info.instance_id;
-    found.Description = info.description;
-    found.Manufacturer = info.manufacturer;
-    found.Service = info.service;
-    found.Driver = info.driver;
-    found.GuidClass = info.class_guid;
-    auto device = std::make_unique<qz::TqzHidDevice>(&found);
-    if (hid.LoadDeviceInfo(*device, true)) devices.push_back(std::move(device));
-  }
-  return devices;
+int NoDisplay() {
+  std::fputs(
+      "hid-demo: the HID Demo window needs a display, and none was found (DISPLAY is not set).\n"
+      "  Run it under a virtual X server:   xvfb-run -a build/bin/hid-demo\n"
+      "  (Debian packages xvfb and xauth; scripts/setup installs them)\n"
+      "  or list the devices without a window:   build/bin/hid-demo --list\n",
+      stderr);
+  return 3;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
+  demo::Options options;
   std::string error;
-  if (!ParseOptions(argc, argv, options, error)) return Usage(error.c_str());
-  if (!options.list) return Usage("the window is not part of this build yet; use --list");
+  if (!demo::ParseOptions(std::vector<std::string>(argv + 1, argv + argc), options, error)) {
+    return Usage(error);
+  }
+  if (options.help) return Usage({});
+  if (!options.list && !demoqt::DisplayAvailable()) return NoDisplay();
   try {
-    auto machine = options.sim_file.empty() ? qzplatform::sim::Machine::Default()
-                                            : qzplatform::sim::Machine::LoadFile(options.sim_file);
-    qzplatform::sim::Install(machine);
-    auto devices = LoadDevices(*machine);
-    std::vector<const qz::TqzHidDevice*> view;
-    for (const auto& d : devices) view.push_back(d.get());
-    std::fputs(qz::TextToUtf8(demo::ListDevices(u"simulated machine", view)).c_str(), stdout);
+    const demo::InstalledGround ground = demo::InstallGround(options, std::getenv("QZ_PLATFORM"));
+    if (!ground.note.empty()) std::fprintf(stderr, "hid-demo: %s\n", qz::TextToUtf8(ground.note).c_str());
+    if (options.list) return PrintListing(ground.machine);
+    return demoqt::RunHidDemoWindow(argc, argv, ground.note);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "hid-demo: %s\n", e.what());
     return 1;
   }
-  return 0;
 }

@@ -1,0 +1,164 @@
+// The HID Demo window's logic.
+#include "presenter/hid_demo_form.h"
+
+#include "presenter/report_text.h"
+
+namespace demo {
+
+namespace {
+
+// Restores the default cursor on every way out.
+class BusyCursor {
+ public:
+  explicit BusyCursor(DemoView& view) : view_(view) { view_.SetBusy(true); }
+  ~BusyCursor() { view_.SetBusy(false); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+
+ private:
+  DemoView& view_;
+};
+
+}  // namespace
+
+HidDemoForm::HidDemoForm(DemoView& view, qz::TqzDeviceBox& deviceBox, DemoSettings settings)
+    : view_(view),
+      qzDeviceBox1(deviceBox),
+      settings_(std::move(settings)),
+      feed_(ReportFeed::Create([this](std::vector<qz::Text>& lines) { view_.AppendMemoLines(lines); })) {
+  // The components with their stored settings, applied while they load.
+  qzHid1 = new qz::TqzHid(&components_);
+  qzHid1->SetName(u"qzHid1");
+  qzHid1->BeginLoad();
+  qzHid1->SetSharedMode(true);
+  qzHid1->SetEnumFullMode(false);
+  qzHid1->SetActive(false);
+  qzHid1->SetTerminalUsage(qz::tuBoth);
+  qzHid1->SetTerminalEcho(false);
+  qzHid1->SetDeviceIndex(0);  // the list is still empty: no device is current yet
+  qzHid1->SetPriority(qz::tpNormal);
+  qzHid1->SetUseMainThread(false);
+  qzHid1->SetOnAfterReceive(qz::TOnReceived::Bind<&HidDemoForm::qzHid1AfterReceive>(this));
+
+  qzLogFile1 = new qz::TqzLogFile(&components_);
+  qzLogFile1->SetName(u"qzLogFile1");
+  qzLogFile1->BeginLoad();
+  qzLogFile1->SetSizeLimit(20480);
+  qzLogFile1->SetFileName(u"qzlinklib.log");
+  qzLogFile1->SetDetailLevel(qz::dlDebug);
+  qz::TLogOptions options{qz::loSafeMode, qz::loAutoFileName, qz::loDate, qz::loTime,
+                          qz::loDebugOut};
+  if (!settings_.logFileName.empty()) {
+    options.Exclude(qz::loAutoFileName);
+    qzLogFile1->SetFileName(settings_.logFileName);
+  }
+  qzLogFile1->SetOptions(options);
+  qzLogFile1->SetAnsiOnly(true);
+
+  qzDeviceBox1.SetResetOnChanged(false);
+  qzDeviceBox1.SetOnChange(qz::TNotifyEvent::Bind<&HidDemoForm::qzDeviceBox1Change>(this));
+
+  // The links, in this order: the box's makes the first enumeration, before any log.
+  qzDeviceBox1.SetqzLink(qzHid1);
+  qzHid1->SetLog(qzLogFile1);
+
+  qzHid1->Loaded();
+  qzLogFile1->Loaded();
+  view_.SetStatus(settings_.note);
+}
+
+HidDemoForm::~HidDemoForm() {
+  qzDeviceBox1.SetOnChange({});
+  feed_->Detach();
+  try {
+    qzHid1->SetActive(false);
+  } catch (...) {
+    // Closing must not fail the window's destruction; the log has the reason.
+  }
+}
+
+void HidDemoForm::FormShow() {
+  qzHid1->Update();
+  LoadDeviceTree();
+}
+
+void HidDemoForm::CheckBox1Click(bool checked) {
+  try {
+    qzHid1->SetActive(checked);
+  } catch (...) {
+    // Show the real state; the view calls us again for it, and that finds nothing to do.
+    view_.SetActiveChecked(qzHid1->GetActive());
+    throw;
+  }
+}
+
+void HidDemoForm::qzDeviceBox1Change(qz::Component*) { LoadDeviceTree(); }
+
+void HidDemoForm::TreeView1Change(NodePath node) {
+  selected_ = node;
+  ShowNodeInfo();
+}
+
+void HidDemoForm::LoadDeviceTree() {
+  tree_ = DeviceTree(qzHid1->HidDevice());
+  selected_ = tree_.empty() ? NodePath{} : NodePath{0, -1};
+  view_.ShowTree(tree_, selected_);
+  ShowNodeInfo();
+}
+
+void HidDemoForm::ShowNodeInfo() {
+  std::optional<AccessModes> open;
+  if (qzHid1->GetActive()) open = AccessModes{qzHid1->IsReadMode(), qzHid1->IsWriteMode()};
+  std::vector<InfoRow> rows;
+  try {
+    rows = NodeInfoRows(tree_, selected_, qzHid1->HidDevice(), open);
+  } catch (...) {
+    view_.ShowRows({});
+    throw;
+  }
+  view_.ShowRows(rows);
+}
+
+void HidDemoForm::cbTypeChange(int itemIndex, const qz::Text& data) {
+  view_.SetDataText(itemIndex == kAsciiReading ? HexToStr(data) : StrToHex(data));
+}
+
+void HidDemoForm::bSendClick(const ReportRequest& request) {
+  qzHid1->SendString(ComposeReport(request, qzHid1->OutputReportLength()));
+}
+
+void HidDemoForm::Button1Click(const ReportRequest& request) {
+  // The component copies the bytes before its write starts, so they need not outlive us.
+  const std::string report = ComposeReport(request, qzHid1->OutputReportLength());
+  qzHid1->SendData(report.data(), static_cast<std::uint32_t>(report.size()));
+}
+
+void HidDemoForm::Button2Click(const ReportRequest& request) {
+  const std::string report = ComposeReport(request, qzHid1->OutputReportLength());
+  qzHid1->SetOutputReport(report.data(), static_cast<std::uint32_t>(report.size()));
+}
+
+void HidDemoForm::Button3Click() {
+  BusyCursor busy(view_);
+  qzHid1->UpdateDeviceDetails();
+  LoadDeviceTree();
+}
+
+// The window shows nothing afterwards: the box, the tree and the list stay as they were.
+void HidDemoForm::Button4Click() { qzHid1->Disable(); }
+void HidDemoForm::Button5Click() { qzHid1->Enable(); }
+void HidDemoForm::Button6Click() { qzHid1->Restart(); }
+
+void HidDemoForm::FormDblClick() {
+  const auto* device =
+      dynamic_cast<const qz::TqzHidDevice*>(qzHid1->GetDevice(qzHid1->GetDeviceIndex()));
+  if (!device) return;
+  view_.ShowMessage(VendorProductText(device->VendorId(), device->ProductId()));
+}
+
+void HidDemoForm::qzHid1AfterReceive(qz::TqzBaseIO*, const void* Buffer, std::uint32_t Received) {
+  if (!Buffer) Received = 0;
+  feed_->Push(ReceivedReportLine(static_cast<const std::uint8_t*>(Buffer), Received));
+}
+
+}  // namespace demo

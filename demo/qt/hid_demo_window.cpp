@@ -1,0 +1,249 @@
+// The HID Demo window on Qt Widgets.
+#include "hid_demo_window.h"
+
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QMouseEvent>
+#include <QShowEvent>
+#include <QTextDocument>
+
+#include <algorithm>
+
+#include "ui/qt/message_box.h"
+#include "ui/qt/qt_text.h"
+
+namespace demoqt {
+
+using qzui::FromQString;
+using qzui::ToQString;
+
+namespace {
+
+constexpr int kClientWidth = 482;
+constexpr int kClientHeight = 487;
+
+template <typename W>
+W* Place(W* widget, int left, int top, int width, int height) {
+  widget->setGeometry(left, top, width, height);
+  return widget;
+}
+
+}  // namespace
+
+HidDemoWindow::HidDemoWindow(demo::DemoSettings settings)
+    : QWidget(nullptr,
+              Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                  Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+  setWindowTitle(QStringLiteral("HID Demo - qzLink Lib"));
+  setFixedSize(kClientWidth, kClientHeight);
+  move(403, 189);
+  // The original's 8-point font is 11 pixels high at 96 pixels per inch.
+  QFont f = font();
+  f.setPixelSize(11);
+  setFont(f);
+  setBackgroundRole(QPalette::Button);
+  setAutoFillBackground(true);
+
+  CreateControls();
+  SetTabOrder();
+  // The components come after the controls; linking the box makes the first enumeration.
+  form_ = std::make_unique<demo::HidDemoForm>(*this, qzDeviceBox1->Box(), std::move(settings));
+  Connect();
+}
+
+HidDemoWindow::~HidDemoWindow() {
+  // The components go before the controls they talk to.
+  form_.reset();
+  if (busy_) QGuiApplication::restoreOverrideCursor();
+}
+
+void HidDemoWindow::CreateControls() {
+  Label1 = Place(new QLabel(tr("Events Log:"), this), 16, 372, 57, 13);
+  qzDeviceBox1 = Place(new qzui::DeviceBoxWidget(this), 16, 48, 449, 21);
+
+  ListView1 = Place(new QTreeWidget(this), 168, 80, 299, 137);
+  ListView1->setColumnCount(2);
+  ListView1->setHeaderLabels({tr("Property"), tr("Value")});
+  ListView1->header()->resizeSection(0, 100);
+  ListView1->header()->setStretchLastSection(true);
+  ListView1->setRootIsDecorated(false);
+  ListView1->setItemsExpandable(false);
+  ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  ListView1->setAllColumnsShowFocus(true);
+  ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+  CheckBox1 = Place(new QCheckBox(tr("Active selected HID device"), this), 16, 24, 193, 17);
+
+  TreeView1 = Place(new QTreeWidget(this), 16, 80, 137, 137);
+  TreeView1->setHeaderHidden(true);
+  TreeView1->setIndentation(19);
+  TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+
+  Memo1 = Place(new QPlainTextEdit(this), 16, 392, 449, 73);
+  // Lines arrive by the thousand: no undo history is kept for them.
+  Memo1->document()->setUndoRedoEnabled(false);
+  memo_flush_.setSingleShot(true);
+  connect(&memo_flush_, &QTimer::timeout, this, [this] { FlushMemo(); });
+
+  GroupBox1 = Place(new QGroupBox(tr(" Send HID Report "), this), 16, 224, 449, 121);
+  Label2 = Place(new QLabel(tr("ID:"), GroupBox1), 15, 19, 14, 13);
+  Label3 = Place(new QLabel(tr("Data:"), GroupBox1), 156, 20, 26, 13);
+  eID = Place(new QSpinBox(GroupBox1), 12, 38, 57, 22);
+  eID->setRange(0, 255);
+  eID->setValue(0);
+  Edit1 = Place(new QLineEdit(tr("Hello Device"), GroupBox1), 155, 38, 238, 21);
+  bSend = Place(new QPushButton(tr("Send"), GroupBox1), 160, 81, 65, 24);
+  cbType = Place(new QComboBox(GroupBox1), 74, 38, 74, 21);
+  cbType->addItems({tr("ASCII"), tr("HEX")});
+  cbType->setCurrentIndex(-1);
+  Button1 = Place(new QPushButton(tr("Send2"), GroupBox1), 240, 80, 65, 25);
+  Button2 = Place(new QPushButton(tr("Send3"), GroupBox1), 328, 80, 65, 25);
+  CheckBox2 = Place(new QCheckBox(tr("Fixed Length"), GroupBox1), 16, 84, 97, 17);
+
+  Button3 = Place(new QPushButton(tr("Get More Details"), this), 336, 16, 129, 25);
+  Button4 = Place(new QPushButton(tr("Disable"), this), 168, 352, 75, 25);
+  Button5 = Place(new QPushButton(tr("Enable"), this), 256, 352, 75, 25);
+  Button6 = Place(new QPushButton(tr("Restart"), this), 344, 352, 75, 25);
+
+  // The window's own addition, under the memo: why it shows simulated devices, if it does.
+  StatusLine = Place(new QLabel(this), 16, 468, 449, 16);
+  StatusLine->hide();
+
+  for (QLabel* label : {Label1, Label2, Label3, StatusLine}) label->setFocusPolicy(Qt::NoFocus);
+  // Labels size themselves to their caption, as the original's do: a wider font widens them.
+  for (QLabel* label : {Label1, Label2, Label3}) {
+    label->resize(std::max(label->width(), label->sizeHint().width()), label->height());
+  }
+}
+
+void HidDemoWindow::SetTabOrder() {
+  const QList<QWidget*> window = {qzDeviceBox1, ListView1, CheckBox1, TreeView1, Memo1,
+                                  eID, Edit1, bSend, cbType, Button1, Button2, CheckBox2,
+                                  Button3, Button4, Button5, Button6};
+  for (qsizetype i = 1; i < window.size(); ++i) setTabOrder(window[i - 1], window[i]);
+}
+
+void HidDemoWindow::Connect() {
+  connect(CheckBox1, &QCheckBox::toggled, this,
+          [this](bool checked) { Run([&] { form_->CheckBox1Click(checked); }); });
+  connect(TreeView1, &QTreeWidget::currentItemChanged, this,
+          [this](QTreeWidgetItem* item, QTreeWidgetItem*) {
+            Run([&] { form_->TreeView1Change(PathOf(item)); });
+          });
+  connect(cbType, &QComboBox::activated, this, [this](int index) {
+    Run([&] { form_->cbTypeChange(index, FromQString(Edit1->text())); });
+  });
+  connect(bSend, &QPushButton::clicked, this, [this] { Run([&] { form_->bSendClick(Request()); }); });
+  connect(Button1, &QPushButton::clicked, this,
+          [this] { Run([&] { form_->Button1Click(Request()); }); });
+  connect(Button2, &QPushButton::clicked, this,
+          [this] { Run([&] { form_->Button2Click(Request()); }); });
+  connect(Button3, &QPushButton::clicked, this, [this] { Run([&] { form_->Button3Click(); }); });
+  connect(Button4, &QPushButton::clicked, this, [this] { Run([&] { form_->Button4Click(); }); });
+  connect(Button5, &QPushButton::clicked, this, [this] { Run([&] { form_->Button5Click(); }); });
+  connect(Button6, &QPushButton::clicked, this, [this] { Run([&] { form_->Button6Click(); }); });
+}
+
+template <typename F>
+void HidDemoWindow::Run(F&& handler) {
+  try {
+    handler();
+  } catch (...) {
+    qzui::ShowErrorReport(this, std::current_exception());
+  }
+}
+
+demo::ReportRequest HidDemoWindow::Request() const {
+  demo::ReportRequest request;
+  eID->interpretText();  // a typed value counts, brought back into 0..255
+  request.reportId = eID->value();
+  request.reading = cbType->currentIndex();
+  request.data = FromQString(Edit1->text());
+  request.fixedLength = CheckBox2->isChecked();
+  return request;
+}
+
+demo::NodePath HidDemoWindow::PathOf(QTreeWidgetItem* item) const {
+  if (!item) return {};
+  if (QTreeWidgetItem* parent = item->parent()) {
+    return {TreeView1->indexOfTopLevelItem(parent), parent->indexOfChild(item)};
+  }
+  return {TreeView1->indexOfTopLevelItem(item), -1};
+}
+
+void HidDemoWindow::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (shown_ || event->spontaneous()) return;
+  shown_ = true;
+  Run([&] { form_->FormShow(); });
+}
+
+void HidDemoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+  QWidget::mouseDoubleClickEvent(event);
+  Run([&] { form_->FormDblClick(); });
+}
+
+void HidDemoWindow::ShowTree(const std::vector<demo::TreeNode>& nodes, demo::NodePath selected) {
+  const QSignalBlocker block(TreeView1);
+  TreeView1->clear();
+  for (const demo::TreeNode& node : nodes) {
+    auto* top = new QTreeWidgetItem(TreeView1, {ToQString(node.caption)});
+    top->setData(0, Qt::UserRole, node.data);
+    for (const demo::TreeNode& child : node.children) {
+      new QTreeWidgetItem(top, {ToQString(child.caption)});
+    }
+  }
+  QTreeWidgetItem* current = nullptr;
+  if (selected.top >= 0 && selected.top < TreeView1->topLevelItemCount()) {
+    current = TreeView1->topLevelItem(selected.top);
+    if (selected.child >= 0) current = current->child(selected.child);
+  }
+  TreeView1->setCurrentItem(current);
+}
+
+void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
+  ListView1->clear();
+  for (const demo::InfoRow& row : rows) {
+    new QTreeWidgetItem(ListView1, {ToQString(row.property), ToQString(row.value)});
+  }
+}
+
+void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines) {
+  if (lines.empty()) return;
+  for (const qz::Text& line : lines) memo_pending_.push_back(ToQString(line));
+  if (!memo_flush_.isActive()) memo_flush_.start(kMemoFlushMs);
+}
+
+void HidDemoWindow::FlushMemo() {
+  // Each append costs a layout and a repaint whatever its size, so lines are gathered for
+  // a few milliseconds and appended together; a very long backlog goes in slices so the
+  // loop keeps running between them.
+  const qsizetype n = std::min<qsizetype>(memo_pending_.size(), kMemoSliceLines);
+  if (n == 0) return;
+  Memo1->appendPlainText(memo_pending_.mid(0, n).join(QLatin1Char('\n')));
+  memo_pending_.remove(0, n);
+  if (!memo_pending_.isEmpty()) memo_flush_.start(0);
+}
+
+void HidDemoWindow::SetActiveChecked(bool checked) { CheckBox1->setChecked(checked); }
+
+void HidDemoWindow::SetDataText(const qz::Text& text) { Edit1->setText(ToQString(text)); }
+
+void HidDemoWindow::ShowMessage(const qz::Text& text) { qzui::ShowMessageBox(this, text); }
+
+void HidDemoWindow::SetStatus(const qz::Text& text) {
+  StatusLine->setText(ToQString(text));
+  StatusLine->setVisible(!text.empty());
+}
+
+void HidDemoWindow::SetBusy(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  } else {
+    QGuiApplication::restoreOverrideCursor();
+  }
+}
+
+}  // namespace demoqt

@@ -1,0 +1,43 @@
+// The demo's command line and the ground it runs on.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "qzclasses/text.h"
+
+namespace qzplatform::sim {
+class Machine;
+}
+
+namespace demo {
+
+struct Options {
+  bool list = false;     // print the devices instead of opening the window
+  bool help = false;
+  std::string platform;  // "sim" or "linux"; empty: QZ_PLATFORM, else the native ground
+  std::string simFile;   // a device description file for the sim ground
+};
+
+// Parses the arguments after the program name; false with `error` for anything unknown.
+bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
+std::string UsageText();
+
+// Whether this build has a ground over the machine's real HID devices.
+bool NativeGroundAvailable();
+
+struct InstalledGround {
+  std::string name;      // "sim" or "linux"
+  qz::Text machine;      // "simulated machine" or "this machine", for listings
+  qz::Text note;         // why the demo runs on other devices than asked; empty when it does not
+  std::shared_ptr<qzplatform::sim::Machine> simMachine;  // set on the sim ground
+};
+
+// Chooses and installs the ground: the one asked for (option, then `envPlatform`), else the
+// native one when built, else sim. A native ground that finds no HID device at all gives
+// way to the built-in simulated devices, and the note says so. Throws std::runtime_error
+// for an unknown or unavailable ground or a device file that cannot be used.
+InstalledGround InstallGround(const Options& options, const char* envPlatform);
+
+}  // namespace demo

@@ -1,0 +1,50 @@
+// The toolkit's message boxes.
+#include "ui/qt/message_box.h"
+
+#include <QGuiApplication>
+#include <QMessageBox>
+
+#include "qzclasses/errors.h"
+#include "ui/qt/qt_text.h"
+
+namespace qzui {
+
+namespace {
+
+MessageBoxHook& Hook() {
+  static MessageBoxHook hook;
+  return hook;
+}
+
+}  // namespace
+
+void ShowMessageBox(QWidget* parent, const qz::Text& text, BoxKind kind) {
+  if (Hook()) {
+    Hook()(text, kind);
+    return;
+  }
+  QMessageBox box(kind == BoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
+                  QGuiApplication::applicationDisplayName(), ToQString(text), QMessageBox::Ok,
+                  parent);
+  box.exec();
+}
+
+qz::Text ErrorMessage(std::exception_ptr error) {
+  try {
+    if (error) std::rethrow_exception(error);
+  } catch (const qz::Error& e) {
+    return e.Message();
+  } catch (const std::exception& e) {
+    return qz::TextFromUtf8(e.what());
+  } catch (...) {
+  }
+  return u"Unknown error";
+}
+
+void ShowErrorReport(QWidget* parent, std::exception_ptr error) {
+  ShowMessageBox(parent, ErrorMessage(error), BoxKind::Error);
+}
+
+void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }
+
+}  // namespace qzui

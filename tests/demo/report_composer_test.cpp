@@ -1,0 +1,61 @@
+// Composition of the output report: report ID, data as text or hexadecimal pairs, and the
+// fixed length that cuts or pads.
+#include <gtest/gtest.h>
+
+#include "presenter/report_composer.h"
+
+namespace {
+
+using demo::ComposeReport;
+using demo::ReportRequest;
+
+std::string Bytes(std::initializer_list<int> values) {
+  std::string s;
+  for (int v : values) s.push_back(static_cast<char>(v));
+  return s;
+}
+
+ReportRequest Request(int id, int reading, qz::Text data, bool fixed = false) {
+  ReportRequest r;
+  r.reportId = id;
+  r.reading = reading;
+  r.data = std::move(data);
+  r.fixedLength = fixed;
+  return r;
+}
+
+TEST(ComposeReport, AtStartUpTheTextIsReadAsHexAndGivesOnlyTheReportId) {
+  EXPECT_EQ(ComposeReport(ReportRequest{}, 0), Bytes({0}));
+}
+
+TEST(ComposeReport, AsciiDataFollowsTheReportId) {
+  EXPECT_EQ(ComposeReport(Request(5, demo::kAsciiReading, u"AB"), 0), Bytes({5, 0x41, 0x42}));
+  // Characters go through the 8-bit code page: 0xE9 passes, one it cannot hold is '?'.
+  EXPECT_EQ(ComposeReport(Request(0, demo::kAsciiReading, u"\u00e9\u0141"), 0),
+            Bytes({0, 0xE9, '?'}));
+}
+
+TEST(ComposeReport, HexDataEndsAtTheFirstPairThatIsNotHex) {
+  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"0102ff"), 0), Bytes({5, 1, 2, 0xFF}));
+  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"01 02"), 0), Bytes({5, 1}));
+  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"010"), 0), Bytes({5, 1}));
+  EXPECT_EQ(ComposeReport(Request(0xFF, demo::kNoReading, u"80"), 0), Bytes({0xFF, 0x80}));
+}
+
+TEST(ComposeReport, FixedLengthCutsOrPadsWithZeros) {
+  EXPECT_EQ(ComposeReport(Request(1, demo::kAsciiReading, u"ABCDEFGHIJ", true), 8),
+            Bytes({1, 'A', 'B', 'C', 'D', 'E', 'F', 'G'}));
+  EXPECT_EQ(ComposeReport(Request(1, demo::kAsciiReading, u"AB", true), 8),
+            Bytes({1, 'A', 'B', 0, 0, 0, 0, 0}));
+  // Before any device was opened the length is 0: nothing at all.
+  EXPECT_EQ(ComposeReport(Request(1, demo::kAsciiReading, u"AB", true), 0), std::string());
+  // Without the check box the length is ignored.
+  EXPECT_EQ(ComposeReport(Request(1, demo::kAsciiReading, u"AB", false), 1), Bytes({1, 'A', 'B'}));
+}
+
+TEST(ComposeReport, AReportIdOutsideAByteIsBroughtToTheNearerBound) {
+  EXPECT_EQ(ComposeReport(Request(300, demo::kAsciiReading, u""), 0), Bytes({0xFF}));
+  EXPECT_EQ(ComposeReport(Request(-4, demo::kAsciiReading, u""), 0), Bytes({0}));
+}
+
+}  // namespace

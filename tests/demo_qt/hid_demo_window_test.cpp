@@ -1,0 +1,333 @@
+// The HID Demo window driven like a user would, on the sim ground's built-in devices:
+// layout, start-up, activation and received reports, the three sends, picking a device,
+// Get More Details, the data-type switch, the device actions and the double click.
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QTest>
+#include <QTextBlock>
+
+#include <cstdio>
+#include <memory>
+#include <thread>
+#include <unistd.h>
+
+#include "qt/hid_demo_window.h"
+#include "qt_pump.h"
+#include "qzplatform/sim/sim_ground.h"
+#include "ui/qt/message_box.h"
+#include "ui/qt/qt_dispatcher.h"
+#include "ui/qt/qt_text.h"
+
+namespace {
+
+using qz::Text;
+using qzplatform::sim::Machine;
+using Bytes = std::vector<std::uint8_t>;
+
+class HidDemoWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qz::Dispatcher::Install(&dispatcher);
+    qzui::SetMessageBoxHook([this](const Text& text, qzui::BoxKind kind) {
+      boxes.push_back({text, kind});
+    });
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    log_path = ::testing::TempDir() + "hid_demo_window_" + info->name() + "_" +
+               std::to_string(getpid()) + ".log";
+  }
+  void TearDown() override {
+    window.reset();
+    qzui::SetMessageBoxHook({});
+    qz::Dispatcher::Install(nullptr);
+    qzplatform::SetGround(nullptr);
+    std::remove(log_path.c_str());
+  }
+
+  void Start(std::shared_ptr<Machine> m = Machine::Default()) {
+    machine = qzplatform::sim::Install(m);
+    demo::DemoSettings settings;
+    settings.logFileName = qz::TextFromUtf8(log_path);
+    window = std::make_unique<demoqt::HidDemoWindow>(settings);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+  }
+
+  // The box item standing for a device of the machine, by its product ID.
+  int ItemOf(const char* name) {
+    const auto wanted = machine->Description(machine->FindDevice(name)).product_id;
+    auto& hid = window->Form().Hid();
+    for (int i = 0; i < hid.GetDeviceCount(); ++i) {
+      auto* d = dynamic_cast<qz::TqzHidDevice*>(hid.GetDevice(i));
+      if (d && d->ProductId() == wanted) return i;
+    }
+    return -1;
+  }
+  // Picks a box item with the keyboard, as a user would.
+  void PickWithKeyboard(int item) {
+    auto* box = window->qzDeviceBox1;
+    box->setFocus();
+    while (box->currentIndex() < item) QTest::keyClick(box, Qt::Key_Down);
+    while (box->currentIndex() > item) QTest::keyClick(box, Qt::Key_Up);
+  }
+  void ClickActive() { QTest::mouseClick(window->CheckBox1, Qt::LeftButton, {}, QPoint(4, 8)); }
+
+  std::vector<QString> MemoLines() const {
+    std::vector<QString> lines;
+    const QTextDocument* doc = window->Memo1->document();
+    if (doc->isEmpty()) return lines;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines.push_back(b.text());
+    return lines;
+  }
+  QString Row(const QString& property) const {
+    for (int i = 0; i < window->ListView1->topLevelItemCount(); ++i) {
+      auto* item = window->ListView1->topLevelItem(i);
+      if (item->text(0) == property) return item->text(1);
+    }
+    return QStringLiteral("<none>");
+  }
+  std::vector<QString> TopNodes() const {
+    std::vector<QString> nodes;
+    for (int i = 0; i < window->TreeView1->topLevelItemCount(); ++i)
+      nodes.push_back(window->TreeView1->topLevelItem(i)->text(0));
+    return nodes;
+  }
+
+  qzui::QtDispatcher dispatcher;
+  std::string log_path;
+  std::shared_ptr<Machine> machine;
+  std::unique_ptr<demoqt::HidDemoWindow> window;
+  std::vector<std::pair<Text, qzui::BoxKind>> boxes;
+};
+
+TEST_F(HidDemoWindowTest, ControlsHaveTheirCaptionsPositionsSizesAndTabOrder) {
+  Start();
+  EXPECT_EQ(window->windowTitle(), QStringLiteral("HID Demo - qzLink Lib"));
+  EXPECT_EQ(window->size(), QSize(482, 487));
+  EXPECT_EQ(window->minimumSize(), window->maximumSize());  // not resizable
+  EXPECT_FALSE(window->windowFlags() & Qt::WindowMinMaxButtonsHint);
+  struct Expected {
+    QWidget* widget;
+    QWidget* parent;
+    QRect geometry;
+    QString caption;
+  };
+  auto* w = window.get();
+  auto* g = window->GroupBox1;
+  const std::vector<Expected> table{
+      {w->qzDeviceBox1, w, {16, 48, 449, 21}, {}},
+      {w->ListView1, w, {168, 80, 299, 137}, {}},
+      {w->CheckBox1, w, {16, 24, 193, 17}, "Active selected HID device"},
+      {w->TreeView1, w, {16, 80, 137, 137}, {}},
+      {w->Memo1, w, {16, 392, 449, 73}, {}},
+      {w->GroupBox1, w, {16, 224, 449, 121}, " Send HID Report "},
+      {w->eID, g, {12, 38, 57, 22}, {}},
+      {w->Edit1, g, {155, 38, 238, 21}, {}},
+      {w->bSend, g, {160, 81, 65, 24}, "Send"},
+      {w->cbType, g, {74, 38, 74, 21}, {}},
+      {w->Button1, g, {240, 80, 65, 25}, "Send2"},
+      {w->Button2, g, {328, 80, 65, 25}, "Send3"},
+      {w->CheckBox2, g, {16, 84, 97, 17}, "Fixed Length"},
+      {w->Button3, w, {336, 16, 129, 25}, "Get More Details"},
+      {w->Button4, w, {168, 352, 75, 25}, "Disable"},
+      {w->Button5, w, {256, 352, 75, 25}, "Enable"},
+      {w->Button6, w, {344, 352, 75, 25}, "Restart"},
+      {w->Label1, w, {16, 372, 57, 13}, "Events Log:"},
+      {w->Label2, g, {15, 19, 14, 13}, "ID:"},
+      {w->Label3, g, {156, 20, 26, 13}, "Data:"},
+  };
+  for (const Expected& e : table) {
+    SCOPED_TRACE(e.caption.toStdString() + " " + e.widget->metaObject()->className());
+    EXPECT_EQ(e.widget->parentWidget(), e.parent);
+    if (qobject_cast<QLabel*>(e.widget)) {
+      // Labels size themselves to their caption: never narrower than the original's.
+      EXPECT_EQ(e.widget->pos(), e.geometry.topLeft());
+      EXPECT_EQ(e.widget->height(), e.geometry.height());
+      EXPECT_GE(e.widget->width(), e.geometry.width());
+    } else {
+      EXPECT_EQ(e.widget->geometry(), e.geometry);
+    }
+    if (auto* b = qobject_cast<QAbstractButton*>(e.widget)) {
+      EXPECT_EQ(b->text(), e.caption);
+    } else if (auto* l = qobject_cast<QLabel*>(e.widget)) {
+      EXPECT_EQ(l->text(), e.caption);
+    } else if (auto* gb = qobject_cast<QGroupBox*>(e.widget)) {
+      EXPECT_EQ(gb->title(), e.caption);
+    }
+  }
+  EXPECT_EQ(window->Edit1->text(), QStringLiteral("Hello Device"));
+  EXPECT_EQ(window->cbType->count(), 2);
+  EXPECT_EQ(window->cbType->currentIndex(), -1);
+  EXPECT_EQ(window->eID->minimum(), 0);
+  EXPECT_EQ(window->eID->maximum(), 255);
+  EXPECT_FALSE(window->CheckBox1->isChecked());
+  EXPECT_FALSE(window->CheckBox2->isChecked());
+  EXPECT_FALSE(window->qzDeviceBox1->isEditable());
+  EXPECT_EQ(window->TreeView1->indentation(), 19);
+  EXPECT_EQ(window->ListView1->headerItem()->text(0), QStringLiteral("Property"));
+  EXPECT_EQ(window->ListView1->headerItem()->text(1), QStringLiteral("Value"));
+  EXPECT_EQ(window->ListView1->header()->sectionSize(0), 100);
+  EXPECT_FALSE(window->StatusLine->isVisible());
+  // Tab order: the window's controls, the group's in between.
+  const std::vector<QWidget*> order{w->qzDeviceBox1, w->ListView1, w->CheckBox1, w->TreeView1,
+                                    w->Memo1,        w->eID,       w->Edit1,     w->bSend,
+                                    w->cbType,       w->Button1,   w->Button2,   w->CheckBox2,
+                                    w->Button3,      w->Button4,   w->Button5,   w->Button6};
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    QWidget* next = order[i - 1]->nextInFocusChain();
+    while (next && next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
+    if (qobject_cast<QSpinBox*>(order[i - 1])) continue;  // its line edit comes in between
+    EXPECT_EQ(next, order[i]) << i;
+  }
+}
+
+TEST_F(HidDemoWindowTest, StartUpFillsTheBoxAndTheTree) {
+  Start();
+  auto& hid = window->Form().Hid();
+  ASSERT_GE(hid.GetDeviceCount(), 3);
+  EXPECT_EQ(window->qzDeviceBox1->count(), hid.GetDeviceCount());
+  EXPECT_EQ(window->qzDeviceBox1->currentIndex(), 0);
+  EXPECT_EQ(TopNodes(), (std::vector<QString>{"General HID Info", "Input Buttons", "Input Values"}));
+  EXPECT_EQ(window->TreeView1->currentItem(), window->TreeView1->topLevelItem(0));
+  EXPECT_EQ(Row("VendorID"), QStringLiteral("1209"));
+  EXPECT_EQ(Row("ProductID"), QStringLiteral("0001"));
+  // Selecting a child shows its capability entry.
+  window->TreeView1->setCurrentItem(window->TreeView1->topLevelItem(1)->child(0));
+  EXPECT_EQ(Row("Usage Min/Max"), QStringLiteral("1 / 3"));
+}
+
+TEST_F(HidDemoWindowTest, CheckingActiveOpensTheDeviceAndReportsArriveInTheMemo) {
+  Start();
+  PickWithKeyboard(ItemOf("echo"));
+  ClickActive();
+  ASSERT_TRUE(window->CheckBox1->isChecked());
+  ASSERT_TRUE(window->Form().Hid().GetActive());
+  EXPECT_TRUE(boxes.empty());
+  const std::size_t echo = machine->FindDevice("echo");
+  for (int i = 0; i < 30; ++i) {
+    Bytes report(65, 0);
+    report[1] = static_cast<std::uint8_t>(i);
+    ASSERT_TRUE(machine->PushInput(echo, report));
+  }
+  ASSERT_TRUE(qttest::PumpUntil([&] { return MemoLines().size() == 30; })) << MemoLines().size();
+  const auto lines = MemoLines();
+  for (int i = 0; i < 30; ++i) {
+    const QString expected = QString::asprintf("HID Report is received:  65 bytes 00 %02X ", i) +
+                             QStringLiteral("00 ").repeated(63);
+    ASSERT_EQ(lines[i], expected) << i;
+  }
+  ClickActive();
+  EXPECT_FALSE(window->CheckBox1->isChecked());
+  EXPECT_FALSE(window->Form().Hid().GetActive());
+}
+
+TEST_F(HidDemoWindowTest, CheckingActiveWithoutADeviceShowsTheErrorAndStaysUnchecked) {
+  Start(Machine::LoadJson(R"({"devices": []})"));
+  EXPECT_EQ(window->qzDeviceBox1->count(), 0);
+  EXPECT_EQ(window->TreeView1->topLevelItemCount(), 0);
+  EXPECT_EQ(window->ListView1->topLevelItemCount(), 0);
+  ClickActive();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, u"Active device is not selected");
+  EXPECT_EQ(boxes[0].second, qzui::BoxKind::Error);
+  EXPECT_FALSE(window->CheckBox1->isChecked());
+  EXPECT_FALSE(window->Form().Hid().GetActive());
+}
+
+TEST_F(HidDemoWindowTest, SendButtonsHandTheComposedBytesToTheDevice) {
+  Start();
+  PickWithKeyboard(ItemOf("echo"));
+  ClickActive();
+  ASSERT_TRUE(window->Form().Hid().GetActive());
+  const std::size_t echo = machine->FindDevice("echo");
+  window->cbType->setCurrentIndex(0);  // ASCII
+  window->Edit1->setText(QStringLiteral("AB"));
+  window->eID->setValue(0);
+  QTest::mouseClick(window->CheckBox2, Qt::LeftButton, {}, QPoint(4, 8));
+  ASSERT_TRUE(window->CheckBox2->isChecked());
+  Bytes expected(65, 0);
+  expected[1] = 'A';
+  expected[2] = 'B';
+
+  QTest::mouseClick(window->bSend, Qt::LeftButton);
+  EXPECT_EQ(machine->TakeOutputReports(echo), std::vector<Bytes>{expected});
+  QTest::mouseClick(window->Button1, Qt::LeftButton);
+  std::vector<Bytes> sent;
+  ASSERT_TRUE(qttest::PumpUntil([&] {
+    auto more = machine->TakeOutputReports(echo);
+    sent.insert(sent.end(), more.begin(), more.end());
+    return !sent.empty();
+  }));
+  EXPECT_EQ(sent, std::vector<Bytes>{expected});
+  QTest::mouseClick(window->Button2, Qt::LeftButton);
+  EXPECT_EQ(machine->TakeOutputReports(echo), std::vector<Bytes>{expected});
+  // The echo device sends each report back: three lines in the memo.
+  ASSERT_TRUE(qttest::PumpUntil([&] { return MemoLines().size() == 3; }));
+  EXPECT_TRUE(MemoLines()[0].startsWith(QStringLiteral("HID Report is received:  65 bytes 00 41 42 00 ")));
+}
+
+TEST_F(HidDemoWindowTest, PickingAnotherDeviceRebuildsTheView) {
+  Start();
+  PickWithKeyboard(ItemOf("echo"));
+  EXPECT_EQ(window->Form().Hid().GetDeviceIndex(), ItemOf("echo"));
+  EXPECT_EQ(TopNodes(), (std::vector<QString>{"General HID Info", "Input Values", "Output Values",
+                                              "Feature Values"}));
+  EXPECT_EQ(Row("ProductID"), QStringLiteral("0003"));
+  EXPECT_EQ(Row("I/O Length"), QStringLiteral("65/65"));
+  PickWithKeyboard(ItemOf("mouse"));
+  EXPECT_EQ(Row("ProductID"), QStringLiteral("0001"));
+}
+
+TEST_F(HidDemoWindowTest, GetMoreDetailsAddsTheSerialNumberRow) {
+  Start();
+  PickWithKeyboard(ItemOf("echo"));
+  EXPECT_EQ(Row("S/N"), QStringLiteral("<none>"));
+  const QString listed = window->qzDeviceBox1->currentText();
+  QTest::mouseClick(window->Button3, Qt::LeftButton);
+  EXPECT_EQ(Row("S/N"), QStringLiteral("SIM-0003-0001"));
+  EXPECT_EQ(window->qzDeviceBox1->currentText(), listed);
+  EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the busy cursor is gone again
+}
+
+TEST_F(HidDemoWindowTest, PickingADataReadingConvertsTheData) {
+  Start();
+  window->cbType->setCurrentIndex(0);  // from the program: no conversion
+  EXPECT_EQ(window->Edit1->text(), QStringLiteral("Hello Device"));
+  window->cbType->setFocus();
+  QTest::keyClick(window->cbType, Qt::Key_Down);  // the user picks HEX
+  EXPECT_EQ(window->Edit1->text(), QStringLiteral("48656C6C6F20446576696365"));
+  QTest::keyClick(window->cbType, Qt::Key_Up);  // and ASCII again
+  EXPECT_EQ(window->Edit1->text(), QStringLiteral("Hello Device"));
+}
+
+TEST_F(HidDemoWindowTest, DeviceActionsChangeTheSelectedDevicesState) {
+  Start();
+  PickWithKeyboard(ItemOf("echo"));
+  ClickActive();
+  const qz::Text instance = window->Form().Hid().HidDevice()->InstanceId;
+  QTest::mouseClick(window->Button4, Qt::LeftButton);
+  QTest::mouseClick(window->Button5, Qt::LeftButton);
+  QTest::mouseClick(window->Button6, Qt::LeftButton);
+  // Disable, enable (which may take more than one change), restart, in that order.
+  const auto changes = machine->TakePropertyChanges();
+  ASSERT_GE(changes.size(), 3u);
+  EXPECT_EQ(changes.front().state, 2u);
+  for (std::size_t i = 1; i + 1 < changes.size(); ++i) EXPECT_EQ(changes[i].state, 1u);
+  EXPECT_EQ(changes.back().state, 3u);
+  for (const auto& change : changes) EXPECT_EQ(change.instance_id, instance);
+  // The disabled device failed the pending read: the component closed itself, and the
+  // window shows nothing of it.
+  ASSERT_TRUE(qttest::PumpUntil([&] { return !window->Form().Hid().GetActive(); }));
+  EXPECT_TRUE(window->CheckBox1->isChecked());
+  EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(HidDemoWindowTest, DoubleClickOnTheBackgroundShowsVendorAndProduct) {
+  Start();
+  QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(5, 5));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].first, u"4617 1 ");
+  EXPECT_EQ(boxes[0].second, qzui::BoxKind::Plain);
+}
+
+}  // namespace

@@ -1,0 +1,83 @@
+// The device selection box widget: list-only, filled from its component, a user's pick
+// (keyboard) passes the index back and fires OnChange, a program's selection does not, and
+// an error of the pick is reported instead of crossing Qt's event loop.
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+#include "qzclasses/errors.h"
+#include "ui/qt/device_box_widget.h"
+#include "ui/qt/message_box.h"
+
+namespace {
+
+using qz::Text;
+
+class NamedIO : public qz::TqzBaseIO {
+ public:
+  NamedIO() : TqzBaseIO(nullptr) {}
+  qz::Text ClassName() const override { return u"NamedIO"; }
+  std::int32_t GetDeviceIndex() const override { return index; }
+  void SetDeviceIndex(std::int32_t value) override {
+    if (fail) throw qz::Error(u"cannot select");
+    index = value;
+    TqzBaseIO::SetDeviceIndex(value);
+  }
+  void DeviceListLoad() override {
+    for (const char16_t* name : {u"Mouse", u"Keyboard", u"Echo"}) {
+      auto* d = new qz::TqzDevice;
+      d->NameFriendly = name;
+      AddDevice(d);
+    }
+  }
+  std::int32_t index = 1;
+  bool fail = false;
+};
+
+struct Changes {
+  void OnChange(qz::Component*) { ++count; }
+  int count = 0;
+};
+
+TEST(DeviceBoxWidget, ListOnlyFilledFromTheComponentAndFollowsTheUsersPick) {
+  NamedIO io;
+  qzui::DeviceBoxWidget box;
+  Changes changes;
+  box.Box().SetOnChange(qz::TNotifyEvent::Bind<&Changes::OnChange>(&changes));
+  EXPECT_FALSE(box.isEditable());
+  box.Box().SetqzLink(&io);
+  ASSERT_EQ(box.count(), 3);
+  EXPECT_EQ(box.itemText(2), QStringLiteral("Echo"));
+  EXPECT_EQ(box.currentIndex(), 1);
+  EXPECT_EQ(changes.count, 0);  // selecting from the program is not a pick
+
+  box.show();
+  box.setFocus();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  QTest::keyClick(&box, Qt::Key_Down);
+  EXPECT_EQ(io.index, 2);
+  EXPECT_EQ(box.currentIndex(), 2);
+  EXPECT_EQ(box.count(), 3);
+  EXPECT_EQ(changes.count, 1);
+}
+
+TEST(DeviceBoxWidget, AFailingPickIsReportedNotThrownThroughQt) {
+  NamedIO io;
+  qzui::DeviceBoxWidget box;
+  box.Box().SetqzLink(&io);
+  std::vector<Text> reports;
+  qzui::SetMessageBoxHook([&](const Text& text, qzui::BoxKind kind) {
+    EXPECT_EQ(kind, qzui::BoxKind::Error);
+    reports.push_back(text);
+  });
+  io.fail = true;
+  box.show();
+  box.setFocus();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+  QTest::keyClick(&box, Qt::Key_Down);
+  qzui::SetMessageBoxHook({});
+  EXPECT_EQ(reports, (std::vector<Text>{u"cannot select"}));
+  EXPECT_EQ(io.index, 1);
+}
+
+}  // namespace
