@@ -64,8 +64,9 @@ TEST_F(DeviceTreeTest, DeviceModeFillsEveryFieldFromSysfs) {
   EXPECT_EQ(vendor.Manufacturer, u"Acme");
   EXPECT_EQ(vendor.InstanceId, u"HID\\VID_1209&PID_0003\\0003:1209:0003.0001");
   EXPECT_EQ(vendor.NameSymbolic, Dev("hidraw0"));
+  // The key's kernel name is the control set CurrentControlSet links to.
   EXPECT_EQ(vendor.RegKey,
-            u"SYSTEM\\CurrentControlSet\\Enum\\HID\\VID_1209&PID_0003\\0003:1209:0003.0001"
+            u"SYSTEM\\ControlSet001\\Enum\\HID\\VID_1209&PID_0003\\0003:1209:0003.0001"
             u"\\Device Parameters");
   EXPECT_EQ(vendor.NamePDO,
             u"/devices/pci0000:00/0000:00:04.0/usb1/1-1/1-1:1.0/0003:1209:0003.0001");

@@ -1,128 +1,102 @@
 // "cfgmgr32.dll" and "ntdll.dll" over a ground's device tree: device nodes by number,
-// their properties and relations, ID lists; ZwQueryKey's key names. Also the helpers
-// the tree modules share and the registry view of the hardware keys.
+// their properties and relations, ID lists; ZwQueryKey's key names.
 #include <algorithm>
-#include <map>
-#include <mutex>
 #include <type_traits>
 
 #include "device_tree_common.h"
 
 namespace qzplatform::hidshared {
-
-std::shared_ptr<DeviceTree> ActiveTree() {
-  auto source = std::dynamic_pointer_cast<DeviceTreeSource>(CurrentGround());
-  return source ? source->Devices() : nullptr;
-}
-
-std::u16string LowerId(std::u16string_view id) {
-  std::u16string r(id);
-  for (char16_t& c : r)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  return r;
-}
-
-bool SameId(std::u16string_view a, std::u16string_view b) { return LowerId(a) == LowerId(b); }
-
-bool SameGuidValue(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
-std::vector<BYTE> RegSz(const std::u16string& text) {
-  std::vector<BYTE> bytes((text.size() + 1) * sizeof(WCHAR), 0);
-  std::memcpy(bytes.data(), text.data(), text.size() * sizeof(WCHAR));
-  return bytes;
-}
-
-const std::u16string* DevNode::Property(DWORD code) const {
-  for (const auto& [c, text] : properties)
-    if (c == code) return text.empty() ? nullptr : &text;
-  return nullptr;
-}
-
-DEVINST DevInstOf(const std::u16string& instance_id) {
-  static std::mutex mutex;
-  static std::map<std::u16string, DEVINST> numbers;
-  std::lock_guard lock(mutex);
-  auto [it, fresh] = numbers.emplace(LowerId(instance_id), 0);
-  if (fresh) it->second = static_cast<DEVINST>(numbers.size());
-  return it->second;
-}
-
-std::optional<RegistryKeyData> ReadTreeKey(DeviceTree& tree, HKEY root, std::u16string_view path) {
-  if (root != HKEY_LOCAL_MACHINE || path.empty()) return std::nullopt;
-  for (const DevNode& node : tree.Snapshot())
-    if (!node.hardware_key.empty() && SameId(node.hardware_key, path))
-      return RegistryKeyData{u"\\REGISTRY\\MACHINE\\" + node.hardware_key, node.hardware_values};
-  return std::nullopt;
-}
-
 namespace {
-
-std::optional<DevNode> FindNode(const std::vector<DevNode>& nodes, DEVINST number) {
-  for (const DevNode& n : nodes)
-    if (DevInstOf(n.instance_id) == number) return n;
-  return std::nullopt;
-}
 
 std::vector<DevNode> Nodes() {
   auto tree = ActiveTree();
   return tree ? tree->Snapshot() : std::vector<DevNode>{};
 }
 
-CONFIGRET WINAPI CM_Locate_DevNodeW(PDEVINST pdnDevInst, DEVINSTID_W pDeviceID, ULONG) {
+const DevNode* FindNode(const std::vector<DevNode>& nodes, DEVINST number) {
+  for (const DevNode& n : nodes)
+    if (DevInstOf(n.instance_id) == number) return &n;
+  return nullptr;
+}
+
+const DevNode* FindNode(const std::vector<DevNode>& nodes, std::u16string_view id) {
+  for (const DevNode& n : nodes)
+    if (SameId(n.instance_id, id)) return &n;
+  return nullptr;
+}
+
+// The node no ID names: the tree's root, else (a tree without one) its first top node.
+const DevNode* RootNode(const std::vector<DevNode>& nodes) {
+  for (const DevNode& n : nodes)
+    if (n.root) return &n;
+  for (const DevNode& n : nodes)
+    if (n.parent.empty()) return &n;
+  return nullptr;
+}
+
+CONFIGRET WINAPI CM_Locate_DevNodeW(PDEVINST pdnDevInst, DEVINSTID_W pDeviceID, ULONG ulFlags) {
   if (!pdnDevInst) return CR_INVALID_POINTER;
   *pdnDevInst = 0;
+  if (ulFlags & ~0x7u) return CR_INVALID_FLAG;
   const auto nodes = Nodes();
-  for (const DevNode& n : nodes)
-    // No ID names the root of the tree: the first node without a parent.
-    if (pDeviceID && *pDeviceID ? SameId(n.instance_id, U(pDeviceID)) : n.parent.empty()) {
-      *pdnDevInst = DevInstOf(n.instance_id);
-      return CR_SUCCESS;
-    }
-  return CR_NO_SUCH_DEVNODE;
+  const DevNode* node = pDeviceID && *pDeviceID ? FindNode(nodes, U(pDeviceID)) : RootNode(nodes);
+  // A node that is not present is found only when phantoms are asked for.
+  if (!node || (!node->present && !(ulFlags & CM_LOCATE_DEVNODE_PHANTOM)))
+    return CR_NO_SUCH_DEVNODE;
+  *pdnDevInst = DevInstOf(node->instance_id);
+  return CR_SUCCESS;
 }
 
 CONFIGRET WINAPI CM_Get_DevNode_Registry_PropertyW(DEVINST dnDevInst, ULONG ulProperty,
                                                    PULONG pulRegDataType, PVOID Buffer,
-                                                   PULONG pulLength, ULONG) {
+                                                   PULONG pulLength, ULONG ulFlags) {
   if (!pulLength) return CR_INVALID_POINTER;
+  if (ulFlags) return CR_INVALID_FLAG;
   if (ulProperty == 0 || ulProperty > CM_DRP_MAX) return CR_INVALID_PROPERTY;
-  const auto node = FindNode(Nodes(), dnDevInst);
-  if (!node) return CR_NO_SUCH_DEVNODE;
+  const auto nodes = Nodes();
+  const DevNode* node = FindNode(nodes, dnDevInst);
+  if (!node) return CR_INVALID_DEVNODE;
   // The configuration manager numbers the same properties from 1.
-  const std::u16string* text = node->Property(ulProperty - 1);
-  if (!text) return CR_NO_SUCH_VALUE;
-  const std::vector<BYTE> bytes = RegSz(*text);
-  if (pulRegDataType) *pulRegDataType = REG_SZ;
+  const auto value = node->Value(ulProperty - 1);
+  if (!value) {
+    *pulLength = 0;
+    return CR_NO_SUCH_VALUE;
+  }
+  if (pulRegDataType) *pulRegDataType = value->type;
   const ULONG room = *pulLength;
-  *pulLength = static_cast<ULONG>(bytes.size());
-  if (!Buffer || room < bytes.size()) return CR_BUFFER_SMALL;
-  std::memcpy(Buffer, bytes.data(), bytes.size());
+  *pulLength = static_cast<ULONG>(value->data.size());
+  if (!Buffer && room) return CR_INVALID_POINTER;
+  if (room < value->data.size()) return CR_BUFFER_SMALL;
+  std::memcpy(Buffer, value->data.data(), value->data.size());
   return CR_SUCCESS;
 }
 
-// Parent, first child and next sibling, in the tree's order.
+// Parent, first child and next sibling, in the tree's order; only present nodes stand
+// in the tree.
 enum class Walk { kParent, kChild, kSibling };
 
 template <Walk walk>
-CONFIGRET WINAPI Relative(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG) {
+CONFIGRET WINAPI Relative(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags) {
   if (!pdnDevInst) return CR_INVALID_POINTER;
   *pdnDevInst = 0;
+  if (ulFlags) return CR_INVALID_FLAG;
   const auto nodes = Nodes();
-  const auto node = FindNode(nodes, dnDevInst);
+  const DevNode* node = FindNode(nodes, dnDevInst);
   if (!node) return CR_INVALID_DEVNODE;
+  if (!node->present) return CR_NO_SUCH_DEVNODE;
   bool passed = false;
   for (const DevNode& n : nodes) {
     bool hit = false;
     if constexpr (walk == Walk::kParent) hit = SameId(n.instance_id, node->parent);
     if constexpr (walk == Walk::kChild) hit = SameId(n.parent, node->instance_id);
     if constexpr (walk == Walk::kSibling) {
-      if (SameId(n.instance_id, node->instance_id)) {
+      if (&n == node) {
         passed = true;
         continue;
       }
       hit = passed && !node->parent.empty() && SameId(n.parent, node->parent);
     }
-    if (hit) {
+    if (hit && n.present) {
       *pdnDevInst = DevInstOf(n.instance_id);
       return CR_SUCCESS;
     }
@@ -130,35 +104,53 @@ CONFIGRET WINAPI Relative(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG) {
   return CR_NO_SUCH_DEVNODE;
 }
 
-// The IDs a filter asks for: the node's bus (children) or removal relations, or all.
-bool IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
+// The IDs a filter selects, as a REG_MULTI_SZ list, or a CR_ error.
+CONFIGRET IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
+  constexpr ULONG kRelations = CM_GETIDLIST_FILTER_EJECTRELATIONS |
+                               CM_GETIDLIST_FILTER_REMOVALRELATIONS |
+                               CM_GETIDLIST_FILTER_POWERRELATIONS | CM_GETIDLIST_FILTER_BUSRELATIONS;
+  constexpr ULONG kKinds = CM_GETIDLIST_FILTER_ENUMERATOR | CM_GETIDLIST_FILTER_SERVICE | kRelations;
+  const ULONG kind = flags & kKinds;
+  if ((flags & ~(kKinds | CM_GETIDLIST_FILTER_PRESENT | CM_GETIDLIST_DONOTGENERATE)) ||
+      (kind & (kind - 1)))
+    return CR_INVALID_FLAG;
   const auto nodes = Nodes();
   std::vector<std::u16string> ids;
-  if (flags & (CM_GETIDLIST_FILTER_BUSRELATIONS | CM_GETIDLIST_FILTER_REMOVALRELATIONS)) {
-    if (!filter) return false;
-    auto it = std::find_if(nodes.begin(), nodes.end(),
-                           [&](const DevNode& n) { return SameId(n.instance_id, U(filter)); });
-    if (it == nodes.end()) return false;
-    if (flags & CM_GETIDLIST_FILTER_BUSRELATIONS) {
+  if (kind & kRelations) {
+    if (!filter) return CR_INVALID_POINTER;
+    const DevNode* node = FindNode(nodes, U(filter));
+    if (!node || !node->present) return CR_NO_SUCH_DEVNODE;
+    if (kind == CM_GETIDLIST_FILTER_BUSRELATIONS) {
       for (const DevNode& n : nodes)
-        if (SameId(n.parent, it->instance_id)) ids.push_back(n.instance_id);
-    } else {
-      ids = it->removal_relations;
+        if (n.present && SameId(n.parent, node->instance_id)) ids.push_back(n.instance_id);
+    } else if (kind == CM_GETIDLIST_FILTER_REMOVALRELATIONS) {
+      ids = node->removal_relations;
     }
   } else {
-    for (const DevNode& n : nodes) ids.push_back(n.instance_id);
+    const bool present_only = flags & CM_GETIDLIST_FILTER_PRESENT;
+    for (const DevNode& n : nodes) {
+      if (present_only && !n.present) continue;
+      if (kind == CM_GETIDLIST_FILTER_ENUMERATOR && filter && *filter &&
+          !SameId(EnumeratorOf(n.instance_id), U(filter)))
+        continue;
+      if (kind == CM_GETIDLIST_FILTER_SERVICE) {
+        const std::u16string* service = n.Property(SPDRP_SERVICE);
+        if (!filter || !service || !SameId(*service, U(filter))) continue;
+      }
+      ids.push_back(n.instance_id);
+    }
   }
   multi_sz->clear();
   for (const auto& id : ids) *multi_sz += id + u'\0';
   *multi_sz += u'\0';
-  return true;
+  return CR_SUCCESS;
 }
 
 CONFIGRET WINAPI CM_Get_Device_ID_List_SizeW(PULONG pulLen, PCWSTR pszFilter, ULONG ulFlags) {
   if (!pulLen) return CR_INVALID_POINTER;
   *pulLen = 0;
   std::u16string list;
-  if (!IdList(pszFilter, ulFlags, &list)) return CR_INVALID_DEVICE_ID;
+  if (CONFIGRET r = IdList(pszFilter, ulFlags, &list)) return r;
   *pulLen = static_cast<ULONG>(list.size());
   return CR_SUCCESS;
 }
@@ -167,7 +159,7 @@ CONFIGRET WINAPI CM_Get_Device_ID_ListW(PCWSTR pszFilter, PZZWSTR Buffer, ULONG 
                                         ULONG ulFlags) {
   if (!Buffer || BufferLen == 0) return CR_INVALID_POINTER;
   std::u16string list;
-  if (!IdList(pszFilter, ulFlags, &list)) return CR_INVALID_DEVICE_ID;
+  if (CONFIGRET r = IdList(pszFilter, ulFlags, &list)) return r;
   if (BufferLen < list.size()) return CR_BUFFER_SMALL;
   std::copy(list.begin(), list.end(), Buffer);
   return CR_SUCCESS;
@@ -176,7 +168,8 @@ CONFIGRET WINAPI CM_Get_Device_ID_ListW(PCWSTR pszFilter, PZZWSTR Buffer, ULONG 
 CONFIGRET WINAPI CM_Request_Device_EjectW(DEVINST dnDevInst, PPNP_VETO_TYPE pVetoType, LPWSTR,
                                           ULONG, ULONG) {
   if (pVetoType) *pVetoType = PNP_VetoTypeUnknown;
-  const auto node = FindNode(Nodes(), dnDevInst);
+  const auto nodes = Nodes();
+  const DevNode* node = FindNode(nodes, dnDevInst);
   if (!node) return CR_INVALID_DEVNODE;
   auto tree = ActiveTree();
   const DWORD error = tree ? tree->Remove(*node) : ERROR_NO_SUCH_DEVINST;
@@ -191,16 +184,17 @@ NTSTATUS WINAPI ZwQueryKey(HANDLE KeyHandle, KEY_INFORMATION_CLASS KeyInformatio
   if (KeyInformationClass != KeyNameInformation) return STATUS_NOT_IMPLEMENTED;
   std::u16string name;
   if (!RegistryKeyName(reinterpret_cast<HKEY>(KeyHandle), &name)) return STATUS_INVALID_HANDLE;
+  constexpr std::size_t kNameOffset = offsetof(KEY_NAME_INFORMATION, Name);
   const ULONG bytes = static_cast<ULONG>(name.size() * sizeof(WCHAR));
-  const ULONG needed = static_cast<ULONG>(offsetof(KEY_NAME_INFORMATION, Name)) + bytes;
+  const ULONG needed = static_cast<ULONG>(kNameOffset) + bytes;
   if (ResultLength) *ResultLength = needed;
-  if (!KeyInformation || Length < offsetof(KEY_NAME_INFORMATION, Name))
-    return STATUS_BUFFER_TOO_SMALL;
-  auto* info = static_cast<KEY_NAME_INFORMATION*>(KeyInformation);
-  info->NameLength = bytes;
-  if (Length < needed) return STATUS_BUFFER_OVERFLOW;
-  std::memcpy(info->Name, name.data(), bytes);
-  return STATUS_SUCCESS;
+  if (!KeyInformation || Length < kNameOffset) return STATUS_BUFFER_TOO_SMALL;
+  // The length always fits; the name only as far as the buffer reaches.
+  auto* out = static_cast<BYTE*>(KeyInformation);
+  std::memcpy(out, &bytes, sizeof bytes);
+  const std::size_t copied = std::min<std::size_t>(bytes, Length - kNameOffset);
+  std::memcpy(out + kNameOffset, name.data(), copied);
+  return copied == bytes ? STATUS_SUCCESS : STATUS_BUFFER_OVERFLOW;
 }
 
 static_assert(std::is_same_v<decltype(&CM_Locate_DevNodeW), PFN_CM_Locate_DevNodeW>);
@@ -221,19 +215,21 @@ std::u16string ModuleKey(std::u16string_view name) {
 
 }  // namespace
 
+std::vector<Module::Entry> CfgMgrEntries() {
+  return {
+      {"CM_Locate_DevNodeW", Proc(&CM_Locate_DevNodeW)},
+      {"CM_Get_DevNode_Registry_PropertyW", Proc(&CM_Get_DevNode_Registry_PropertyW)},
+      {"CM_Get_Parent", Proc(&Relative<Walk::kParent>)},
+      {"CM_Get_Device_ID_List_SizeW", Proc(&CM_Get_Device_ID_List_SizeW)},
+      {"CM_Get_Device_ID_ListW", Proc(&CM_Get_Device_ID_ListW)},
+      {"CM_Get_Child", Proc(&Relative<Walk::kChild>)},
+      {"CM_Get_Sibling", Proc(&Relative<Walk::kSibling>)},
+      {"CM_Request_Device_EjectW", Proc(&CM_Request_Device_EjectW)},
+  };
+}
+
 std::shared_ptr<const Module> CfgMgrModule() {
-  static const auto module = std::make_shared<const Module>(
-      u"cfgmgr32.dll",
-      std::vector<Module::Entry>{
-          {"CM_Locate_DevNodeW", Proc(&CM_Locate_DevNodeW)},
-          {"CM_Get_DevNode_Registry_PropertyW", Proc(&CM_Get_DevNode_Registry_PropertyW)},
-          {"CM_Get_Parent", Proc(&Relative<Walk::kParent>)},
-          {"CM_Get_Device_ID_List_SizeW", Proc(&CM_Get_Device_ID_List_SizeW)},
-          {"CM_Get_Device_ID_ListW", Proc(&CM_Get_Device_ID_ListW)},
-          {"CM_Get_Child", Proc(&Relative<Walk::kChild>)},
-          {"CM_Get_Sibling", Proc(&Relative<Walk::kSibling>)},
-          {"CM_Request_Device_EjectW", Proc(&CM_Request_Device_EjectW)},
-      });
+  static const auto module = std::make_shared<const Module>(u"cfgmgr32.dll", CfgMgrEntries());
   return module;
 }
 

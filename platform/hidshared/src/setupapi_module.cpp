@@ -1,8 +1,7 @@
 // "SetupAPI.dll" over a ground's device tree: device information sets (handles that
 // hold a snapshot of the tree), their devices and interfaces, properties, hardware
-// keys, instance IDs and the class installer's state changes.
+// and driver keys, instance IDs and the class installer's state changes.
 #include <algorithm>
-#include <cstddef>
 #include <map>
 #include <type_traits>
 
@@ -10,6 +9,9 @@
 
 namespace qzplatform::hidshared {
 namespace {
+
+constexpr DWORD kClassMismatch = 0xE0000203u;        // ERROR_CLASS_MISMATCH
+constexpr DWORD kNoClassInstallParams = 0xE0000215u;  // ERROR_NO_CLASSINSTALL_PARAMS
 
 struct SetInterface {
   std::size_t node;
@@ -19,13 +21,15 @@ struct SetInterface {
 class DeviceInfoSet : public KernelObject {
  public:
   std::shared_ptr<DeviceTree> tree;
+  std::optional<GUID> class_guid;  // the set's class, when it has one
   std::vector<DevNode> nodes;
   std::vector<SetInterface> interfaces;
-  std::map<std::size_t, SP_PROPCHANGE_PARAMS> params;  // class-install parameters per node
+  // Class-install parameters per member (its index + 1; 0: the set's own).
+  std::map<std::size_t, std::vector<BYTE>> params;
 };
 
-template <typename T>
-T Failed(DWORD error, T value) {
+template <typename T = BOOL>
+T Failed(DWORD error, T value = FALSE) {
   SetLastError(error);
   return value;
 }
@@ -42,7 +46,8 @@ const DevNode* NodeOf(const DeviceInfoSet& set, const SP_DEVINFO_DATA* data, std
     SetLastError(ERROR_INVALID_USER_BUFFER);
     return nullptr;
   }
-  if (data->Reserved == 0 || data->Reserved > set.nodes.size()) {
+  if (data->Reserved == 0 || data->Reserved > set.nodes.size() ||
+      DevInstOf(set.nodes[data->Reserved - 1].instance_id) != data->DevInst) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
@@ -63,20 +68,25 @@ bool Fill(SP_DEVINFO_DATA* data, const DevNode& node, std::size_t index) {
 
 HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, HWND, DWORD Flags) {
   const bool all = (Flags & DIGCF_ALLCLASSES) != 0;
+  const bool interfaces = (Flags & DIGCF_DEVICEINTERFACE) != 0;
+  const bool present = (Flags & DIGCF_PRESENT) != 0;
   if (!ClassGuid && !all) return Failed(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
   auto set = std::make_shared<DeviceInfoSet>();
   set->tree = ActiveTree();
-  const std::u16string enumerator = Enumerator ? LowerId(U(Enumerator)) + u"\\" : u"";
+  if (!all && !interfaces) set->class_guid = *ClassGuid;
+  const std::u16string_view enumerator = Enumerator ? U(Enumerator) : u"";
   if (set->tree)
     for (DevNode& node : set->tree->Snapshot()) {
-      if ((Flags & DIGCF_PRESENT) && !node.present) continue;
-      if (!enumerator.empty() && LowerId(node.instance_id).rfind(enumerator, 0) != 0) continue;
+      if (node.root || (!enumerator.empty() && !SameId(EnumeratorOf(node.instance_id), enumerator)))
+        continue;
       std::vector<DeviceInterface> matching;
-      if (Flags & DIGCF_DEVICEINTERFACE) {
+      if (interfaces) {
+        // A present-only set lists the interfaces of started devices alone.
         for (const DeviceInterface& itf : node.interfaces)
-          if (all || SameGuidValue(itf.interface_class, *ClassGuid)) matching.push_back(itf);
+          if ((all || SameGuidValue(itf.interface_class, *ClassGuid)) && (!present || itf.active))
+            matching.push_back(itf);
         if (matching.empty()) continue;
-      } else if (!all && !SameGuidValue(node.class_guid, *ClassGuid)) {
+      } else if ((present && !node.present) || (!all && !SameGuidValue(node.class_guid, *ClassGuid))) {
         continue;
       }
       const std::size_t index = set->nodes.size();
@@ -91,9 +101,10 @@ BOOL WINAPI SetupDiDestroyDeviceInfoList(HDEVINFO DeviceInfoSet) {
   return CloseHandle(DeviceInfoSet);
 }
 
-HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID*, HWND) {
+HDEVINFO WINAPI SetupDiCreateDeviceInfoList(const GUID* ClassGuid, HWND) {
   auto set = std::make_shared<DeviceInfoSet>();
   set->tree = ActiveTree();
+  if (ClassGuid) set->class_guid = *ClassGuid;
   return InsertHandle(std::move(set));
 }
 
@@ -101,7 +112,8 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex,
                                   PSP_DEVINFO_DATA DeviceInfoData) {
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
-  if (MemberIndex >= set->nodes.size()) return Failed(ERROR_NO_MORE_ITEMS, FALSE);
+  if (!DeviceInfoData) return Failed(ERROR_INVALID_PARAMETER);
+  if (MemberIndex >= set->nodes.size()) return Failed(ERROR_NO_MORE_ITEMS);
   return Fill(DeviceInfoData, set->nodes[MemberIndex], MemberIndex);
 }
 
@@ -114,32 +126,34 @@ BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO DeviceInfoSet,
   std::size_t index = 0;
   const DevNode* node = NodeOf(*set, DeviceInfoData, &index);
   if (!node) return FALSE;
-  if (Property >= SPDRP_MAXIMUM_PROPERTY) return Failed(ERROR_INVALID_REG_PROPERTY, FALSE);
-  const std::u16string* text = node->Property(Property);
+  if (Property >= SPDRP_MAXIMUM_PROPERTY) return Failed(ERROR_INVALID_REG_PROPERTY);
+  if (!PropertyBuffer && PropertyBufferSize) return Failed(ERROR_INVALID_USER_BUFFER);
+  const auto value = node->Value(Property);
   // A property the device does not have is reported as invalid data, as Windows does.
-  if (!text) return Failed(ERROR_INVALID_DATA, FALSE);
-  const std::vector<BYTE> bytes = RegSz(*text);
-  if (PropertyRegDataType) *PropertyRegDataType = REG_SZ;
-  if (RequiredSize) *RequiredSize = static_cast<DWORD>(bytes.size());
-  if (!PropertyBuffer || PropertyBufferSize < bytes.size())
-    return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
-  std::memcpy(PropertyBuffer, bytes.data(), bytes.size());
+  if (!value) return Failed(ERROR_INVALID_DATA);
+  if (PropertyRegDataType) *PropertyRegDataType = value->type;
+  if (RequiredSize) *RequiredSize = static_cast<DWORD>(value->data.size());
+  if (PropertyBufferSize < value->data.size()) return Failed(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(PropertyBuffer, value->data.data(), value->data.size());
   return TRUE;
 }
 
-HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData, DWORD,
-                                 DWORD, DWORD KeyType, REGSAM samDesired) {
+HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
+                                 DWORD Scope, DWORD, DWORD KeyType, REGSAM samDesired) {
   const HKEY invalid = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
   auto set = SetOf(DeviceInfoSet);
   if (!set) return invalid;
   std::size_t index = 0;
   const DevNode* node = NodeOf(*set, DeviceInfoData, &index);
   if (!node) return invalid;
-  // Only hardware keys exist: the driver's software key belongs to the Windows driver.
-  if (KeyType != DIREG_DEV || node->hardware_key.empty())
-    return Failed(ERROR_FILE_NOT_FOUND, invalid);
+  if ((Scope != DICS_FLAG_GLOBAL && Scope != DICS_FLAG_CONFIGSPECIFIC) ||
+      (KeyType != DIREG_DEV && KeyType != DIREG_DRV))
+    return Failed(ERROR_INVALID_PARAMETER, invalid);
+  // The hardware key, or the driver's software key while a driver is installed.
+  const std::u16string path = KeyType == DIREG_DEV ? node->hardware_key : DriverKey(*node);
+  if (path.empty()) return Failed(ERROR_FILE_NOT_FOUND, invalid);
   HKEY key = nullptr;
-  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(node->hardware_key), 0, samDesired, &key);
+  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, samDesired, &key);
   if (status != ERROR_SUCCESS) return Failed(static_cast<DWORD>(status), invalid);
   return key;
 }
@@ -149,9 +163,9 @@ BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
                                         PSP_DEVICE_INTERFACE_DATA DeviceInterfaceData) {
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
-  if (!InterfaceClassGuid) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  if (!InterfaceClassGuid) return Failed(ERROR_INVALID_PARAMETER);
   if (!DeviceInterfaceData || DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA))
-    return Failed(ERROR_INVALID_USER_BUFFER, FALSE);
+    return Failed(ERROR_INVALID_USER_BUFFER);
   std::size_t only = 0;
   if (DeviceInfoData && !NodeOf(*set, DeviceInfoData, &only)) return FALSE;
   DWORD seen = 0;
@@ -161,11 +175,11 @@ BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
     if (!SameGuidValue(s.itf.interface_class, *InterfaceClassGuid)) continue;
     if (seen++ != MemberIndex) continue;
     DeviceInterfaceData->InterfaceClassGuid = s.itf.interface_class;
-    DeviceInterfaceData->Flags = SPINT_ACTIVE;
+    DeviceInterfaceData->Flags = s.itf.active ? SPINT_ACTIVE : 0;
     DeviceInterfaceData->Reserved = i + 1;
     return TRUE;
   }
-  return Failed(ERROR_NO_MORE_ITEMS, FALSE);
+  return Failed(ERROR_NO_MORE_ITEMS);
 }
 
 BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(HDEVINFO DeviceInfoSet,
@@ -173,28 +187,25 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(HDEVINFO DeviceInfoSet,
                                              PSP_DEVICE_INTERFACE_DETAIL_DATA_W Detail,
                                              DWORD DetailSize, PDWORD RequiredSize,
                                              PSP_DEVINFO_DATA DeviceInfoData) {
+  constexpr std::size_t kPathOffset = offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath);
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
-  if (!DeviceInterfaceData || DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA) ||
-      DeviceInterfaceData->Reserved == 0 || DeviceInterfaceData->Reserved > set->interfaces.size())
-    return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  if (!DeviceInterfaceData || DeviceInterfaceData->cbSize != sizeof(SP_DEVICE_INTERFACE_DATA))
+    return Failed(ERROR_INVALID_USER_BUFFER);
+  if (DeviceInterfaceData->Reserved == 0 || DeviceInterfaceData->Reserved > set->interfaces.size())
+    return Failed(ERROR_INVALID_PARAMETER);
   const SetInterface& s = set->interfaces[DeviceInterfaceData->Reserved - 1];
-  const DWORD needed = static_cast<DWORD>(offsetof(SP_DEVICE_INTERFACE_DETAIL_DATA_W, DevicePath) +
-                                          (s.itf.path.size() + 1) * sizeof(WCHAR));
+  const DWORD needed = static_cast<DWORD>(kPathOffset + (s.itf.path.size() + 1) * sizeof(WCHAR));
   if (RequiredSize) *RequiredSize = needed;
-  if (!Detail) {
-    if (DetailSize != 0) return Failed(ERROR_INVALID_USER_BUFFER, FALSE);
-    // The device is reported with the size, as the first of the two calls relies on.
-    if (DeviceInfoData) Fill(DeviceInfoData, set->nodes[s.node], s.node);
-    return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
-  }
-  if (Detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
-    return Failed(ERROR_INVALID_USER_BUFFER, FALSE);
-  if (DetailSize < needed) return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
+  // The device is reported with the size too, as the first of the two calls relies on.
   if (DeviceInfoData && !Fill(DeviceInfoData, set->nodes[s.node], s.node)) return FALSE;
-  WCHAR* path = Detail->DevicePath;
-  std::copy(s.itf.path.begin(), s.itf.path.end(), path);
-  path[s.itf.path.size()] = 0;
+  if (!Detail) return Failed(DetailSize ? ERROR_INVALID_USER_BUFFER : ERROR_INSUFFICIENT_BUFFER);
+  if (DetailSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) ||
+      Detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
+    return Failed(ERROR_INVALID_USER_BUFFER);
+  if (DetailSize < needed) return Failed(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(reinterpret_cast<BYTE*>(Detail) + kPathOffset, s.itf.path.c_str(),
+              (s.itf.path.size() + 1) * sizeof(WCHAR));
   return TRUE;
 }
 
@@ -208,69 +219,85 @@ BOOL WINAPI SetupDiGetDeviceInstanceIdW(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
   if (!node) return FALSE;
   const DWORD needed = static_cast<DWORD>(node->instance_id.size() + 1);
   if (RequiredSize) *RequiredSize = needed;
-  if (!DeviceInstanceId || DeviceInstanceIdSize < needed)
-    return Failed(ERROR_INSUFFICIENT_BUFFER, FALSE);
-  std::copy(node->instance_id.begin(), node->instance_id.end(), DeviceInstanceId);
-  DeviceInstanceId[node->instance_id.size()] = 0;
+  if (!DeviceInstanceId && DeviceInstanceIdSize) return Failed(ERROR_INVALID_USER_BUFFER);
+  if (DeviceInstanceIdSize < needed) return Failed(ERROR_INSUFFICIENT_BUFFER);
+  std::memcpy(DeviceInstanceId, node->instance_id.c_str(), needed * sizeof(WCHAR));
   return TRUE;
 }
 
+// Adds the device `DeviceInstanceId` (present or not) to the set, unless it is there.
 BOOL WINAPI SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstanceId, HWND, DWORD,
                                    PSP_DEVINFO_DATA DeviceInfoData) {
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
-  if (!DeviceInstanceId) return Failed(ERROR_INVALID_PARAMETER, FALSE);
+  if (!DeviceInstanceId) return Failed(ERROR_INVALID_PARAMETER);
   const std::u16string id = U(DeviceInstanceId);
-  for (std::size_t i = 0; i < set->nodes.size(); ++i)
-    if (SameId(set->nodes[i].instance_id, id))
-      return !DeviceInfoData || Fill(DeviceInfoData, set->nodes[i], i);
+  std::optional<DevNode> found;
   if (set->tree)
     for (DevNode& node : set->tree->Snapshot())
-      if (SameId(node.instance_id, id)) {
-        const std::size_t index = set->nodes.size();
-        set->nodes.push_back(std::move(node));
-        return !DeviceInfoData || Fill(DeviceInfoData, set->nodes[index], index);
-      }
-  return Failed(ERROR_NO_SUCH_DEVINST, FALSE);
+      if (!node.root && SameId(node.instance_id, id)) found = std::move(node);
+  if (!found) return Failed(ERROR_NO_SUCH_DEVINST);
+  if (set->class_guid && !SameGuidValue(*set->class_guid, found->class_guid))
+    return Failed(kClassMismatch);
+  if (DeviceInfoData && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
+    return Failed(ERROR_INVALID_USER_BUFFER);
+  std::size_t index = 0;
+  while (index < set->nodes.size() && !SameId(set->nodes[index].instance_id, id)) ++index;
+  if (index == set->nodes.size()) set->nodes.push_back(std::move(*found));
+  return !DeviceInfoData || Fill(DeviceInfoData, set->nodes[index], index);
 }
 
+// The parameters are kept as given, for the device or (without one) the whole set;
+// the class installer reads them when it is called.
 BOOL WINAPI SetupDiSetClassInstallParamsW(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData,
                                           PSP_CLASSINSTALL_HEADER ClassInstallParams,
                                           DWORD ClassInstallParamsSize) {
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
   std::size_t index = 0;
-  if (!NodeOf(*set, DeviceInfoData, &index)) return FALSE;
-  if (!ClassInstallParams) {
-    set->params.erase(index);
+  if (DeviceInfoData && !NodeOf(*set, DeviceInfoData, &index)) return FALSE;
+  const std::size_t target = DeviceInfoData ? index + 1 : 0;
+  if (!ClassInstallParams) {  // clears them
+    set->params.erase(target);
     return TRUE;
   }
-  if (ClassInstallParams->cbSize != sizeof(SP_CLASSINSTALL_HEADER))
-    return Failed(ERROR_INVALID_USER_BUFFER, FALSE);
-  if (ClassInstallParams->InstallFunction != DIF_PROPERTYCHANGE ||
-      ClassInstallParamsSize != sizeof(SP_PROPCHANGE_PARAMS))
-    return Failed(ERROR_INVALID_PARAMETER, FALSE);
-  SP_PROPCHANGE_PARAMS params;
-  std::memcpy(&params, ClassInstallParams, sizeof params);
-  if (params.StateChange < DICS_ENABLE || params.StateChange > DICS_STOP)
-    return Failed(ERROR_INVALID_PARAMETER, FALSE);
-  set->params[index] = params;
+  if (ClassInstallParamsSize < sizeof(SP_CLASSINSTALL_HEADER) ||
+      ClassInstallParams->cbSize != sizeof(SP_CLASSINSTALL_HEADER))
+    return Failed(ERROR_INVALID_USER_BUFFER);
+  const auto* bytes = reinterpret_cast<const BYTE*>(ClassInstallParams);
+  set->params[target].assign(bytes, bytes + ClassInstallParamsSize);
   return TRUE;
 }
 
+// The property-change parameters set for the member `index` (or for the whole set).
+bool ChangeParams(const DeviceInfoSet& set, std::size_t index, SP_PROPCHANGE_PARAMS* out) {
+  auto it = set.params.find(index + 1);
+  if (it == set.params.end()) it = set.params.find(0);
+  if (it == set.params.end() || it->second.size() < sizeof(SP_PROPCHANGE_PARAMS)) return false;
+  std::memcpy(out, it->second.data(), sizeof *out);
+  return out->ClassInstallHeader.InstallFunction == DIF_PROPERTYCHANGE;
+}
+
+// The class installer carries out property changes (enable, disable, restart) with
+// the parameters set before; no other installer function is simulated.
 BOOL WINAPI SetupDiCallClassInstaller(DI_FUNCTION InstallFunction, HDEVINFO DeviceInfoSet,
                                       PSP_DEVINFO_DATA DeviceInfoData) {
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
+  if (InstallFunction == DIF_PROPERTYCHANGE && !DeviceInfoData)
+    return Failed(ERROR_INVALID_PARAMETER);
   std::size_t index = 0;
-  const DevNode* node = NodeOf(*set, DeviceInfoData, &index);
-  if (!node) return FALSE;
-  if (InstallFunction != DIF_PROPERTYCHANGE) return Failed(ERROR_DI_DO_DEFAULT, FALSE);
-  auto it = set->params.find(index);
-  if (it == set->params.end()) return Failed(ERROR_INVALID_PARAMETER, FALSE);
-  if (!set->tree) return Failed(ERROR_NO_SUCH_DEVINST, FALSE);
-  const DWORD error = set->tree->ChangeState(*node, it->second.StateChange, it->second.Scope);
-  return error == ERROR_SUCCESS ? TRUE : Failed(error, FALSE);
+  const DevNode* node = DeviceInfoData ? NodeOf(*set, DeviceInfoData, &index) : nullptr;
+  if (DeviceInfoData && !node) return FALSE;
+  if (InstallFunction != DIF_PROPERTYCHANGE) return Failed(ERROR_CALL_NOT_IMPLEMENTED);
+  SP_PROPCHANGE_PARAMS params{};
+  if (!ChangeParams(*set, index, &params)) return Failed(kNoClassInstallParams);
+  if ((params.Scope != DICS_FLAG_GLOBAL && params.Scope != DICS_FLAG_CONFIGSPECIFIC) ||
+      params.StateChange < DICS_ENABLE || params.StateChange > DICS_STOP)
+    return Failed(ERROR_INVALID_PARAMETER);
+  if (!set->tree) return Failed(ERROR_NO_SUCH_DEVINST);
+  const DWORD error = set->tree->ChangeState(*node, params.StateChange, params.Scope);
+  return error == ERROR_SUCCESS ? TRUE : Failed(error);
 }
 
 template <DWORD (DeviceTree::*Change)(const DevNode&)>
@@ -280,23 +307,29 @@ BOOL WINAPI RemoveCall(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA DeviceInfoData) 
   std::size_t index = 0;
   const DevNode* node = NodeOf(*set, DeviceInfoData, &index);
   if (!node) return FALSE;
-  if (!set->tree) return Failed(ERROR_NO_SUCH_DEVINST, FALSE);
+  if (!set->tree) return Failed(ERROR_NO_SUCH_DEVINST);
   const DWORD error = ((*set->tree).*Change)(*node);
-  return error == ERROR_SUCCESS ? TRUE : Failed(error, FALSE);
+  return error == ERROR_SUCCESS ? TRUE : Failed(error);
 }
 
 // Nothing in the system creates device nodes, writes properties or reads INF files;
 // these entries exist for the binding and refuse.
-BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO, PCWSTR, const GUID*, PCWSTR, HWND, DWORD,
-                                     PSP_DEVINFO_DATA) {
-  return Failed(ERROR_ACCESS_DENIED, FALSE);
+BOOL WINAPI SetupDiCreateDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR, const GUID*, PCWSTR, HWND,
+                                     DWORD, PSP_DEVINFO_DATA) {
+  if (!SetOf(DeviceInfoSet)) return FALSE;
+  return Failed(ERROR_ACCESS_DENIED);
 }
-BOOL WINAPI SetupDiGetINFClassW(PCWSTR, GUID*, PWSTR, DWORD, PDWORD) {
-  return Failed(ERROR_FILE_NOT_FOUND, FALSE);
+BOOL WINAPI SetupDiGetINFClassW(PCWSTR InfName, GUID*, PWSTR, DWORD, PDWORD) {
+  return Failed(InfName ? ERROR_FILE_NOT_FOUND : ERROR_INVALID_PARAMETER);
 }
-BOOL WINAPI SetupDiSetDeviceRegistryPropertyW(HDEVINFO, PSP_DEVINFO_DATA, DWORD, const BYTE*,
+BOOL WINAPI SetupDiSetDeviceRegistryPropertyW(HDEVINFO DeviceInfoSet,
+                                              PSP_DEVINFO_DATA DeviceInfoData, DWORD, const BYTE*,
                                               DWORD) {
-  return Failed(ERROR_ACCESS_DENIED, FALSE);
+  auto set = SetOf(DeviceInfoSet);
+  if (!set) return FALSE;
+  std::size_t index = 0;
+  if (!NodeOf(*set, DeviceInfoData, &index)) return FALSE;
+  return Failed(ERROR_ACCESS_DENIED);
 }
 
 static_assert(std::is_same_v<decltype(&SetupDiGetClassDevsW), PFN_SetupDiGetClassDevsW>);
@@ -327,27 +360,30 @@ static_assert(
 }  // namespace
 
 std::shared_ptr<const Module> SetupApiModule() {
-  static const auto module = std::make_shared<const Module>(
-      u"SetupAPI.dll",
-      std::vector<Module::Entry>{
-          {"SetupDiGetClassDevsW", Proc(&SetupDiGetClassDevsW)},
-          {"SetupDiDestroyDeviceInfoList", Proc(&SetupDiDestroyDeviceInfoList)},
-          {"SetupDiEnumDeviceInfo", Proc(&SetupDiEnumDeviceInfo)},
-          {"SetupDiGetDeviceRegistryPropertyW", Proc(&SetupDiGetDeviceRegistryPropertyW)},
-          {"SetupDiOpenDevRegKey", Proc(&SetupDiOpenDevRegKey)},
-          {"SetupDiEnumDeviceInterfaces", Proc(&SetupDiEnumDeviceInterfaces)},
-          {"SetupDiGetDeviceInterfaceDetailW", Proc(&SetupDiGetDeviceInterfaceDetailW)},
-          {"SetupDiCreateDeviceInfoList", Proc(&SetupDiCreateDeviceInfoList)},
-          {"SetupDiCreateDeviceInfoW", Proc(&SetupDiCreateDeviceInfoW)},
-          {"SetupDiGetINFClassW", Proc(&SetupDiGetINFClassW)},
-          {"SetupDiSetDeviceRegistryPropertyW", Proc(&SetupDiSetDeviceRegistryPropertyW)},
-          {"SetupDiCallClassInstaller", Proc(&SetupDiCallClassInstaller)},
-          {"SetupDiGetDeviceInstanceIdW", Proc(&SetupDiGetDeviceInstanceIdW)},
-          {"SetupDiRemoveDevice", Proc(&RemoveCall<&DeviceTree::Remove>)},
-          {"SetupDiUnremoveDevice", Proc(&RemoveCall<&DeviceTree::Unremove>)},
-          {"SetupDiOpenDeviceInfoW", Proc(&SetupDiOpenDeviceInfoW)},
-          {"SetupDiSetClassInstallParamsW", Proc(&SetupDiSetClassInstallParamsW)},
-      });
+  static const auto module = [] {
+    std::vector<Module::Entry> entries = {
+        {"SetupDiGetClassDevsW", Proc(&SetupDiGetClassDevsW)},
+        {"SetupDiDestroyDeviceInfoList", Proc(&SetupDiDestroyDeviceInfoList)},
+        {"SetupDiEnumDeviceInfo", Proc(&SetupDiEnumDeviceInfo)},
+        {"SetupDiGetDeviceRegistryPropertyW", Proc(&SetupDiGetDeviceRegistryPropertyW)},
+        {"SetupDiOpenDevRegKey", Proc(&SetupDiOpenDevRegKey)},
+        {"SetupDiEnumDeviceInterfaces", Proc(&SetupDiEnumDeviceInterfaces)},
+        {"SetupDiGetDeviceInterfaceDetailW", Proc(&SetupDiGetDeviceInterfaceDetailW)},
+        {"SetupDiCreateDeviceInfoList", Proc(&SetupDiCreateDeviceInfoList)},
+        {"SetupDiCreateDeviceInfoW", Proc(&SetupDiCreateDeviceInfoW)},
+        {"SetupDiGetINFClassW", Proc(&SetupDiGetINFClassW)},
+        {"SetupDiSetDeviceRegistryPropertyW", Proc(&SetupDiSetDeviceRegistryPropertyW)},
+        {"SetupDiCallClassInstaller", Proc(&SetupDiCallClassInstaller)},
+        {"SetupDiGetDeviceInstanceIdW", Proc(&SetupDiGetDeviceInstanceIdW)},
+        {"SetupDiRemoveDevice", Proc(&RemoveCall<&DeviceTree::Remove>)},
+        {"SetupDiUnremoveDevice", Proc(&RemoveCall<&DeviceTree::Unremove>)},
+        {"SetupDiOpenDeviceInfoW", Proc(&SetupDiOpenDeviceInfoW)},
+        {"SetupDiSetClassInstallParamsW", Proc(&SetupDiSetClassInstallParamsW)},
+    };
+    // Windows' SetupAPI.dll exports the configuration manager's entries as well.
+    for (Module::Entry& e : CfgMgrEntries()) entries.push_back(std::move(e));
+    return std::make_shared<const Module>(u"SetupAPI.dll", std::move(entries));
+  }();
   return module;
 }
 

@@ -46,7 +46,7 @@ hidshared::DevNode UsbNode(const Roots& roots, const HidrawNode& device) {
   const UsbDevice& usb = *device.usb;
   hidshared::DevNode node;
   node.instance_id = UsbInstanceId(device);
-  node.class_guid = kUsbClassGuid;
+  node.class_guid = hidshared::kUsbClassGuid;
   node.properties = {{SPDRP_DEVICEDESC, Wide(usb.product.value_or(""))},
                      {SPDRP_MFG, Wide(usb.manufacturer.value_or(""))},
                      {SPDRP_SERVICE, Wide(BoundDriver(usb.dir))},

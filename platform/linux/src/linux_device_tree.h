@@ -11,10 +11,6 @@
 
 namespace qzplatform::linux_ground {
 
-// {36FC9E60-C465-11CF-8056-444553540000}: the USB setup class.
-inline constexpr GUID kUsbClassGuid = {
-    0x36FC9E60, 0xC465, 0x11CF, {0x80, 0x56, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
-
 // HID\VID_1209&PID_0001[&COL02]\0003:1209:0001.0004
 std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collection);
 

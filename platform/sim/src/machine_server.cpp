@@ -12,7 +12,6 @@
 #include <thread>
 #include <unistd.h>
 
-#include "device_info_set.h"
 #include "qzplatform/sim/shared_machine.h"
 #include "qzplatform/sim/sim_ground.h"
 #include "shared_machine.h"
@@ -24,7 +23,7 @@ thread_local bool t_serving = false;
 
 template <typename F>
 F EntryOf(const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(SetupApiModule()->Find(name)));
+  return reinterpret_cast<F>(reinterpret_cast<void*>(hidshared::SetupApiModule()->Find(name)));
 }
 
 // Sockets' paths are short (108 bytes): the folder goes to the system's temporary

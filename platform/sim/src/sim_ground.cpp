@@ -5,10 +5,12 @@
 #include <string_view>
 
 #include "field_error.h"
+#include "sim_device_tree.h"
 
 namespace qzplatform::sim {
 
-SimGround::SimGround(std::shared_ptr<Machine> machine) : machine_(std::move(machine)) {}
+SimGround::SimGround(std::shared_ptr<Machine> machine)
+    : machine_(std::move(machine)), tree_(std::make_shared<SimDeviceTree>(machine_)) {}
 
 std::shared_ptr<FileObject> SimGround::OpenDevice(std::u16string_view path, DWORD access,
                                                   DWORD share, DWORD flags, bool* is_device,
@@ -20,10 +22,11 @@ std::shared_ptr<const Module> SimGround::FindModule(std::u16string_view name) {
   const std::u16string key = LowerAscii(std::u16string(name));
   // LoadLibraryW adds ".dll" to a name without an extension.
   if (key == u"hid.dll" || key == u"hid") return HidModule();
-  if (key == u"setupapi.dll" || key == u"setupapi") return SetupApiModule();
-  if (key == u"cfgmgr32.dll" || key == u"cfgmgr32") return ConfigManagerModule();
-  if (key == u"ntdll.dll" || key == u"ntdll") return NtdllModule();
-  return nullptr;
+  return hidshared::FindTreeModule(key);
+}
+
+std::optional<RegistryKeyData> SimGround::ReadRegistryKey(HKEY root, std::u16string_view path) {
+  return hidshared::ReadTreeKey(*tree_, root, path);
 }
 
 bool SimGround::GetVersion(OSVERSIONINFOEXW* info) { return machine_->GetVersion(info); }

@@ -19,23 +19,41 @@ namespace qzplatform::hidshared {
 struct DeviceInterface {
   GUID interface_class{};
   std::u16string path;  // what CreateFileW opens
+  // An inactive interface (its device stopped) is listed only by sets that are not
+  // limited to present devices, and without SPINT_ACTIVE.
+  bool active = true;
+};
+
+// A registry property as SetupAPI hands it out: its type and bytes.
+struct PropertyValue {
+  DWORD type = REG_SZ;
+  std::vector<BYTE> data;
 };
 
 // One device node as the device-installation interface shows it.
 struct DevNode {
   std::u16string instance_id;  // enumerator\device ID\instance
   GUID class_guid{};
-  // SPDRP_ code and its text (REG_SZ); a code that is absent has no value.
+  // SPDRP_ code and its text (REG_SZ); a code that is absent or empty has no value.
   std::vector<std::pair<DWORD, std::u16string>> properties;
+  std::vector<std::u16string> hardware_ids;  // SPDRP_HARDWAREID (REG_MULTI_SZ); none: no value
   // The hardware key below HKEY_LOCAL_MACHINE and its values.
   std::u16string hardware_key;
   std::vector<RegistryValue> hardware_values;
-  std::vector<DeviceInterface> interfaces;  // active interfaces only
-  std::u16string parent;                    // instance ID; empty for a root
+  std::vector<DeviceInterface> interfaces;
+  std::u16string parent;  // instance ID; empty for a root
   std::vector<std::u16string> removal_relations;
+  // A node that is not present stands only in the registry: no present-only set lists
+  // it, the configuration manager finds it only as a phantom and walks past it.
   bool present = true;
+  // The root of the whole tree: located without an ID, never a member of a set, and
+  // without properties.
+  bool root = false;
 
   const std::u16string* Property(DWORD code) const;
+  // The SPDRP_ property `code` with its type: the texts above, the hardware IDs, and
+  // the class GUID, class name and enumerator every node but the root has.
+  std::optional<PropertyValue> Value(DWORD code) const;
 };
 
 class DeviceTree {
@@ -66,8 +84,16 @@ std::shared_ptr<const Module> NtdllModule();     // "ntdll.dll": ZwQueryKey
 // The module of that name among the three (case-insensitive, ".dll" optional), or null.
 std::shared_ptr<const Module> FindTreeModule(std::u16string_view name);
 
-// A ground's ReadRegistryKey over its tree: the hardware keys below HKEY_LOCAL_MACHINE.
+// A ground's ReadRegistryKey over its tree, below HKEY_LOCAL_MACHINE in ControlSet001
+// (which CurrentControlSet names): each node's Enum key with its properties, its
+// hardware key, its driver key under Control\Class, and the keys on the way to them.
 std::optional<RegistryKeyData> ReadTreeKey(DeviceTree& tree, HKEY root, std::u16string_view path);
+
+// A text as a REG_SZ value: UTF-16 with its terminator.
+std::vector<BYTE> RegSz(std::u16string_view text);
+
+// The registry path of a node's driver key (SPDRP_DRIVER), or empty when it has none.
+std::u16string DriverKey(const DevNode& node);
 
 // The configuration manager's number for an instance ID: the same ID always gets the
 // same number in a process, and numbers are never reused.

@@ -1,5 +1,5 @@
 // The sim ground: the simulated machine behind the system interface, with its
-// "HID.DLL" module.
+// "HID.DLL" module and its device tree under the shared SetupAPI, cfgmgr32 and ntdll.
 #pragma once
 
 #ifndef _WIN32
@@ -7,11 +7,12 @@
 #include <memory>
 
 #include "qzplatform/ground.h"
+#include "qzplatform/hidshared/device_tree.h"
 #include "qzplatform/sim/machine.h"
 
 namespace qzplatform::sim {
 
-class SimGround : public Ground {
+class SimGround : public Ground, public hidshared::DeviceTreeSource {
  public:
   explicit SimGround(std::shared_ptr<Machine> machine);
   std::u16string_view Name() const override { return u"sim"; }
@@ -28,10 +29,13 @@ class SimGround : public Ground {
   // it through a private socket named in the program's environment (shared_machine.h).
   std::shared_ptr<void> ShareWithProcess(std::vector<std::string>* environment) override;
 
+  std::shared_ptr<hidshared::DeviceTree> Devices() override { return tree_; }
+
   const std::shared_ptr<Machine>& machine() const { return machine_; }
 
  private:
   std::shared_ptr<Machine> machine_;
+  std::shared_ptr<hidshared::DeviceTree> tree_;
 };
 
 // Makes `machine` the active ground's machine (Machine::Default() when null) and
@@ -40,11 +44,6 @@ std::shared_ptr<Machine> Install(std::shared_ptr<Machine> machine = nullptr);
 
 // "HID.DLL" with its fifteen entries.
 std::shared_ptr<const Module> HidModule();
-// "SetupAPI.dll" (with the configuration manager's entries, as Windows exports them),
-// "cfgmgr32.dll" and "ntdll.dll" (its key query), over the active sim machine.
-std::shared_ptr<const Module> SetupApiModule();
-std::shared_ptr<const Module> ConfigManagerModule();
-std::shared_ptr<const Module> NtdllModule();
 
 }  // namespace qzplatform::sim
 
