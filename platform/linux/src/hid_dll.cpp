@@ -5,10 +5,10 @@
 #include <cstring>
 #include <linux/hidraw.h>
 #include <sys/ioctl.h>
-#include <type_traits>
 
 #include "hidraw_file.h"
 #include "qzplatform/hidshared/collection_kind.h"
+#include "qzplatform/hidshared/hid_module.h"
 #include "qzplatform/hidshared/hid_strings.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 
@@ -31,7 +31,7 @@ BOOLEAN OnDevice(HANDLE handle, Call call) {
   return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
-enum class StringKind { kProduct, kManufacturer, kSerial, kIndexed };
+using StringKind = hidshared::HidString;
 
 // A device string as sysfs keeps it: a USB device's string descriptors; for other
 // buses the HID device's name and unique ID. None when the device has no such string.
@@ -42,7 +42,7 @@ std::optional<std::string> DeviceString(HidrawFile& f, StringKind kind, ULONG in
     switch (kind) {
       case StringKind::kProduct: return usb.product;
       case StringKind::kManufacturer: return usb.manufacturer;
-      case StringKind::kSerial: return usb.serial;
+      case StringKind::kSerialNumber: return usb.serial;
       case StringKind::kIndexed:
         // sysfs keeps the strings the device descriptor names; other indexes are unknown.
         if (index != 0 && index == usb.i_product) return usb.product;
@@ -59,7 +59,7 @@ std::optional<std::string> DeviceString(HidrawFile& f, StringKind kind, ULONG in
         return std::string(name);
       return node.name.empty() ? std::nullopt : std::optional<std::string>(node.name);
     }
-    case StringKind::kSerial:
+    case StringKind::kSerialNumber:
       return node.uniq.empty() ? std::nullopt : std::optional<std::string>(node.uniq);
     default: return std::nullopt;
   }
@@ -104,10 +104,6 @@ DWORD Request(HidrawFile& f, HIDP_REPORT_TYPE type, bool set, std::uint8_t* buff
   return ERROR_SUCCESS;
 }
 
-void WINAPI HidD_GetHidGuid(GUID* HidGuid) {
-  if (HidGuid) *HidGuid = hidshared::kHidInterfaceGuid;
-}
-
 BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes) {
   return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
     if (!Attributes) return ERROR_NOACCESS;
@@ -132,25 +128,6 @@ BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DAT
     *PreparsedData = hidshared::GrantPreparsed(f.node().collections[f.collection_index()]);
     return ERROR_SUCCESS;
   });
-}
-
-BOOLEAN WINAPI HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
-  return GetString(HidDeviceObject, StringKind::kProduct, 0, Buffer, BufferLength);
-}
-
-BOOLEAN WINAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer,
-                                          ULONG BufferLength) {
-  return GetString(HidDeviceObject, StringKind::kManufacturer, 0, Buffer, BufferLength);
-}
-
-BOOLEAN WINAPI HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer,
-                                          ULONG BufferLength) {
-  return GetString(HidDeviceObject, StringKind::kSerial, 0, Buffer, BufferLength);
-}
-
-BOOLEAN WINAPI HidD_GetIndexedString(HANDLE HidDeviceObject, ULONG StringIndex, PVOID Buffer,
-                                     ULONG BufferLength) {
-  return GetString(HidDeviceObject, StringKind::kIndexed, StringIndex, Buffer, BufferLength);
 }
 
 // Input and output reports by request need the handle's read or write access, as the
@@ -189,35 +166,13 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
-// The entries keep the exact types the library binds them with.
-static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
-static_assert(std::is_same_v<decltype(&HidD_GetAttributes), PFN_HidD_GetAttributes>);
-static_assert(std::is_same_v<decltype(&HidD_GetPreparsedData), PFN_HidD_GetPreparsedData>);
-static_assert(std::is_same_v<decltype(&HidD_GetProductString), PFN_HidD_GetString>);
-static_assert(std::is_same_v<decltype(&HidD_GetIndexedString), PFN_HidD_GetIndexedString>);
-static_assert(std::is_same_v<decltype(&HidD_GetFeature), PFN_HidD_Report>);
-
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
-  static const auto module = std::make_shared<const Module>(
-      u"HID.DLL", std::vector<Module::Entry>{
-                      {"HidD_GetHidGuid", Proc(&HidD_GetHidGuid)},
-                      {"HidD_GetAttributes", Proc(&HidD_GetAttributes)},
-                      {"HidD_GetPreparsedData", Proc(&HidD_GetPreparsedData)},
-                      {"HidD_FreePreparsedData", Proc(&hidshared::HidD_FreePreparsedData)},
-                      {"HidP_GetCaps", Proc(&hidshared::HidP_GetCaps)},
-                      {"HidP_GetButtonCaps", Proc(&hidshared::HidP_GetButtonCaps)},
-                      {"HidP_GetValueCaps", Proc(&hidshared::HidP_GetValueCaps)},
-                      {"HidD_GetProductString", Proc(&HidD_GetProductString)},
-                      {"HidD_GetManufacturerString", Proc(&HidD_GetManufacturerString)},
-                      {"HidD_GetSerialNumberString", Proc(&HidD_GetSerialNumberString)},
-                      {"HidD_GetIndexedString", Proc(&HidD_GetIndexedString)},
-                      {"HidD_GetInputReport", Proc(&HidD_GetInputReport)},
-                      {"HidD_GetFeature", Proc(&HidD_GetFeature)},
-                      {"HidD_SetOutputReport", Proc(&HidD_SetOutputReport)},
-                      {"HidD_SetFeature", Proc(&HidD_SetFeature)},
-                  });
+  static const auto module = hidshared::MakeHidModule(
+      {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
+       &HidD_SetOutputReport, &HidD_SetFeature},
+      hidshared::StringEntriesOf<&GetString>());
   return module;
 }
 

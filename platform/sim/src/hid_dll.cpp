@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <type_traits>
 
 #include "device_file.h"
+#include "qzplatform/hidshared/hid_module.h"
 #include "qzplatform/hidshared/hid_strings.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 #include "qzplatform/sim/sim_ground.h"
@@ -29,16 +29,13 @@ BOOLEAN OnDevice(HANDLE handle, Call call) {
   return error == ERROR_SUCCESS ? TRUE : Fail(error);
 }
 
-BOOLEAN GetString(HANDLE handle, int kind, ULONG index, PVOID buffer, ULONG length) {
+BOOLEAN GetString(HANDLE handle, hidshared::HidString kind, ULONG index, PVOID buffer,
+                  ULONG length) {
   return OnDevice(handle, [&](MachineState& m, DeviceFile& f) -> DWORD {
     std::u16string text;
-    if (DWORD error = m.String(f.target(), kind, index, &text)) return error;
+    if (DWORD error = m.String(f.target(), static_cast<int>(kind), index, &text)) return error;
     return hidshared::CopyHidString(text, buffer, length);
   });
-}
-
-void WINAPI HidD_GetHidGuid(GUID* HidGuid) {
-  if (HidGuid) *HidGuid = kHidInterfaceGuid;
 }
 
 BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes) {
@@ -55,25 +52,6 @@ BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DAT
     *PreparsedData = hidshared::GrantPreparsed(std::move(grant.data), grant.corrupt);
     return ERROR_SUCCESS;
   });
-}
-
-BOOLEAN WINAPI HidD_GetProductString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
-  return GetString(HidDeviceObject, 0, 0, Buffer, BufferLength);
-}
-
-BOOLEAN WINAPI HidD_GetManufacturerString(HANDLE HidDeviceObject, PVOID Buffer,
-                                          ULONG BufferLength) {
-  return GetString(HidDeviceObject, 1, 0, Buffer, BufferLength);
-}
-
-BOOLEAN WINAPI HidD_GetSerialNumberString(HANDLE HidDeviceObject, PVOID Buffer,
-                                          ULONG BufferLength) {
-  return GetString(HidDeviceObject, 2, 0, Buffer, BufferLength);
-}
-
-BOOLEAN WINAPI HidD_GetIndexedString(HANDLE HidDeviceObject, ULONG StringIndex, PVOID Buffer,
-                                     ULONG BufferLength) {
-  return GetString(HidDeviceObject, 3, StringIndex, Buffer, BufferLength);
 }
 
 // Input and output reports by request need the handle's read or write access, as the
@@ -112,35 +90,13 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
-// The entries keep the exact types the library binds them with.
-static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
-static_assert(std::is_same_v<decltype(&HidD_GetAttributes), PFN_HidD_GetAttributes>);
-static_assert(std::is_same_v<decltype(&HidD_GetPreparsedData), PFN_HidD_GetPreparsedData>);
-static_assert(std::is_same_v<decltype(&HidD_GetProductString), PFN_HidD_GetString>);
-static_assert(std::is_same_v<decltype(&HidD_GetIndexedString), PFN_HidD_GetIndexedString>);
-static_assert(std::is_same_v<decltype(&HidD_GetFeature), PFN_HidD_Report>);
-
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
-  static const auto module = std::make_shared<const Module>(
-      u"HID.DLL", std::vector<Module::Entry>{
-                      {"HidD_GetHidGuid", Proc(&HidD_GetHidGuid)},
-                      {"HidD_GetAttributes", Proc(&HidD_GetAttributes)},
-                      {"HidD_GetPreparsedData", Proc(&HidD_GetPreparsedData)},
-                      {"HidD_FreePreparsedData", Proc(&hidshared::HidD_FreePreparsedData)},
-                      {"HidP_GetCaps", Proc(&hidshared::HidP_GetCaps)},
-                      {"HidP_GetButtonCaps", Proc(&hidshared::HidP_GetButtonCaps)},
-                      {"HidP_GetValueCaps", Proc(&hidshared::HidP_GetValueCaps)},
-                      {"HidD_GetProductString", Proc(&HidD_GetProductString)},
-                      {"HidD_GetManufacturerString", Proc(&HidD_GetManufacturerString)},
-                      {"HidD_GetSerialNumberString", Proc(&HidD_GetSerialNumberString)},
-                      {"HidD_GetIndexedString", Proc(&HidD_GetIndexedString)},
-                      {"HidD_GetInputReport", Proc(&HidD_GetInputReport)},
-                      {"HidD_GetFeature", Proc(&HidD_GetFeature)},
-                      {"HidD_SetOutputReport", Proc(&HidD_SetOutputReport)},
-                      {"HidD_SetFeature", Proc(&HidD_SetFeature)},
-                  });
+  static const auto module = hidshared::MakeHidModule(
+      {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
+       &HidD_SetOutputReport, &HidD_SetFeature},
+      hidshared::StringEntriesOf<&GetString>());
   return module;
 }
 

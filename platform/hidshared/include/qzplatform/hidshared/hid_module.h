@@ -1,0 +1,59 @@
+// "HID.DLL" as every HID ground builds it: the ground supplies the calls that reach its
+// devices; the GUID, the preparsed-data and HidP_ entries and the table are shared.
+#pragma once
+
+#ifndef _WIN32
+
+#include <memory>
+
+#include "qzplatform/ground.h"
+#include "qzplatform/hid.h"
+
+namespace qzplatform::hidshared {
+
+enum class HidString { kProduct, kManufacturer, kSerialNumber, kIndexed };
+
+// A ground's string getter: the string `kind` (with `index` for kIndexed) of the device
+// behind `handle`, copied into `buffer` of `length` bytes; FALSE with the last error.
+using HidStringGetter = BOOLEAN (*)(HANDLE handle, HidString kind, ULONG index, PVOID buffer,
+                                    ULONG length);
+
+// The entries that reach a ground's devices.
+struct HidDeviceEntries {
+  PFN_HidD_GetAttributes get_attributes;
+  PFN_HidD_GetPreparsedData get_preparsed_data;
+  PFN_HidD_Report get_input_report, get_feature, set_output_report, set_feature;
+};
+
+struct HidStringEntries {
+  PFN_HidD_GetString product, manufacturer, serial_number;
+  PFN_HidD_GetIndexedString indexed;
+};
+
+// The module with its fifteen entries.
+std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
+                                            const HidStringEntries& strings);
+
+namespace detail {
+template <HidStringGetter Get, HidString kind>
+BOOLEAN WINAPI GetString(HANDLE HidDeviceObject, PVOID Buffer, ULONG BufferLength) {
+  return Get(HidDeviceObject, kind, 0, Buffer, BufferLength);
+}
+template <HidStringGetter Get>
+BOOLEAN WINAPI GetIndexedString(HANDLE HidDeviceObject, ULONG StringIndex, PVOID Buffer,
+                                ULONG BufferLength) {
+  return Get(HidDeviceObject, HidString::kIndexed, StringIndex, Buffer, BufferLength);
+}
+}  // namespace detail
+
+// The four string entries over one getter.
+template <HidStringGetter Get>
+HidStringEntries StringEntriesOf() {
+  return {&detail::GetString<Get, HidString::kProduct>,
+          &detail::GetString<Get, HidString::kManufacturer>,
+          &detail::GetString<Get, HidString::kSerialNumber>, &detail::GetIndexedString<Get>};
+}
+
+}  // namespace qzplatform::hidshared
+
+#endif  // !_WIN32

@@ -1,0 +1,40 @@
+// The "HID.DLL" table every HID ground shares.
+#include "qzplatform/hidshared/hid_module.h"
+
+#include "qzplatform/hidshared/collection_kind.h"
+#include "qzplatform/hidshared/preparsed_tokens.h"
+
+namespace qzplatform::hidshared {
+namespace {
+
+void WINAPI HidD_GetHidGuid(GUID* HidGuid) {
+  if (HidGuid) *HidGuid = kHidInterfaceGuid;
+}
+
+static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
+
+}  // namespace
+
+std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
+                                            const HidStringEntries& strings) {
+  return std::make_shared<const Module>(
+      u"HID.DLL", std::vector<Module::Entry>{
+                      {"HidD_GetHidGuid", Proc(&HidD_GetHidGuid)},
+                      {"HidD_GetAttributes", Proc(device.get_attributes)},
+                      {"HidD_GetPreparsedData", Proc(device.get_preparsed_data)},
+                      {"HidD_FreePreparsedData", Proc(&HidD_FreePreparsedData)},
+                      {"HidP_GetCaps", Proc(&HidP_GetCaps)},
+                      {"HidP_GetButtonCaps", Proc(&HidP_GetButtonCaps)},
+                      {"HidP_GetValueCaps", Proc(&HidP_GetValueCaps)},
+                      {"HidD_GetProductString", Proc(strings.product)},
+                      {"HidD_GetManufacturerString", Proc(strings.manufacturer)},
+                      {"HidD_GetSerialNumberString", Proc(strings.serial_number)},
+                      {"HidD_GetIndexedString", Proc(strings.indexed)},
+                      {"HidD_GetInputReport", Proc(device.get_input_report)},
+                      {"HidD_GetFeature", Proc(device.get_feature)},
+                      {"HidD_SetOutputReport", Proc(device.set_output_report)},
+                      {"HidD_SetFeature", Proc(device.set_feature)},
+                  });
+}
+
+}  // namespace qzplatform::hidshared
