@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "../sim/sim_fixture.h"
+#include "sim_fixture.h"
 #include "qzplatform/linux/linux_ground.h"
 
 namespace linuxtest {

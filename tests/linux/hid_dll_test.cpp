@@ -34,33 +34,6 @@ class HidDllTest : public LinuxGroundTest {
   }
 };
 
-TEST_F(HidDllTest, AllFifteenEntriesAndTheHidGuid) {
-  HidDll hid;
-  ASSERT_NE(hid.module, nullptr);
-  const void* entries[] = {
-      reinterpret_cast<const void*>(hid.GetHidGuid),
-      reinterpret_cast<const void*>(hid.GetAttributes),
-      reinterpret_cast<const void*>(hid.GetPreparsedData),
-      reinterpret_cast<const void*>(hid.FreePreparsedData),
-      reinterpret_cast<const void*>(hid.GetCaps),
-      reinterpret_cast<const void*>(hid.GetButtonCaps),
-      reinterpret_cast<const void*>(hid.GetValueCaps),
-      reinterpret_cast<const void*>(hid.GetProductString),
-      reinterpret_cast<const void*>(hid.GetManufacturerString),
-      reinterpret_cast<const void*>(hid.GetSerialNumberString),
-      reinterpret_cast<const void*>(hid.GetIndexedString),
-      reinterpret_cast<const void*>(hid.GetInputReport),
-      reinterpret_cast<const void*>(hid.GetFeature),
-      reinterpret_cast<const void*>(hid.SetOutputReport),
-      reinterpret_cast<const void*>(hid.SetFeature)};
-  for (std::size_t i = 0; i < std::size(entries); ++i) EXPECT_NE(entries[i], nullptr) << i;
-  GUID guid{};
-  hid.GetHidGuid(&guid);
-  EXPECT_EQ(guid.Data1, 0x4D1E55B2u);
-  qzplatform::HideModule(u"hid.dll");
-  EXPECT_EQ(LoadLibraryW(qzplatform::W(std::u16string(u"HID.DLL"))), nullptr);
-}
-
 TEST_F(HidDllTest, IdentityAndStringsOfAUsbDevice) {
   HidDll hid;
   Handle h = Open(Dev("hidraw0"), 0);

@@ -13,29 +13,12 @@ class HidDllTest : public SimTest {
   void SetUp() override { Load(kDevices); }
 };
 
-TEST_F(HidDllTest, ModuleHasAllFifteenEntriesAndCanBeHidden) {
+// The table itself is the shared one (tests/hidshared); here the ground's binding.
+TEST_F(HidDllTest, ModuleIsFoundByNameAndCanBeHidden) {
   {
     HidDll hid;
     ASSERT_NE(hid.module, nullptr);
-    const void* entries[] = {reinterpret_cast<const void*>(hid.GetHidGuid),
-                             reinterpret_cast<const void*>(hid.GetAttributes),
-                             reinterpret_cast<const void*>(hid.GetPreparsedData),
-                             reinterpret_cast<const void*>(hid.FreePreparsedData),
-                             reinterpret_cast<const void*>(hid.GetCaps),
-                             reinterpret_cast<const void*>(hid.GetButtonCaps),
-                             reinterpret_cast<const void*>(hid.GetValueCaps),
-                             reinterpret_cast<const void*>(hid.GetProductString),
-                             reinterpret_cast<const void*>(hid.GetManufacturerString),
-                             reinterpret_cast<const void*>(hid.GetSerialNumberString),
-                             reinterpret_cast<const void*>(hid.GetIndexedString),
-                             reinterpret_cast<const void*>(hid.GetInputReport),
-                             reinterpret_cast<const void*>(hid.GetFeature),
-                             reinterpret_cast<const void*>(hid.SetOutputReport),
-                             reinterpret_cast<const void*>(hid.SetFeature)};
-    for (std::size_t i = 0; i < std::size(entries); ++i) EXPECT_NE(entries[i], nullptr) << i;
-    GUID guid{};
-    hid.GetHidGuid(&guid);
-    EXPECT_EQ(qzplatform::sim::GuidText(guid), u"{4D1E55B2-F16F-11CF-88CB-001111000030}");
+    EXPECT_NE(hid.GetFeature, nullptr);
   }
   qzplatform::HideEntry(u"hid.dll", "HidD_GetFeature");
   {

@@ -1,4 +1,4 @@
-// Shared helpers for the sim ground tests: a machine installed per test, device
+// Helpers for the ground tests (sim and linux): a sim machine installed per test, device
 // handles that close themselves, and HID.DLL bound the way the library binds it.
 #pragma once
 
