@@ -1,8 +1,8 @@
 // The HID.DLL table every ground shares: its fifteen entries, the HID GUID, and the
 // string entries reaching the ground's getter with the right kind and index.
-#include <gtest/gtest.h>
-
 #include "qzplatform/hidshared/hid_module.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -81,7 +81,8 @@ TEST(HidModule, StringEntriesPassKindIndexAndBufferThrough) {
     EXPECT_EQ(g_last.index, 0u);
   }
   g_last = {};
-  EXPECT_TRUE(Entry<PFN_HidD_GetIndexedString>(*module, "HidD_GetIndexedString")(handle, 7, buffer, 10));
+  EXPECT_TRUE(
+      Entry<PFN_HidD_GetIndexedString>(*module, "HidD_GetIndexedString")(handle, 7, buffer, 10));
   EXPECT_EQ(g_last.kind, HidString::kIndexed);
   EXPECT_EQ(g_last.index, 7u);
   EXPECT_EQ(g_last.length, 10u);

@@ -47,7 +47,8 @@ class FakeTree : public DeviceTree {
       hid.parent = kUsb;
       hid.properties = {{SPDRP_DEVICEDESC, u"HID-compliant device"}};
       hid.hardware_key = HardwareKey(id);
-      hid.interfaces = {{kHidInterfaceGuid, u"\\\\?\\hid#" + id.substr(id.size() - 4), id == kRunning}};
+      hid.interfaces = {
+          {kHidInterfaceGuid, u"\\\\?\\hid#" + id.substr(id.size() - 4), id == kRunning}};
       nodes.push_back(hid);
     }
     nodes[2].properties.push_back({SPDRP_DRIVER, u"{745a17a0-74d3-11d0-b6fe-00a0c90f57da}\\0003"});
@@ -106,12 +107,11 @@ class TreeModules : public ::testing::Test {
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
     WCHAR id[128];
-    for (DWORD i = 0; Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(
-             set, i, &info);
+    for (DWORD i = 0;
+         Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(set, i, &info);
          ++i) {
-      EXPECT_TRUE(Entry<PFN_SetupDiGetDeviceInstanceIdW>(SetupApiModule(),
-                                                         "SetupDiGetDeviceInstanceIdW")(
-          set, &info, id, 128, nullptr));
+      EXPECT_TRUE(Entry<PFN_SetupDiGetDeviceInstanceIdW>(
+          SetupApiModule(), "SetupDiGetDeviceInstanceIdW")(set, &info, id, 128, nullptr));
       ids.push_back(qzplatform::U(id));
     }
     return ids;
@@ -145,8 +145,8 @@ TEST_F(TreeModules, SetsLeaveOutTheRootPhantomsAndInactiveInterfacesWhenPresentO
   Destroy(active);
   HDEVINFO installed = ClassDevs(&kHidInterfaceGuid, DIGCF_DEVICEINTERFACE);
   ASSERT_EQ(Members(installed).size(), 3u);
-  const auto enum_itf = Entry<PFN_SetupDiEnumDeviceInterfaces>(SetupApiModule(),
-                                                               "SetupDiEnumDeviceInterfaces");
+  const auto enum_itf =
+      Entry<PFN_SetupDiEnumDeviceInterfaces>(SetupApiModule(), "SetupDiEnumDeviceInterfaces");
   SP_DEVICE_INTERFACE_DATA itf{};
   itf.cbSize = sizeof itf;
   ASSERT_TRUE(enum_itf(installed, nullptr, &kHidInterfaceGuid, 0, &itf));
@@ -157,13 +157,14 @@ TEST_F(TreeModules, SetsLeaveOutTheRootPhantomsAndInactiveInterfacesWhenPresentO
 }
 
 TEST_F(TreeModules, ClassInstallParametersOfTheSetReachTheTree) {
-  HDEVINFO set = Entry<PFN_SetupDiCreateDeviceInfoList>(SetupApiModule(),
-                                                        "SetupDiCreateDeviceInfoList")(nullptr, nullptr);
+  HDEVINFO set = Entry<PFN_SetupDiCreateDeviceInfoList>(
+      SetupApiModule(), "SetupDiCreateDeviceInfoList")(nullptr, nullptr);
   SP_DEVINFO_DATA info{};
   ASSERT_TRUE(Open(set, kRunning, &info));
-  const auto call = Entry<PFN_SetupDiCallClassInstaller>(SetupApiModule(), "SetupDiCallClassInstaller");
-  const auto params = Entry<PFN_SetupDiSetClassInstallParamsW>(SetupApiModule(),
-                                                               "SetupDiSetClassInstallParamsW");
+  const auto call =
+      Entry<PFN_SetupDiCallClassInstaller>(SetupApiModule(), "SetupDiCallClassInstaller");
+  const auto params =
+      Entry<PFN_SetupDiSetClassInstallParamsW>(SetupApiModule(), "SetupDiSetClassInstallParamsW");
   EXPECT_FALSE(call(DIF_PROPERTYCHANGE, set, &info));
   EXPECT_EQ(GetLastError(), kNoClassInstallParams);
 
@@ -210,7 +211,8 @@ TEST_F(TreeModules, KeysAreNamedInControlSet001AndDriverKeysOpen) {
   HDEVINFO set = ClassDevs(&kHidClassGuid, DIGCF_PRESENT);
   SP_DEVINFO_DATA info{};
   info.cbSize = sizeof info;
-  ASSERT_TRUE(Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(set, 0, &info));
+  ASSERT_TRUE(
+      Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(set, 0, &info));
   const auto open_key = Entry<PFN_SetupDiOpenDevRegKey>(SetupApiModule(), "SetupDiOpenDevRegKey");
   const auto query = Entry<PFN_ZwQueryKey>(NtdllModule(), "ZwQueryKey");
   const HKEY invalid = reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE);
@@ -230,7 +232,8 @@ TEST_F(TreeModules, KeysAreNamedInControlSet001AndDriverKeysOpen) {
   EXPECT_EQ(query(key, KeyNameInformation, shorter.data(), 24, &needed), STATUS_BUFFER_OVERFLOW);
   EXPECT_EQ(needed, 4 + name.size() * 2);
   EXPECT_EQ(reinterpret_cast<KEY_NAME_INFORMATION*>(shorter.data())->NameLength, name.size() * 2);
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(shorter.data() + 4), 10), name.substr(0, 10));
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(shorter.data() + 4), 10),
+            name.substr(0, 10));
   RegCloseKey(key);
 
   key = open_key(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ);
@@ -242,7 +245,8 @@ TEST_F(TreeModules, KeysAreNamedInControlSet001AndDriverKeysOpen) {
   RegCloseKey(key);
   EXPECT_EQ(open_key(set, &info, 9, 0, DIREG_DEV, KEY_READ), invalid);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-  ASSERT_TRUE(Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(set, 1, &info));
+  ASSERT_TRUE(
+      Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(set, 1, &info));
   EXPECT_EQ(open_key(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DRV, KEY_READ), invalid)
       << "no driver installed";
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
@@ -253,14 +257,17 @@ TEST_F(TreeModules, KeysAreNamedInControlSet001AndDriverKeysOpen) {
   ASSERT_TRUE(hardware);
   ASSERT_EQ(hardware->values.size(), 1u);
   EXPECT_EQ(hardware->values[0].name, u"PortName");
-  auto device = ReadTreeKey(*ground->tree, HKEY_LOCAL_MACHINE, u"system\\controlset001\\enum\\" + kUsb);
+  auto device =
+      ReadTreeKey(*ground->tree, HKEY_LOCAL_MACHINE, u"system\\controlset001\\enum\\" + kUsb);
   ASSERT_TRUE(device);
   EXPECT_EQ(device->kernel_name, u"\\REGISTRY\\MACHINE\\SYSTEM\\ControlSet001\\Enum\\" + kUsb);
   auto ids = std::find_if(device->values.begin(), device->values.end(),
                           [](const auto& v) { return v.name == u"HardwareID"; });
   ASSERT_NE(ids, device->values.end());
   EXPECT_EQ(ids->type, static_cast<DWORD>(REG_MULTI_SZ));
-  EXPECT_EQ(ReadTreeKey(*ground->tree, HKEY_LOCAL_MACHINE, u"SYSTEM\\ControlSet001\\Enum\\USB")->values.size(), 0u)
+  EXPECT_EQ(ReadTreeKey(*ground->tree, HKEY_LOCAL_MACHINE, u"SYSTEM\\ControlSet001\\Enum\\USB")
+                ->values.size(),
+            0u)
       << "a key on the way exists without values";
   EXPECT_FALSE(ReadTreeKey(*ground->tree, HKEY_LOCAL_MACHINE, u"SYSTEM\\ControlSet001\\Enum\\PCI"));
   EXPECT_FALSE(ReadTreeKey(*ground->tree, HKEY_CURRENT_USER, HardwareKey(kRunning)));
@@ -271,7 +278,8 @@ TEST_F(TreeModules, TheConfigurationManagerWalksPresentNodesAndFindsPhantomsOnRe
   const auto locate = Entry<PFN_CM_Locate_DevNodeW>(cfg, "CM_Locate_DevNodeW");
   const auto child = Entry<PFN_CM_Get_Child>(cfg, "CM_Get_Child");
   const auto sibling = Entry<PFN_CM_Get_Sibling>(cfg, "CM_Get_Sibling");
-  const auto property = Entry<PFN_CM_Get_DevNode_Registry_PropertyW>(cfg, "CM_Get_DevNode_Registry_PropertyW");
+  const auto property =
+      Entry<PFN_CM_Get_DevNode_Registry_PropertyW>(cfg, "CM_Get_DevNode_Registry_PropertyW");
   const auto list_size = Entry<PFN_CM_Get_Device_ID_List_SizeW>(cfg, "CM_Get_Device_ID_List_SizeW");
   EXPECT_EQ(SetupApiModule()->Find("CM_Get_Child"), cfg->Find("CM_Get_Child"))
       << "SetupAPI.dll exports the configuration manager's entries too";
@@ -310,9 +318,12 @@ TEST_F(TreeModules, TheConfigurationManagerWalksPresentNodesAndFindsPhantomsOnRe
   EXPECT_EQ(size, kRunning.size() + 1 + kStopped.size() + 1 + 1) << "present children only";
   EXPECT_EQ(list_size(&size, qzplatform::W(kGone), CM_GETIDLIST_FILTER_BUSRELATIONS),
             CR_NO_SUCH_DEVNODE);
-  EXPECT_EQ(list_size(&size, nullptr, CM_GETIDLIST_FILTER_BUSRELATIONS | CM_GETIDLIST_FILTER_SERVICE),
-            CR_INVALID_FLAG);
-  ASSERT_EQ(list_size(&size, qzplatform::W(std::u16string(u"UsbCcgp")), CM_GETIDLIST_FILTER_SERVICE), CR_SUCCESS);
+  EXPECT_EQ(
+      list_size(&size, nullptr, CM_GETIDLIST_FILTER_BUSRELATIONS | CM_GETIDLIST_FILTER_SERVICE),
+      CR_INVALID_FLAG);
+  ASSERT_EQ(
+      list_size(&size, qzplatform::W(std::u16string(u"UsbCcgp")), CM_GETIDLIST_FILTER_SERVICE),
+      CR_SUCCESS);
   EXPECT_EQ(size, kUsb.size() + 2);
 }
 

@@ -106,10 +106,11 @@ CONFIGRET WINAPI Relative(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags)
 
 // The IDs a filter selects, as a REG_MULTI_SZ list, or a CR_ error.
 CONFIGRET IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
-  constexpr ULONG kRelations = CM_GETIDLIST_FILTER_EJECTRELATIONS |
-                               CM_GETIDLIST_FILTER_REMOVALRELATIONS |
-                               CM_GETIDLIST_FILTER_POWERRELATIONS | CM_GETIDLIST_FILTER_BUSRELATIONS;
-  constexpr ULONG kKinds = CM_GETIDLIST_FILTER_ENUMERATOR | CM_GETIDLIST_FILTER_SERVICE | kRelations;
+  constexpr ULONG kRelations =
+      CM_GETIDLIST_FILTER_EJECTRELATIONS | CM_GETIDLIST_FILTER_REMOVALRELATIONS |
+      CM_GETIDLIST_FILTER_POWERRELATIONS | CM_GETIDLIST_FILTER_BUSRELATIONS;
+  constexpr ULONG kKinds =
+      CM_GETIDLIST_FILTER_ENUMERATOR | CM_GETIDLIST_FILTER_SERVICE | kRelations;
   const ULONG kind = flags & kKinds;
   if ((flags & ~(kKinds | CM_GETIDLIST_FILTER_PRESENT | CM_GETIDLIST_DONOTGENERATE)) ||
       (kind & (kind - 1)))

@@ -74,12 +74,15 @@ std::optional<PropertyValue> DevNode::Value(DWORD code) const {
     case SPDRP_HARDWAREID:
       if (hardware_ids.empty()) return std::nullopt;
       return PropertyValue{REG_MULTI_SZ, RegMultiSz(hardware_ids)};
-    case SPDRP_CLASS: return Sz(ClassName(class_guid));
+    case SPDRP_CLASS:
+      return Sz(ClassName(class_guid));
     case SPDRP_CLASSGUID:
       // The registry keeps class GUIDs in lower case.
       return SameGuidValue(class_guid, GUID{}) ? std::nullopt : Sz(GuidText(class_guid, true));
-    case SPDRP_ENUMERATOR_NAME: return Sz(EnumeratorOf(instance_id));
-    default: return std::nullopt;
+    case SPDRP_ENUMERATOR_NAME:
+      return Sz(EnumeratorOf(instance_id));
+    default:
+      return std::nullopt;
   }
 }
 

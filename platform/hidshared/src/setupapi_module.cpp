@@ -10,7 +10,7 @@
 namespace qzplatform::hidshared {
 namespace {
 
-constexpr DWORD kClassMismatch = 0xE0000203u;        // ERROR_CLASS_MISMATCH
+constexpr DWORD kClassMismatch = 0xE0000203u;         // ERROR_CLASS_MISMATCH
 constexpr DWORD kNoClassInstallParams = 0xE0000215u;  // ERROR_NO_CLASSINSTALL_PARAMS
 
 struct SetInterface {
@@ -86,7 +86,8 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
           if ((all || SameGuidValue(itf.interface_class, *ClassGuid)) && (!present || itf.active))
             matching.push_back(itf);
         if (matching.empty()) continue;
-      } else if ((present && !node.present) || (!all && !SameGuidValue(node.class_guid, *ClassGuid))) {
+      } else if ((present && !node.present) ||
+                 (!all && !SameGuidValue(node.class_guid, *ClassGuid))) {
         continue;
       }
       const std::size_t index = set->nodes.size();
@@ -344,8 +345,8 @@ static_assert(std::is_same_v<decltype(&SetupDiGetDeviceInterfaceDetailW),
 static_assert(
     std::is_same_v<decltype(&SetupDiGetDeviceInstanceIdW), PFN_SetupDiGetDeviceInstanceIdW>);
 static_assert(std::is_same_v<decltype(&SetupDiOpenDeviceInfoW), PFN_SetupDiOpenDeviceInfoW>);
-static_assert(std::is_same_v<decltype(&SetupDiSetClassInstallParamsW),
-                             PFN_SetupDiSetClassInstallParamsW>);
+static_assert(
+    std::is_same_v<decltype(&SetupDiSetClassInstallParamsW), PFN_SetupDiSetClassInstallParamsW>);
 static_assert(std::is_same_v<decltype(&SetupDiCallClassInstaller), PFN_SetupDiCallClassInstaller>);
 static_assert(std::is_same_v<decltype(&RemoveCall<&DeviceTree::Remove>), PFN_SetupDiRemoveDevice>);
 static_assert(std::is_same_v<decltype(&SetupDiCreateDeviceInfoW), PFN_SetupDiCreateDeviceInfoW>);

@@ -49,7 +49,8 @@ std::vector<Key> KeysOf(const std::vector<DevNode>& nodes) {
     AddSz(device.values, u"Driver", node.Value(SPDRP_DRIVER));
     AddSz(device.values, u"Mfg", node.Value(SPDRP_MFG));
     keys.push_back(std::move(device));
-    if (!node.hardware_key.empty()) keys.push_back({Split(node.hardware_key), node.hardware_values});
+    if (!node.hardware_key.empty())
+      keys.push_back({Split(node.hardware_key), node.hardware_values});
     if (const std::u16string driver = DriverKey(node); !driver.empty()) {
       Key key{Split(driver), {}};
       AddSz(key.values, u"DriverDesc", node.Value(SPDRP_DEVICEDESC));
@@ -61,8 +62,9 @@ std::vector<Key> KeysOf(const std::vector<DevNode>& nodes) {
 }
 
 bool StartsWith(const Path& path, const Path& head) {
-  return head.size() <= path.size() && std::equal(head.begin(), head.end(), path.begin(),
-                                                  [](const auto& a, const auto& b) { return SameId(a, b); });
+  return head.size() <= path.size() &&
+         std::equal(head.begin(), head.end(), path.begin(),
+                    [](const auto& a, const auto& b) { return SameId(a, b); });
 }
 
 std::u16string KernelName(const Path& path, std::size_t count) {
@@ -83,7 +85,8 @@ std::optional<RegistryKeyData> ReadTreeKey(DeviceTree& tree, HKEY root, std::u16
       return RegistryKeyData{KernelName(key.path, key.path.size()), key.values};
   // A key on the way to a device key exists, without values of its own.
   for (const Key& key : keys)
-    if (StartsWith(key.path, wanted)) return RegistryKeyData{KernelName(key.path, wanted.size()), {}};
+    if (StartsWith(key.path, wanted))
+      return RegistryKeyData{KernelName(key.path, wanted.size()), {}};
   return std::nullopt;
 }
 

@@ -39,7 +39,8 @@ std::u16string HardwareKey(const std::u16string& instance_id) {
 }
 
 void AddValue(DevNode& node, std::u16string name, const std::u16string& text) {
-  if (!text.empty()) node.hardware_values.push_back({std::move(name), REG_SZ, hidshared::RegSz(text)});
+  if (!text.empty())
+    node.hardware_values.push_back({std::move(name), REG_SZ, hidshared::RegSz(text)});
 }
 
 bool Listed(const std::vector<DevNode>& nodes, const std::u16string& id) {
@@ -75,17 +76,21 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
     const std::u16string generated =
         u"6&" + Hex(0x2C3D4E5Fu + static_cast<unsigned>(device) * 0x01010101u, 8) + u"&0&" +
         Number(device + 1);
-    usb.instance_id = u"USB\\" + ids + u"\\" + (UsableSerial(desc.serial) ? *desc.serial : generated);
-    if (Listed(built.nodes, usb.instance_id))  // two devices with one serial: the second gets its own ID
-      usb.instance_id = u"USB\\" + ids + u"\\6&" + Hex(0x2C3D4E5Fu + static_cast<unsigned>(device), 8) +
-                        u"&0&" + Number(device + 1);
+    usb.instance_id =
+        u"USB\\" + ids + u"\\" + (UsableSerial(desc.serial) ? *desc.serial : generated);
+    if (Listed(built.nodes,
+               usb.instance_id))  // two devices with one serial: the second gets its own ID
+      usb.instance_id = u"USB\\" + ids + u"\\6&" +
+                        Hex(0x2C3D4E5Fu + static_cast<unsigned>(device), 8) + u"&0&" +
+                        Number(device + 1);
     usb.class_guid = kHidClassGuid;
     usb.parent = built.nodes.front().instance_id;
     // The USB node's driver key takes the first number of the HID class left free.
     std::u16string driver;
     for (unsigned n = 0; driver.empty(); ++n) {
       std::u16string key = GuidText(kHidClassGuid) + u"\\" + Number(10000 + n).substr(1);
-      if (std::find(used_drivers.begin(), used_drivers.end(), LowerAscii(key)) == used_drivers.end()) {
+      if (std::find(used_drivers.begin(), used_drivers.end(), LowerAscii(key)) ==
+          used_drivers.end()) {
         used_drivers.push_back(LowerAscii(key));
         driver = std::move(key);
       }
@@ -100,7 +105,8 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
                        usb.present ? u"\\Device\\USBPDO-" + Number(device + 1) : u""}};
     usb.hardware_ids = {u"USB\\" + ids + rev, u"USB\\" + ids};
     usb.hardware_key = HardwareKey(usb.instance_id);
-    std::u16string symbolic = u"\\??\\" + usb.instance_id + u"#" + GuidText(kUsbDeviceInterfaceGuid, true);
+    std::u16string symbolic =
+        u"\\??\\" + usb.instance_id + u"#" + GuidText(kUsbDeviceInterfaceGuid, true);
     std::replace(symbolic.begin() + 4, symbolic.end(), u'\\', u'#');
     AddValue(usb, u"SymbolicName", symbolic);
     const std::u16string usb_id = usb.instance_id;
@@ -115,22 +121,24 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
       const bool removed = info.removed || info.device_removed;
       hid.present = info.present && !removed;
       ++hid_pdos;
-      hid.properties = {{SPDRP_DEVICEDESC, info.description},
-                        {SPDRP_MFG, info.manufacturer},
-                        {SPDRP_SERVICE, info.service},
-                        {SPDRP_DRIVER, info.driver},
-                        {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME,
-                         hid.present ? u"\\Device\\" + Hex(0x5F + static_cast<unsigned>(hid_pdos), 8) : u""}};
-      const std::u16string col =
-          collections.size() > 1 ? u"&Col" + Hex(static_cast<unsigned>(info.collection + 1), 2) : u"";
+      hid.properties = {
+          {SPDRP_DEVICEDESC, info.description},
+          {SPDRP_MFG, info.manufacturer},
+          {SPDRP_SERVICE, info.service},
+          {SPDRP_DRIVER, info.driver},
+          {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME,
+           hid.present ? u"\\Device\\" + Hex(0x5F + static_cast<unsigned>(hid_pdos), 8) : u""}};
+      const std::u16string col = collections.size() > 1
+                                     ? u"&Col" + Hex(static_cast<unsigned>(info.collection + 1), 2)
+                                     : u"";
       hid.hardware_ids = {
           u"HID\\" + ids + rev + col, u"HID\\" + ids + col,
           u"HID_DEVICE_UP:" + Hex(info.caps.UsagePage, 4) + u"_U:" + Hex(info.caps.Usage, 4),
           u"HID_DEVICE"};
       // A node that is not started (disabled, or its device's node disabled) keeps its
       // interface, inactive.
-      hid.interfaces = {{kHidInterfaceGuid, info.path,
-                         hid.present && info.enabled && info.device_enabled}};
+      hid.interfaces = {
+          {kHidInterfaceGuid, info.path, hid.present && info.enabled && info.device_enabled}};
       hid.hardware_key = HardwareKey(hid.instance_id);
       AddValue(hid, u"PortName", desc.enumeration.port_name);
       built.nodes.push_back(std::move(hid));
@@ -151,7 +159,8 @@ std::vector<DevNode> SimDeviceTree::Snapshot() {
 DWORD SimDeviceTree::Change(const DevNode& node, Machine::NodeChange change, bool removed_too) {
   const Built built = Build();
   std::size_t i = 0;
-  while (i < built.nodes.size() && LowerAscii(built.nodes[i].instance_id) != LowerAscii(node.instance_id))
+  while (i < built.nodes.size() &&
+         LowerAscii(built.nodes[i].instance_id) != LowerAscii(node.instance_id))
     ++i;
   if (i == built.nodes.size()) return ERROR_NO_SUCH_DEVINST;
   if (built.nodes[i].root) return ERROR_ACCESS_DENIED;  // the root cannot be changed
@@ -167,11 +176,18 @@ DWORD SimDeviceTree::ChangeState(const DevNode& node, DWORD state_change, DWORD 
   Machine::NodeChange change;
   switch (state_change) {
     case DICS_ENABLE:
-    case DICS_START: change = Machine::NodeChange::kEnable; break;
+    case DICS_START:
+      change = Machine::NodeChange::kEnable;
+      break;
     case DICS_DISABLE:
-    case DICS_STOP: change = Machine::NodeChange::kDisable; break;
-    case DICS_PROPCHANGE: change = Machine::NodeChange::kRestart; break;
-    default: return ERROR_INVALID_PARAMETER;
+    case DICS_STOP:
+      change = Machine::NodeChange::kDisable;
+      break;
+    case DICS_PROPCHANGE:
+      change = Machine::NodeChange::kRestart;
+      break;
+    default:
+      return ERROR_INVALID_PARAMETER;
   }
   const DWORD error = Change(node, change, false);
   if (error == ERROR_SUCCESS)
