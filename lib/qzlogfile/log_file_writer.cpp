@@ -26,17 +26,15 @@ class FileHandle {
 };
 
 // An existing file is opened (shared for reading on request); a missing one is
-// created without sharing. A directory is refused outright.
+// created without sharing. Opening first spares a separate look-up of the name for
+// every entry; a directory is refused by the open itself.
 HANDLE OpenLogFile(const Text& name, bool shared) {
-  const DWORD attributes = GetFileAttributesW(qzplatform::W(name));
-  if (attributes == INVALID_FILE_ATTRIBUTES) {
-    return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  }
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return INVALID_HANDLE_VALUE;
-  return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
-                     shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  const HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
+                                  shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) return file;
+  return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 bool Seek(HANDLE file, std::uint64_t offset, DWORD method, std::uint64_t* position = nullptr) {
@@ -96,25 +94,17 @@ std::string EncodeText(const Text& text, bool ansiOnly) {
   return bytes;
 }
 
-// Drops bytes from the front of the file so that `count` more fit within `limit`.
-// Only the part that stays is read and moved to the start.
-bool CutFront(HANDLE file, std::uint64_t count, std::uint64_t limit, const LogFileWrite& request) {
-  std::uint64_t size = 0;
-  if (!FileSize(file, &size)) return false;
-  if (size + count <= limit) return true;
+// The part of the file that stays when `count` more bytes must fit within `limit`:
+// its last bytes, or nothing. Calls onReachLimit when bytes are dropped.
+bool KeptTail(HANDLE file, std::uint64_t size, std::uint64_t count, std::uint64_t limit,
+              const LogFileWrite& request, std::string* kept) {
   if (request.onReachLimit) request.onReachLimit();
   std::uint64_t cut = size + count - limit;
   // An odd cut would shift every later UTF-16 unit by one byte.
   if (!request.ansiOnly && (cut & 1) != 0) ++cut;
-  if (!Seek(file, 0, FILE_BEGIN)) return false;
-  if (cut < size) {
-    std::string kept(static_cast<std::size_t>(size - cut), '\0');
-    if (!Seek(file, cut, FILE_BEGIN) || !ReadAll(file, kept.data(), kept.size()) ||
-        !Seek(file, 0, FILE_BEGIN) || !WriteAll(file, kept.data(), kept.size())) {
-      return false;
-    }
-  }
-  return SetEndOfFile(file) != FALSE;
+  if (cut >= size) return true;
+  kept->assign(static_cast<std::size_t>(size - cut), '\0');
+  return Seek(file, cut, FILE_BEGIN) && ReadAll(file, kept->data(), kept->size());
 }
 
 }  // namespace
@@ -128,18 +118,33 @@ bool AppendToLogFile(const LogFileWrite& request, const Text& text) {
   // longer or shorter than the UTF-16 text neither truncates it nor reads past it.
   const std::string bytes = EncodeText(text, request.ansiOnly);
   std::uint64_t count = bytes.size();
-  if (request.sizeLimit != 0) {
-    std::uint64_t limit = request.sizeLimit;
-    if (!request.ansiOnly) limit &= ~std::uint64_t{1};  // whole UTF-16 units only
-    count = std::min(count, limit);
-    if (!CutFront(file.get(), count, limit, request)) return false;
+  std::uint64_t size = 0;
+  if (!FileSize(file.get(), &size)) return false;
+  std::uint64_t limit = request.sizeLimit;
+  if (!request.ansiOnly) limit &= ~std::uint64_t{1};  // whole UTF-16 units only
+  if (request.sizeLimit != 0) count = std::min(count, limit);
+
+  if (request.sizeLimit == 0 || size + count <= limit) {
+    if (!Seek(file.get(), 0, FILE_END)) return false;
+    if (WriteAll(file.get(), bytes.data(), count)) return true;
+    // Take back a partly written piece: the caller keeps the text and writes it again.
+    if (Seek(file.get(), size, FILE_BEGIN)) SetEndOfFile(file.get());
+    return false;
   }
 
-  std::uint64_t end = 0;
-  if (!Seek(file.get(), 0, FILE_END, &end)) return false;
-  if (WriteAll(file.get(), bytes.data(), count)) return true;
-  // Take back a partly written piece: the caller keeps the text and writes it again.
-  if (Seek(file.get(), end, FILE_BEGIN)) SetEndOfFile(file.get());
+  // At the limit the kept tail and the new bytes go to the start in one write; the
+  // file is shortened only when it was longer than what it now holds.
+  std::string content;
+  content.reserve(static_cast<std::size_t>(limit));
+  if (!KeptTail(file.get(), size, count, limit, request, &content)) return false;
+  const std::uint64_t kept = content.size();
+  content.append(bytes.data(), static_cast<std::size_t>(count));
+  if (!Seek(file.get(), 0, FILE_BEGIN)) return false;
+  if (WriteAll(file.get(), content.data(), content.size())) {
+    return content.size() >= size || SetEndOfFile(file.get()) != FALSE;
+  }
+  // As without a cut: the file keeps its tail, not a torn piece of the new text.
+  if (Seek(file.get(), kept, FILE_BEGIN)) SetEndOfFile(file.get());
   return false;
 }
 

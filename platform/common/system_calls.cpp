@@ -84,14 +84,19 @@ DWORD WINAPI GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize)
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::string path(4096, '\0');
-  ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
-  if (n <= 0) {
+  // Read once: like Windows, the process keeps the path it was started from, and the
+  // log file asks for it with every entry.
+  static const std::u16string program = [] {
+    std::string path(4096, '\0');
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    path.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    return qzplatform::FromUtf8(path);
+  }();
+  if (program.empty()) {
     SetLastError(ERROR_GEN_FAILURE);
     return 0;
   }
-  path.resize(static_cast<std::size_t>(n));
-  std::u16string text = qzplatform::FromUtf8(path);
+  const std::u16string& text = program;
   // As on Windows: a name that does not fit is cut and terminated, with ERROR_INSUFFICIENT_BUFFER.
   if (text.size() >= nSize) {
     if (nSize == 0) return 0;

@@ -55,6 +55,22 @@ TEST_F(LogFileSizeTest, NoLimitLetsTheFileGrow) {
   EXPECT_EQ(fs::file_size(file_), 301000u);
 }
 
+// At the limit every write moves the kept tail to the start and puts the new bytes
+// behind it; a run of writes of varying length must leave exactly the last 100 bytes.
+TEST_F(LogFileSizeTest, WritesAtTheLimitKeepTheLastBytesOfEverythingWritten) {
+  std::string written = Pattern(100);
+  WriteBytes(file_, written);
+  for (std::size_t i = 1; i <= 40; ++i) {
+    const Text text = TextPattern(i % 13 + 1 + (i == 20 ? 120 : 0), static_cast<char16_t>(u'a' + i % 7));
+    ASSERT_TRUE(log_->WriteToFile(text));
+    written += qz::TextToAnsi(text);
+    const std::string expected = written.substr(written.size() - 100);
+    ASSERT_EQ(FileBytes(), i == 20 ? qz::TextToAnsi(text).substr(0, 100) : expected) << "write " << i;
+    if (i == 20) written = FileBytes();  // the over-long text was cut to its first 100 bytes
+  }
+  EXPECT_EQ(events_.reach_count, 40);
+}
+
 TEST_F(LogFileSizeTest, SavingNothingStillCutsAnOversizedFile) {
   const std::string old = Pattern(150);
   WriteBytes(file_, old);
