@@ -228,7 +228,7 @@ int main(int argc, char** argv) {
     const double per_100k = shown > 0 ? (rss_after - rss_before) / 1024.0 * 100000.0 / shown : 0.0;
     std::printf("reports sent            %u at %.0f/s, %u-byte reports (%u refused)\n", total, rate,
                 static_cast<unsigned>(kReportLength), refused.load());
-    std::printf("read by the loop        %u (%u dropped by the device's 32-report input buffer)\n",
+    std::printf("read by the loop        %u (%u dropped by the handle's input buffer)\n",
                 delivered, total - delivered);
     std::printf("monitoring loop         longest pause between reports %.1f ms, %u pauses over 4 ms\n",
                 std::chrono::duration<double, std::milli>(tap.longest_pause).count(), tap.long_pauses);

@@ -139,4 +139,9 @@ bool HidD_SetFeature(HANDLE device, void* report, ULONG length) {
   return Report("HidD_SetFeature", device, report, length);
 }
 
+bool HidD_SetNumInputBuffers(HANDLE device, ULONG count) {
+  auto f = Entry<PFN_HidD_SetNumInputBuffers>("HidD_SetNumInputBuffers");
+  return f && f(device, count) != 0;
+}
+
 }  // namespace qz

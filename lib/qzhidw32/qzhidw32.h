@@ -37,5 +37,8 @@ bool HidD_GetInputReport(HANDLE device, void* report, ULONG length);
 bool HidD_GetFeature(HANDLE device, void* report, ULONG length);
 bool HidD_SetOutputReport(HANDLE device, void* report, ULONG length);
 bool HidD_SetFeature(HANDLE device, void* report, ULONG length);
+// How many input reports the system keeps for the handle while no read is waiting
+// (32 until changed; Windows accepts 2 to 512).
+bool HidD_SetNumInputBuffers(HANDLE device, ULONG count);
 
 }  // namespace qz

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include "fake_view.h"
+#include "presenter/report_text.h"
 #include "qzclasses/errors.h"
 #include "qzclasses/headless_dispatcher.h"
 #include "qzplatform/sim/sim_ground.h"
@@ -115,6 +116,45 @@ TEST_F(HidDemoFormTest, Send3LogsItsOutcomeAlsoWhenNothingIsSent) {
   EXPECT_EQ(machine->TakeOutputReports(echo).size(), 1u);
   EXPECT_EQ(LogCount("SetOutputReport: 0"), 2u);
   EXPECT_EQ(LogCount("SetOutputReport: 1"), 1u);
+}
+
+// The monitoring thread is held up in the log (a slow disk, a busy machine) while the
+// device goes on sending: the window keeps far more waiting reports than the system's
+// default ring of 32, and every one still gets its line, in order.
+TEST_F(HidDemoFormTest, ReportsThatArriveWhileTheMonitoringThreadIsHeldUpAreAllShown) {
+  struct Gate {
+    void OnEntry(qz::Component*, qz::Text& entry) {
+      if (entry.find(u"Do input data") == qz::Text::npos || held.exchange(true)) return;
+      while (!open) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::atomic<bool> held{false}, open{false};
+  } gate;
+  form->FormShow();
+  Pick("echo");
+  Click(true);
+  form->Log().SetOnLogEntry(qz::TOnLogEntry::Bind<&Gate::OnEntry>(&gate));
+  const std::size_t echo = machine->FindDevice("echo");
+  auto report = [](int i) {
+    std::vector<std::uint8_t> r(65, 0);
+    r[1] = static_cast<std::uint8_t>(i);
+    r[2] = static_cast<std::uint8_t>(i >> 8);
+    return r;
+  };
+  constexpr int kReports = 400;
+  ASSERT_TRUE(machine->PushInput(echo, report(0)));
+  for (int wait = 0; !gate.held && wait < 5000; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  ASSERT_TRUE(gate.held);
+  for (int i = 1; i < kReports; ++i) ASSERT_TRUE(machine->PushInput(echo, report(i)));
+  gate.open = true;
+  for (int wait = 0; view.memo.size() < kReports && wait < 500; ++wait) {
+    dispatcher.PumpFor(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(view.memo.size(), static_cast<std::size_t>(kReports));
+  for (int i = 0; i < kReports; ++i) {
+    const auto bytes = report(i);
+    ASSERT_EQ(view.memo[i], demo::ReceivedReportLine(bytes.data(), 65)) << i;
+  }
+  form->Log().SetOnLogEntry({});
 }
 
 TEST_F(HidDemoFormTest, ClosingTheWindowDuringAFloodEndsCleanly) {

@@ -1,4 +1,4 @@
-// The HID.DLL table every ground shares: its fifteen entries, the HID GUID, and the
+// The HID.DLL table every ground shares: its seventeen entries, the HID GUID, and the
 // string entries reaching the ground's getter with the right kind and index.
 #include "qzplatform/hidshared/hid_module.h"
 
@@ -28,27 +28,33 @@ BOOLEAN WINAPI InputReport(HANDLE, PVOID, ULONG) { return TRUE; }
 BOOLEAN WINAPI GetFeature(HANDLE, PVOID, ULONG) { return TRUE; }
 BOOLEAN WINAPI OutputReport(HANDLE, PVOID, ULONG) { return TRUE; }
 BOOLEAN WINAPI SetFeature(HANDLE, PVOID, ULONG) { return TRUE; }
+BOOLEAN WINAPI SetBuffers(HANDLE, ULONG) { return TRUE; }
+BOOLEAN WINAPI GetBuffers(HANDLE, ULONG*) { return TRUE; }
 
 template <typename F>
 F Entry(const qzplatform::Module& module, const char* name) {
   return reinterpret_cast<F>(reinterpret_cast<void*>(module.Find(name)));
 }
 
-TEST(HidModule, HasTheFifteenEntriesWithTheGroundsCallsInTheirPlaces) {
+TEST(HidModule, HasTheSeventeenEntriesWithTheGroundsCallsInTheirPlaces) {
   const auto module = qzplatform::hidshared::MakeHidModule(
-      {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature},
+      {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature,
+       &SetBuffers, &GetBuffers},
       qzplatform::hidshared::StringEntriesOf<&RecordString>());
   for (const char* name :
        {"HidD_GetHidGuid", "HidD_GetAttributes", "HidD_GetPreparsedData", "HidD_FreePreparsedData",
         "HidP_GetCaps", "HidP_GetButtonCaps", "HidP_GetValueCaps", "HidD_GetProductString",
         "HidD_GetManufacturerString", "HidD_GetSerialNumberString", "HidD_GetIndexedString",
-        "HidD_GetInputReport", "HidD_GetFeature", "HidD_SetOutputReport", "HidD_SetFeature"})
+        "HidD_GetInputReport", "HidD_GetFeature", "HidD_SetOutputReport", "HidD_SetFeature",
+        "HidD_SetNumInputBuffers", "HidD_GetNumInputBuffers"})
     EXPECT_NE(module->Find(name), nullptr) << name;
   // The report calls are the ground's own, each under its own name.
   EXPECT_EQ(Entry<PFN_HidD_Report>(*module, "HidD_GetFeature"), &GetFeature);
   EXPECT_EQ(Entry<PFN_HidD_Report>(*module, "HidD_SetFeature"), &SetFeature);
   EXPECT_EQ(Entry<PFN_HidD_Report>(*module, "HidD_GetInputReport"), &InputReport);
   EXPECT_EQ(Entry<PFN_HidD_Report>(*module, "HidD_SetOutputReport"), &OutputReport);
+  EXPECT_EQ(Entry<PFN_HidD_SetNumInputBuffers>(*module, "HidD_SetNumInputBuffers"), &SetBuffers);
+  EXPECT_EQ(Entry<PFN_HidD_GetNumInputBuffers>(*module, "HidD_GetNumInputBuffers"), &GetBuffers);
 
   GUID guid{};
   Entry<PFN_HidD_GetHidGuid>(*module, "HidD_GetHidGuid")(&guid);
@@ -59,7 +65,8 @@ TEST(HidModule, HasTheFifteenEntriesWithTheGroundsCallsInTheirPlaces) {
 
 TEST(HidModule, StringEntriesPassKindIndexAndBufferThrough) {
   const auto module = qzplatform::hidshared::MakeHidModule(
-      {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature},
+      {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature,
+       &SetBuffers, &GetBuffers},
       qzplatform::hidshared::StringEntriesOf<&RecordString>());
   auto* handle = reinterpret_cast<HANDLE>(0x44);
   char16_t buffer[8];

@@ -77,6 +77,40 @@ TEST_F(IoTest, EachCollectionReadsOnlyItsOwnReports) {
   EXPECT_EQ(read.Data(), Hex("02 11 22 33 00 00 00 00"));
 }
 
+// The handle keeps the newest reports nobody reads, 32 unless HidD_SetNumInputBuffers
+// allowed more.
+TEST_F(IoTest, UnreadReportsAreKeptUpToTheHandlesInputBuffers) {
+  HMODULE module = LoadLibraryW(qzplatform::W(std::u16string(u"HID.DLL")));
+  auto set = reinterpret_cast<PFN_HidD_SetNumInputBuffers>(
+      reinterpret_cast<void*>(GetProcAddress(module, "HidD_SetNumInputBuffers")));
+  ASSERT_TRUE(set);
+  for (const auto& [buffers, first] : {std::pair{100u, 0}, std::pair{0u, 8}}) {
+    Handle h = Open(Dev("hidraw0"), GENERIC_READ);
+    ASSERT_TRUE(h.valid());
+    EXPECT_FALSE(set(h.get(), 600)) << "more than Windows allows";
+    if (buffers != 0) {
+      ASSERT_TRUE(set(h.get(), buffers));
+    }
+    {
+      PendingRead first_read(h.get(), 65);  // starts the handle's reading
+      sysfs_.Send(0, Bytes(64, 0xEE));
+      ASSERT_TRUE(first_read.Wait());
+    }
+    for (std::uint8_t i = 0; i < 40; ++i) {
+      sysfs_.Send(0, Bytes(64, i));
+      ASSERT_TRUE(sysfs_.WaitDrained(0));  // one report per read of the FIFO
+    }
+    for (int i = first; i < 40; ++i) {
+      PendingRead read(h.get(), 65);
+      ASSERT_TRUE(read.Wait()) << i;
+      ASSERT_EQ(read.Data()[1], i);
+    }
+    PendingRead empty(h.get(), 65);
+    EXPECT_TRUE(empty.pending());
+  }
+  FreeLibrary(module);
+}
+
 TEST_F(IoTest, ReadsThatCannotStart) {
   Handle write_only = Open(Dev("hidraw0"), GENERIC_WRITE);
   PendingRead denied(write_only.get(), 65);

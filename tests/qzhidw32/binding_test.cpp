@@ -58,9 +58,12 @@ TEST_F(HidBinding, ReportCallsAreTrueForAnyNonZeroResult) {
     EXPECT_TRUE(qz::HidD_GetFeature(device, report, sizeof report));
     EXPECT_TRUE(qz::HidD_SetOutputReport(device, report, sizeof report));
     EXPECT_TRUE(qz::HidD_SetFeature(device, report, sizeof report));
+    EXPECT_TRUE(qz::HidD_SetNumInputBuffers(device, 64));
   }
+  EXPECT_EQ(fakehid::script().input_buffers, 64u);
   fakehid::script().report_result = FALSE;
   EXPECT_FALSE(qz::HidD_SetFeature(device, report, sizeof report));
+  EXPECT_FALSE(qz::HidD_SetNumInputBuffers(device, 64));
 }
 
 TEST_F(HidBinding, PreparsedDataIsTheHandleWhateverTheResult) {

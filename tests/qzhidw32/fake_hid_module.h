@@ -19,6 +19,7 @@ struct Script {
   ULONG_PTR preparsed = 0;
   NTSTATUS status = HIDP_STATUS_SUCCESS;
   int module_lookups = 0;
+  ULONG input_buffers = 0;
 };
 
 inline Script& script() {
@@ -43,6 +44,10 @@ inline BOOLEAN WINAPI GetIndexedString(HANDLE h, ULONG index, PVOID buffer, ULON
 }
 
 inline BOOLEAN WINAPI Report(HANDLE, PVOID, ULONG) { return script().report_result; }
+inline BOOLEAN WINAPI SetNumInputBuffers(HANDLE, ULONG count) {
+  script().input_buffers = count;
+  return script().report_result;
+}
 inline void WINAPI GetHidGuid(GUID* guid) { *guid = GUID{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}}; }
 inline BOOLEAN WINAPI GetPreparsedData(HANDLE, PHIDP_PREPARSED_DATA* p) {
   *p = reinterpret_cast<PHIDP_PREPARSED_DATA>(script().preparsed);
@@ -79,6 +84,7 @@ class Ground : public qzplatform::Ground {
             {"HidD_GetFeature", Proc(Report)},
             {"HidD_SetOutputReport", Proc(Report)},
             {"HidD_SetFeature", Proc(Report)},
+            {"HidD_SetNumInputBuffers", Proc(SetNumInputBuffers)},
         });
   }
   bool GetVersion(OSVERSIONINFOEXW*) override { return false; }

@@ -26,6 +26,7 @@ TEST(HidBindingWithoutLibrary, EveryWrapperGivesItsMissingResultAndRetriesTheLoa
   EXPECT_EQ(qz::HidP_GetCaps(1, caps), HIDP_STATUS_NULL);
   unsigned char report[4] = {};
   EXPECT_FALSE(qz::HidD_GetFeature(device, report, sizeof report));
+  EXPECT_FALSE(qz::HidD_SetNumInputBuffers(device, 512));
   EXPECT_FALSE(qz::LoadHidDll());
 
   // Once the library can be found, the next call loads it.

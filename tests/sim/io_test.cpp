@@ -113,6 +113,46 @@ TEST_F(IoTest, EachHandleQueuesTheNewest32Reports) {
   EXPECT_EQ(other.buffer[1], 8);
 }
 
+TEST_F(IoTest, NumInputBuffersSetsTheHandlesQueueLengthWithinWindowsBounds) {
+  HidDll dll;
+  auto set = reinterpret_cast<PFN_HidD_SetNumInputBuffers>(
+      reinterpret_cast<void*>(GetProcAddress(dll.module, "HidD_SetNumInputBuffers")));
+  auto get = reinterpret_cast<PFN_HidD_GetNumInputBuffers>(
+      reinterpret_cast<void*>(GetProcAddress(dll.module, "HidD_GetNumInputBuffers")));
+  ASSERT_TRUE(set && get);
+  Handle a = Open(Path(kEcho), kReadWrite);
+  Handle b = Open(Path(kEcho), 0);  // no access is needed to change it
+  ULONG count = 0;
+  ASSERT_TRUE(get(a.get(), &count));
+  EXPECT_EQ(count, 32u);
+  for (ULONG refused : {0u, 1u, 513u}) {
+    SetLastError(0);
+    EXPECT_FALSE(set(a.get(), refused)) << refused;
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+  }
+  EXPECT_FALSE(set(INVALID_HANDLE_VALUE, 64));
+  EXPECT_TRUE(set(b.get(), 2));
+  ASSERT_TRUE(set(a.get(), 512));
+  ASSERT_TRUE(get(a.get(), &count));
+  EXPECT_EQ(count, 512u);
+
+  // 300 reports unread: all of them wait in order; lowering the length keeps the newest.
+  for (int i = 0; i < 300; ++i) ASSERT_TRUE(machine_->PushInput(kEcho, {0, std::uint8_t(i)}));
+  for (int i = 0; i < 100; ++i) {
+    PendingRead read(a.get(), kEchoLength);
+    ASSERT_TRUE(read.started) << i;
+    ASSERT_EQ(read.buffer[1], std::uint8_t(i));
+  }
+  ASSERT_TRUE(set(a.get(), 2));
+  for (int i = 298; i < 300; ++i) {
+    PendingRead read(a.get(), kEchoLength);
+    ASSERT_TRUE(read.started) << i;
+    EXPECT_EQ(read.buffer[1], std::uint8_t(i));
+  }
+  PendingRead empty(a.get(), kEchoLength);
+  EXPECT_TRUE(empty.pending());
+}
+
 TEST_F(IoTest, ReadTakesAsManyQueuedReportsAsItsBufferHolds) {
   Handle h = Open(Path(kEcho), kReadWrite);
   for (std::uint8_t i = 1; i <= 3; ++i) ASSERT_TRUE(machine_->PushInput(kEcho, {0, i}));

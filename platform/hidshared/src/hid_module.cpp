@@ -34,6 +34,8 @@ std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                       {"HidD_GetFeature", Proc(device.get_feature)},
                       {"HidD_SetOutputReport", Proc(device.set_output_report)},
                       {"HidD_SetFeature", Proc(device.set_feature)},
+                      {"HidD_SetNumInputBuffers", Proc(device.set_num_input_buffers)},
+                      {"HidD_GetNumInputBuffers", Proc(device.get_num_input_buffers)},
                   });
 }
 

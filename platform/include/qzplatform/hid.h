@@ -169,3 +169,5 @@ using PFN_HidP_GetValueCaps = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
                                                 PHIDP_PREPARSED_DATA PreparsedData);
 using PFN_HidD_Report = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                          ULONG ReportBufferLength);
+using PFN_HidD_SetNumInputBuffers = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, ULONG NumberBuffers);
+using PFN_HidD_GetNumInputBuffers = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, ULONG* NumberBuffers);

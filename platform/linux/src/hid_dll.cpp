@@ -10,6 +10,7 @@
 #include "qzplatform/hidshared/collection_kind.h"
 #include "qzplatform/hidshared/hid_module.h"
 #include "qzplatform/hidshared/hid_strings.h"
+#include "qzplatform/hidshared/input_buffers.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 
 namespace qzplatform::linux_ground {
@@ -166,12 +167,30 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
+// The handle's ring of input reports; any handle may change it, as on Windows.
+BOOLEAN WINAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
+    if (!hidshared::ValidInputBufferCount(NumberBuffers)) return ERROR_INVALID_PARAMETER;
+    f.SetInputBuffers(NumberBuffers);
+    return ERROR_SUCCESS;
+  });
+}
+
+BOOLEAN WINAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, ULONG* NumberBuffers) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
+    if (!NumberBuffers) return ERROR_NOACCESS;
+    *NumberBuffers = static_cast<ULONG>(f.InputBuffers());
+    return ERROR_SUCCESS;
+  });
+}
+
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
   static const auto module = hidshared::MakeHidModule(
       {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-       &HidD_SetOutputReport, &HidD_SetFeature},
+       &HidD_SetOutputReport, &HidD_SetFeature, &HidD_SetNumInputBuffers,
+       &HidD_GetNumInputBuffers},
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

@@ -53,6 +53,17 @@ HidrawFile::~HidrawFile() {
   if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
+void HidrawFile::SetInputBuffers(std::size_t count) {
+  std::lock_guard lock(mutex_);
+  input_buffers_ = count;
+  while (queue_.size() > input_buffers_) queue_.pop_front();
+}
+
+std::size_t HidrawFile::InputBuffers() const {
+  std::lock_guard lock(mutex_);
+  return input_buffers_;
+}
+
 bool HidrawFile::closed() const {
   std::lock_guard lock(mutex_);
   return closed_;
@@ -153,7 +164,9 @@ void HidrawFile::Run() {
       if (error == ERROR_DEVICE_NOT_CONNECTED) Disconnect(error);
       continue;
     }
-    const bool want_input = !reads_.empty() && gone_ == ERROR_SUCCESS;
+    // Like Windows' ring, the handle takes every report as it arrives, whether or not a
+    // read waits, and keeps the newest of them.
+    const bool want_input = access_.read && gone_ == ERROR_SUCCESS;
     lock.unlock();
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {want_input ? fd_ : -1, POLLIN, 0}};
     int ready = ::poll(fds, 2, -1);
@@ -184,7 +197,7 @@ void HidrawFile::Run() {
     if (lost != ERROR_SUCCESS) Disconnect(lost);
     if (report) {
       queue_.push_back(std::move(*report));
-      if (queue_.size() > kInputQueueLength) queue_.pop_front();  // the oldest is lost
+      if (queue_.size() > input_buffers_) queue_.pop_front();  // the oldest is lost
       ServeReads();
     }
   }

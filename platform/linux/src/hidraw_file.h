@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "qzplatform/hidshared/input_buffers.h"
 #include "qzplatform/hidshared/report_routing.h"
 #include "sysfs_node.h"
 
@@ -26,9 +27,6 @@ using Report = std::vector<std::uint8_t>;
 // collection of the node, or is empty.
 std::optional<Report> ShapeInputReport(const HidrawNode& node, std::size_t collection,
                                        const std::uint8_t* data, std::size_t length);
-
-// Windows keeps 32 input reports per handle.
-inline constexpr std::size_t kInputQueueLength = 32;
 
 class HidrawFile : public FileObject {
  public:
@@ -60,6 +58,10 @@ class HidrawFile : public FileObject {
   DWORD Alive();
   // Whether the device is still there (hidraw reports a hang-up once it is gone).
   bool Present();
+  // The most input reports kept for reads; the oldest is lost when one more arrives.
+  // Lowering it drops the oldest of those already kept.
+  void SetInputBuffers(std::size_t count);
+  std::size_t InputBuffers() const;
 
  private:
   struct Pending {
@@ -84,6 +86,7 @@ class HidrawFile : public FileObject {
   mutable std::mutex mutex_;
   std::deque<Pending> reads_, writes_;
   std::deque<Report> queue_;
+  std::size_t input_buffers_ = hidshared::kDefaultInputBuffers;
   std::condition_variable write_done_;
   bool writing_ = false;  // a write is in the kernel and will complete its request
   std::thread thread_;

@@ -122,7 +122,7 @@ void DeviceFile::Deliver(const Report& report) {
     return;
   }
   queue_.push_back(report);
-  if (queue_.size() > kInputQueueLength) queue_.pop_front();  // the oldest is lost
+  if (queue_.size() > input_buffers_) queue_.pop_front();  // the oldest is lost
 }
 
 void DeviceFile::Disconnect() {
@@ -132,6 +132,17 @@ void DeviceFile::Disconnect() {
   stream_left_ = 0;
   for (IoRequest& read : reads_) read.Complete(ERROR_DEVICE_NOT_CONNECTED, 0);
   reads_.clear();
+}
+
+void DeviceFile::SetInputBuffers(std::size_t count) {
+  std::lock_guard lock(mutex_);
+  input_buffers_ = count;
+  while (queue_.size() > input_buffers_) queue_.pop_front();
+}
+
+std::size_t DeviceFile::InputBuffers() const {
+  std::lock_guard lock(mutex_);
+  return input_buffers_;
 }
 
 bool DeviceFile::closed() const {

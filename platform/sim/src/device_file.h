@@ -7,11 +7,9 @@
 #include <mutex>
 
 #include "machine_state.h"
+#include "qzplatform/hidshared/input_buffers.h"
 
 namespace qzplatform::sim {
-
-// Windows keeps 32 input reports per handle unless told otherwise.
-inline constexpr std::size_t kInputQueueLength = 32;
 
 class DeviceFile : public FileObject {
  public:
@@ -36,6 +34,10 @@ class DeviceFile : public FileObject {
   void Stream(const Report& report, std::uint64_t count);
   void Disconnect();
   bool closed() const;
+  // The most input reports kept for reads; the oldest is lost when one more arrives.
+  // Lowering it drops the oldest of those already kept.
+  void SetInputBuffers(std::size_t count);
+  std::size_t InputBuffers() const;
 
  private:
   // Copies as many queued reports as fit into the request and completes it.
@@ -52,6 +54,7 @@ class DeviceFile : public FileObject {
   std::deque<IoRequest> reads_;
   Report stream_;
   std::uint64_t stream_left_ = 0;
+  std::size_t input_buffers_ = hidshared::kDefaultInputBuffers;
   bool disconnected_ = false;
   bool closed_ = false;
 };

@@ -1,4 +1,4 @@
-// The sim ground's "HID.DLL": the fifteen entries over the simulated devices and the
+// The sim ground's "HID.DLL": its entries over the simulated devices and the
 // descriptor parser's queries.
 #include <algorithm>
 #include <cstring>
@@ -7,6 +7,7 @@
 #include "device_file.h"
 #include "qzplatform/hidshared/hid_module.h"
 #include "qzplatform/hidshared/hid_strings.h"
+#include "qzplatform/hidshared/input_buffers.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 #include "qzplatform/sim/sim_ground.h"
 
@@ -90,12 +91,30 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
+// The handle's ring of input reports; any handle may change it, as on Windows.
+BOOLEAN WINAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers) {
+  return OnDevice(HidDeviceObject, [&](MachineState&, DeviceFile& f) -> DWORD {
+    if (!hidshared::ValidInputBufferCount(NumberBuffers)) return ERROR_INVALID_PARAMETER;
+    f.SetInputBuffers(NumberBuffers);
+    return ERROR_SUCCESS;
+  });
+}
+
+BOOLEAN WINAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, ULONG* NumberBuffers) {
+  return OnDevice(HidDeviceObject, [&](MachineState&, DeviceFile& f) -> DWORD {
+    if (!NumberBuffers) return ERROR_NOACCESS;
+    *NumberBuffers = static_cast<ULONG>(f.InputBuffers());
+    return ERROR_SUCCESS;
+  });
+}
+
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
   static const auto module = hidshared::MakeHidModule(
       {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-       &HidD_SetOutputReport, &HidD_SetFeature},
+       &HidD_SetOutputReport, &HidD_SetFeature, &HidD_SetNumInputBuffers,
+       &HidD_GetNumInputBuffers},
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

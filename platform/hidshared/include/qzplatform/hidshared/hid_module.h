@@ -23,6 +23,8 @@ struct HidDeviceEntries {
   PFN_HidD_GetAttributes get_attributes;
   PFN_HidD_GetPreparsedData get_preparsed_data;
   PFN_HidD_Report get_input_report, get_feature, set_output_report, set_feature;
+  PFN_HidD_SetNumInputBuffers set_num_input_buffers;
+  PFN_HidD_GetNumInputBuffers get_num_input_buffers;
 };
 
 struct HidStringEntries {
@@ -30,7 +32,7 @@ struct HidStringEntries {
   PFN_HidD_GetIndexedString indexed;
 };
 
-// The module with its fifteen entries.
+// The module with its seventeen entries.
 std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                                             const HidStringEntries& strings);
 

@@ -61,7 +61,7 @@ struct InterfaceInfo {
 // descriptor cannot be read or parsed gives no interface.
 std::vector<InterfaceInfo> ListInterfaces(const Roots& roots);
 
-// "HID.DLL" with its fifteen entries.
+// "HID.DLL" with its seventeen entries.
 std::shared_ptr<const Module> HidModule();
 
 }  // namespace qzplatform::linux_ground

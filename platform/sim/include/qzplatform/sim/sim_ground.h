@@ -42,7 +42,7 @@ class SimGround : public Ground, public hidshared::DeviceTreeSource {
 // returns it.
 std::shared_ptr<Machine> Install(std::shared_ptr<Machine> machine = nullptr);
 
-// "HID.DLL" with its fifteen entries.
+// "HID.DLL" with its seventeen entries.
 std::shared_ptr<const Module> HidModule();
 
 }  // namespace qzplatform::sim
