@@ -2,9 +2,10 @@
 // machine with qemu's USB keyboard, mouse and tablet, it makes uhid devices and checks
 // enumeration, caps, input through the HID component's monitoring loop, output and
 // feature reports, unplugging while open, disable/enable/restart/reset through the
-// device-installation interface, access without rights, and the udev monitor. Prints
+// library's state routines, access without rights, and the udev monitor. Prints
 // one line per check and a summary line.
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
@@ -17,13 +18,14 @@
 #include <unistd.h>
 
 #include "hidparse/hidparse.h"
+#include "qzclasses/errors.h"
 #include "qzclasses/headless_dispatcher.h"
 #include "qzhid/hid.h"
 #include "qzhidw32/qzhidw32.h"
+#include "qzwin32di/device_state.h"
 #include "qzplatform/hidshared/collection_kind.h"
 #include "qzplatform/linux/device_monitor.h"
 #include "qzplatform/linux/linux_ground.h"
-#include "qzplatform/setupapi.h"
 #include "device_class.h"
 #include "uhid_device.h"
 
@@ -161,67 +163,6 @@ std::string NodeOf(const std::u16string& path) {
   return p.substr(0, p.find('&'));
 }
 
-// The device-installation interface's state changes, as the library's state routines
-// call them.
-struct SetupApi {
-  SetupApi() {
-    module = LoadLibraryW(qzplatform::W(std::u16string(u"SetupAPI.dll")));
-    auto bind = [&](const char* name, auto& f) {
-      f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(
-          reinterpret_cast<void*>(GetProcAddress(module, name)));
-    };
-    bind("SetupDiCreateDeviceInfoList", create);
-    bind("SetupDiOpenDeviceInfoW", open);
-    bind("SetupDiSetClassInstallParamsW", params);
-    bind("SetupDiCallClassInstaller", call);
-    bind("SetupDiRemoveDevice", remove);
-    bind("SetupDiUnremoveDevice", unremove);
-    bind("SetupDiDestroyDeviceInfoList", destroy);
-  }
-  ~SetupApi() { FreeLibrary(module); }
-  DWORD Change(const std::u16string& id, DWORD state) {
-    HDEVINFO set = create(nullptr, nullptr);
-    SP_DEVINFO_DATA info{};
-    info.cbSize = sizeof info;
-    SP_PROPCHANGE_PARAMS p{};
-    p.ClassInstallHeader.cbSize = sizeof p.ClassInstallHeader;
-    p.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
-    p.StateChange = state;
-    p.Scope = DICS_FLAG_CONFIGSPECIFIC;
-    DWORD error = 0;
-    if (!open(set, qzplatform::W(id), nullptr, 0, &info) ||
-        !params(set, &info, &p.ClassInstallHeader, sizeof p) ||
-        !call(DIF_PROPERTYCHANGE, set, &info))
-      error = GetLastError();
-    destroy(set);
-    return error;
-  }
-  // Remove, wait 1000 ms, bring back; `removed` tells whether the device went meanwhile.
-  DWORD Reset(const std::u16string& id, const std::function<bool()>& gone, bool* removed) {
-    HDEVINFO set = create(nullptr, nullptr);
-    SP_DEVINFO_DATA info{};
-    info.cbSize = sizeof info;
-    DWORD error = 0;
-    if (!open(set, qzplatform::W(id), nullptr, 0, &info) || !remove(set, &info))
-      error = GetLastError();
-    if (error == 0) {
-      std::this_thread::sleep_for(1000ms);
-      *removed = gone();
-      if (!unremove(set, &info)) error = GetLastError();
-    }
-    destroy(set);
-    return error;
-  }
-  HMODULE module;
-  PFN_SetupDiCreateDeviceInfoList create;
-  PFN_SetupDiOpenDeviceInfoW open;
-  PFN_SetupDiSetClassInstallParamsW params;
-  PFN_SetupDiCallClassInstaller call;
-  PFN_SetupDiRemoveDevice remove;
-  PFN_SetupDiUnremoveDevice unremove;
-  PFN_SetupDiDestroyDeviceInfoList destroy;
-};
-
 bool HasInterface(const std::string& node) {
   for (const auto& i : lg::ListInterfaces({})) if (NodeOf(i.path) == node) return true;
   return false;
@@ -273,8 +214,11 @@ void CheckWithoutRights(const std::string& node, const std::u16string& instance_
       if (attributes && attributes(q, &a) && a.VendorID == 0x1209) bits |= 2;
       CloseHandle(q);
     }
-    SetupApi api;
-    if (api.Change(instance_id, DICS_DISABLE) == ERROR_ACCESS_DENIED) bits |= 4;
+    try {
+      if (!qz::DiDisableDevice(instance_id) && GetLastError() == ERROR_ACCESS_DENIED) bits |= 4;
+    } catch (const qz::Error&) {
+      // the device could not even be opened: the check fails
+    }
     ::_exit(bits);
   }
   int status = 0;
@@ -454,36 +398,40 @@ void Run() {
         "report IDs reach the device first in output and feature reports", Dump(got_data));
   hid.SetActive(false);
 
-  // Disable, enable, restart and reset through the device-installation interface.
-  SetupApi api;
+  // Disable, enable, restart and reset through the library's state routines.
   const std::string multi_node = NodeOf(rm2->NameSymbolic);
   const std::u16string multi_id = rm2->InstanceId;
   seen.clear();
   auto count = [] { return std::to_string(lg::ListInterfaces({}).size()) + " interfaces"; };
-  const DWORD disabled = api.Change(multi_id, DICS_DISABLE);
-  Check(disabled == 0 && WaitUntil([&] { return !HasInterface(multi_node); }),
-        "disable unbinds the driver: the node goes", std::to_string(disabled) + ", " + count());
-  const DWORD enabled = api.Change(multi_id, DICS_ENABLE);
-  Check(enabled == 0 && WaitUntil([&] { return lg::ListInterfaces({}).size() == 5; }),
-        "enable binds it again: the interfaces come back",
-        std::to_string(enabled) + ", " + count());
+  const bool disabled = qz::DiDisableDevice(multi_id);
+  Check(disabled && WaitUntil([&] { return !HasInterface(multi_node); }),
+        "disable unbinds the driver: the node goes", count());
+  const bool enabled = qz::DiEnableDevice(multi_id);
+  Check(enabled && WaitUntil([&] { return lg::ListInterfaces({}).size() == 5; }),
+        "enable binds it again: the interfaces come back", count());
   Collect(monitor, seen, 300ms);
   Check(Saw(seen, false, multi_node), "udev monitor saw the disable");
   const std::u16string kbd_id = rk->InstanceId;
   const std::string kbd_node = NodeOf(rk->NameSymbolic);
   seen.clear();
-  const DWORD restarted = api.Change(kbd_id, DICS_PROPCHANGE);
+  const bool restarted = qz::DiRestartDevice(kbd_id);
   Collect(monitor, seen, 300ms);
-  Check(restarted == 0 && Saw(seen, false, kbd_node) &&
+  Check(restarted && Saw(seen, false, kbd_node) &&
             WaitUntil([&] { return lg::ListInterfaces({}).size() == 5; }),
-        "restart of the usb-kbd: its node goes and comes back",
-        std::to_string(restarted) + ", " + count());
-  bool removed = false;
-  const DWORD reset =
-      api.Reset(kbd_id, [] { return lg::ListInterfaces({}).size() == 4; }, &removed);
-  Check(reset == 0 && removed && WaitUntil([&] { return lg::ListInterfaces({}).size() == 5; }, 10s),
-        "reset of the usb-kbd: removed from the bus, then back",
-        std::to_string(reset) + ", " + count());
+        "restart of the usb-kbd: its node goes and comes back", count());
+  // The reset keeps the device away for 1000 ms; a watcher sees it gone meanwhile.
+  std::atomic<bool> resetting{true}, removed{false};
+  std::thread watcher([&] {
+    while (resetting) {
+      if (lg::ListInterfaces({}).size() == 4) removed = true;
+      std::this_thread::sleep_for(50ms);
+    }
+  });
+  const bool reset = qz::DiResetDevice(kbd_id);
+  resetting = false;
+  watcher.join();
+  Check(reset && removed && WaitUntil([&] { return lg::ListInterfaces({}).size() == 5; }, 10s),
+        "reset of the usb-kbd: removed from the bus, then back", count());
 
   hid.DeviceListLoad();
   const int again = FindRecord(hid, 0x1209, 0x0002, "&col02");
