@@ -10,7 +10,7 @@
 #include "qzplatform/hidshared/collection_kind.h"
 #include "qzplatform/hidshared/hid_module.h"
 #include "qzplatform/hidshared/hid_strings.h"
-#include "qzplatform/hidshared/input_buffers.h"
+#include "qzplatform/hidshared/input_ring.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 
 namespace qzplatform::linux_ground {

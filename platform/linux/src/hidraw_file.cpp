@@ -55,13 +55,12 @@ HidrawFile::~HidrawFile() {
 
 void HidrawFile::SetInputBuffers(std::size_t count) {
   std::lock_guard lock(mutex_);
-  input_buffers_ = count;
-  while (queue_.size() > input_buffers_) queue_.pop_front();
+  queue_.SetLength(count);
 }
 
 std::size_t HidrawFile::InputBuffers() const {
   std::lock_guard lock(mutex_);
-  return input_buffers_;
+  return queue_.length();
 }
 
 bool HidrawFile::closed() const {
@@ -118,24 +117,17 @@ void HidrawFile::StartWrite(IoRequest request) {
 }
 
 void HidrawFile::ServeReads() {
-  // As on Windows, a read takes as many queued whole reports as its buffer holds.
   const DWORD size = hidshared::ReportLength(collection(), HidP_Input);
   while (!reads_.empty() && !queue_.empty()) {
     IoRequest& read = reads_.front().request;
-    DWORD copied = 0;
-    while (!queue_.empty() && read.length() - copied >= size) {
-      std::memcpy(read.buffer() + copied, queue_.front().data(), size);
-      copied += size;
-      queue_.pop_front();
-    }
-    read.Complete(ERROR_SUCCESS, copied);
+    read.Complete(ERROR_SUCCESS, queue_.TakeInto(read.buffer(), read.length(), size));
     reads_.pop_front();
   }
 }
 
 void HidrawFile::Disconnect(DWORD error) {
   gone_ = error;
-  queue_.clear();
+  queue_.Clear();
   for (Pending& p : reads_) p.request.Complete(error, 0);
   reads_.clear();
   for (Pending& p : writes_) p.request.Complete(error, 0);
@@ -196,8 +188,7 @@ void HidrawFile::Run() {
     lock.lock();
     if (lost != ERROR_SUCCESS) Disconnect(lost);
     if (report) {
-      queue_.push_back(std::move(*report));
-      if (queue_.size() > input_buffers_) queue_.pop_front();  // the oldest is lost
+      queue_.Push(std::move(*report));
       ServeReads();
     }
   }
@@ -230,7 +221,7 @@ void HidrawFile::OnClose() {
   }
   std::lock_guard lock(mutex_);
   closed_ = true;
-  queue_.clear();
+  queue_.Clear();
 }
 
 DWORD HidrawFile::Ioctl(unsigned long request, void* argument, int* result) {

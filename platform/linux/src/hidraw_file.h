@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "qzplatform/hidshared/input_buffers.h"
+#include "qzplatform/hidshared/input_ring.h"
 #include "qzplatform/hidshared/report_routing.h"
 #include "sysfs_node.h"
 
@@ -58,8 +58,7 @@ class HidrawFile : public FileObject {
   DWORD Alive();
   // Whether the device is still there (hidraw reports a hang-up once it is gone).
   bool Present();
-  // The most input reports kept for reads; the oldest is lost when one more arrives.
-  // Lowering it drops the oldest of those already kept.
+  // The length of the handle's ring of unread input reports.
   void SetInputBuffers(std::size_t count);
   std::size_t InputBuffers() const;
 
@@ -85,8 +84,7 @@ class HidrawFile : public FileObject {
   std::shared_mutex fd_mutex_;  // ioctls share the descriptor; closing takes it alone
   mutable std::mutex mutex_;
   std::deque<Pending> reads_, writes_;
-  std::deque<Report> queue_;
-  std::size_t input_buffers_ = hidshared::kDefaultInputBuffers;
+  hidshared::InputRing queue_;
   std::condition_variable write_done_;
   bool writing_ = false;  // a write is in the kernel and will complete its request
   std::thread thread_;

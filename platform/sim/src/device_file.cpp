@@ -38,15 +38,8 @@ void DeviceFile::StartRead(IoRequest request) {
 }
 
 void DeviceFile::CompleteFromQueue(IoRequest& request) {
-  // As on Windows, a read takes as many queued whole reports as its buffer holds.
-  const DWORD length = data_->caps.InputReportByteLength;
-  DWORD copied = 0;
-  while (!queue_.empty() && request.length() - copied >= length) {
-    std::memcpy(request.buffer() + copied, queue_.front().data(), length);
-    copied += length;
-    queue_.pop_front();
-  }
-  request.Complete(ERROR_SUCCESS, copied);
+  request.Complete(ERROR_SUCCESS, queue_.TakeInto(request.buffer(), request.length(),
+                                                  data_->caps.InputReportByteLength));
 }
 
 void DeviceFile::CompleteFromStream(IoRequest& request) {
@@ -105,7 +98,7 @@ void DeviceFile::OnClose() {
   {
     std::lock_guard lock(mutex_);
     closed_ = true;
-    queue_.clear();
+    queue_.Clear();
     stream_left_ = 0;
   }
   CancelAll();
@@ -121,14 +114,13 @@ void DeviceFile::Deliver(const Report& report) {
     reads_.pop_front();
     return;
   }
-  queue_.push_back(report);
-  if (queue_.size() > input_buffers_) queue_.pop_front();  // the oldest is lost
+  queue_.Push(report);
 }
 
 void DeviceFile::Disconnect() {
   std::lock_guard lock(mutex_);
   disconnected_ = true;
-  queue_.clear();
+  queue_.Clear();
   stream_left_ = 0;
   for (IoRequest& read : reads_) read.Complete(ERROR_DEVICE_NOT_CONNECTED, 0);
   reads_.clear();
@@ -136,13 +128,12 @@ void DeviceFile::Disconnect() {
 
 void DeviceFile::SetInputBuffers(std::size_t count) {
   std::lock_guard lock(mutex_);
-  input_buffers_ = count;
-  while (queue_.size() > input_buffers_) queue_.pop_front();
+  queue_.SetLength(count);
 }
 
 std::size_t DeviceFile::InputBuffers() const {
   std::lock_guard lock(mutex_);
-  return input_buffers_;
+  return queue_.length();
 }
 
 bool DeviceFile::closed() const {

@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "machine_state.h"
-#include "qzplatform/hidshared/input_buffers.h"
+#include "qzplatform/hidshared/input_ring.h"
 
 namespace qzplatform::sim {
 
@@ -34,8 +34,7 @@ class DeviceFile : public FileObject {
   void Stream(const Report& report, std::uint64_t count);
   void Disconnect();
   bool closed() const;
-  // The most input reports kept for reads; the oldest is lost when one more arrives.
-  // Lowering it drops the oldest of those already kept.
+  // The length of the handle's ring of unread input reports.
   void SetInputBuffers(std::size_t count);
   std::size_t InputBuffers() const;
 
@@ -50,11 +49,10 @@ class DeviceFile : public FileObject {
   const AccessModes access_;
   const DWORD share_;
   mutable std::mutex mutex_;
-  std::deque<Report> queue_;
+  hidshared::InputRing queue_;
   std::deque<IoRequest> reads_;
   Report stream_;
   std::uint64_t stream_left_ = 0;
-  std::size_t input_buffers_ = hidshared::kDefaultInputBuffers;
   bool disconnected_ = false;
   bool closed_ = false;
 };

@@ -7,7 +7,7 @@
 #include "device_file.h"
 #include "qzplatform/hidshared/hid_module.h"
 #include "qzplatform/hidshared/hid_strings.h"
-#include "qzplatform/hidshared/input_buffers.h"
+#include "qzplatform/hidshared/input_ring.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 #include "qzplatform/sim/sim_ground.h"
 
