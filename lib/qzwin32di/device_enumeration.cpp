@@ -15,22 +15,6 @@ namespace {
 
 constexpr DWORD kInstanceIdLength = 256;
 
-// A device information set, destroyed on every path.
-class InfoSet {
- public:
-  explicit InfoSet(HDEVINFO set) : set_(set) {}
-  InfoSet(const InfoSet&) = delete;
-  InfoSet& operator=(const InfoSet&) = delete;
-  ~InfoSet() {
-    if (valid()) SetupApi().SetupDiDestroyDeviceInfoList(set_);
-  }
-  bool valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
-  HDEVINFO get() const { return set_; }
-
- private:
-  HDEVINFO set_;
-};
-
 SP_DEVINFO_DATA NewDeviceInfo() {
   SP_DEVINFO_DATA info{};
   info.cbSize = sizeof info;

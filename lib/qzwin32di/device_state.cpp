@@ -13,21 +13,8 @@ namespace {
 
 constexpr DWORD kInvalidInstanceName = 0xE0000205u;  // ERROR_INVALID_DEVINST_NAME
 
-// A device information set of its own, destroyed on every path.
-class InfoSet {
- public:
-  InfoSet() : set_(SetupApi().SetupDiCreateDeviceInfoList(nullptr, GetOwnerWindow())) {}
-  InfoSet(const InfoSet&) = delete;
-  InfoSet& operator=(const InfoSet&) = delete;
-  ~InfoSet() {
-    if (valid()) SetupApi().SetupDiDestroyDeviceInfoList(set_);
-  }
-  bool valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
-  HDEVINFO get() const { return set_; }
-
- private:
-  HDEVINFO set_;
-};
+// An empty device information set of its own.
+HDEVINFO NewInfoSet() { return SetupApi().SetupDiCreateDeviceInfoList(nullptr, GetOwnerWindow()); }
 
 // Adds the device to `set`; on failure `error` gets the reason.
 bool OpenDevice(const InfoSet& set, const Text& instanceId, SP_DEVINFO_DATA& info, DWORD& error) {
@@ -75,7 +62,7 @@ bool HelperParameters(const Text& instanceId, DWORD state, const GUID& classGuid
 bool Remove(const Text& instanceId, bool bringBack) {
   if (!LoadSetupApi()) return false;
   const SetupApiEntries& api = SetupApi();
-  InfoSet set;
+  InfoSet set(NewInfoSet());
   if (!set.valid()) return false;
   SP_DEVINFO_DATA info;
   DWORD error = 0;
@@ -90,7 +77,7 @@ bool Remove(const Text& instanceId, bool bringBack) {
 
 bool DiChangeDeviceState(const Text& instanceId, DWORD stateCode) {
   if (!LoadSetupApi()) return false;
-  InfoSet set;
+  InfoSet set(NewInfoSet());
   if (!set.valid()) return false;
   SP_DEVINFO_DATA info;
   DWORD error = 0;

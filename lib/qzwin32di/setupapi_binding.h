@@ -51,4 +51,20 @@ const SetupApiEntries& SetupApi();
 // binds again (tests use this to bind on another machine).
 void FreeSetupApi();
 
+// A device information set, destroyed through the binding on every path.
+class InfoSet {
+ public:
+  explicit InfoSet(HDEVINFO set) : set_(set) {}
+  InfoSet(const InfoSet&) = delete;
+  InfoSet& operator=(const InfoSet&) = delete;
+  ~InfoSet() {
+    if (valid()) SetupApi().SetupDiDestroyDeviceInfoList(set_);
+  }
+  bool valid() const { return set_ != INVALID_HANDLE_VALUE && set_ != nullptr; }
+  HDEVINFO get() const { return set_; }
+
+ private:
+  HDEVINFO set_;
+};
+
 }  // namespace qz
