@@ -32,4 +32,21 @@ DWORD InputRing::TakeInto(std::uint8_t* buffer, DWORD size, DWORD report_length)
   return copied;
 }
 
+// Any handle of the device may change its ring, as on Windows.
+BOOLEAN SetNumInputBuffers(InputRingAccess access, HANDLE handle, ULONG count) {
+  return access(handle, [count](InputRing& ring) -> DWORD {
+    if (!ValidInputBufferCount(count)) return ERROR_INVALID_PARAMETER;
+    ring.SetLength(count);
+    return ERROR_SUCCESS;
+  });
+}
+
+BOOLEAN GetNumInputBuffers(InputRingAccess access, HANDLE handle, ULONG* count) {
+  return access(handle, [count](InputRing& ring) -> DWORD {
+    if (!count) return ERROR_NOACCESS;
+    *count = static_cast<ULONG>(ring.length());
+    return ERROR_SUCCESS;
+  });
+}
+
 }  // namespace qzplatform::hidshared

@@ -167,21 +167,8 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
-// The handle's ring of input reports; any handle may change it, as on Windows.
-BOOLEAN WINAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers) {
-  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
-    if (!hidshared::ValidInputBufferCount(NumberBuffers)) return ERROR_INVALID_PARAMETER;
-    f.SetInputBuffers(NumberBuffers);
-    return ERROR_SUCCESS;
-  });
-}
-
-BOOLEAN WINAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, ULONG* NumberBuffers) {
-  return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
-    if (!NumberBuffers) return ERROR_NOACCESS;
-    *NumberBuffers = static_cast<ULONG>(f.InputBuffers());
-    return ERROR_SUCCESS;
-  });
+BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
+  return OnDevice(handle, [&](HidrawFile& f) { return f.UseInputRing(use); });
 }
 
 }  // namespace
@@ -189,8 +176,9 @@ BOOLEAN WINAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, ULONG* NumberBuff
 std::shared_ptr<const Module> HidModule() {
   static const auto module = hidshared::MakeHidModule(
       {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-       &HidD_SetOutputReport, &HidD_SetFeature, &HidD_SetNumInputBuffers,
-       &HidD_GetNumInputBuffers},
+       &HidD_SetOutputReport, &HidD_SetFeature,
+       &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
+       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>},
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

@@ -53,14 +53,9 @@ HidrawFile::~HidrawFile() {
   if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
-void HidrawFile::SetInputBuffers(std::size_t count) {
+DWORD HidrawFile::UseInputRing(const hidshared::InputRingUse& use) {
   std::lock_guard lock(mutex_);
-  queue_.SetLength(count);
-}
-
-std::size_t HidrawFile::InputBuffers() const {
-  std::lock_guard lock(mutex_);
-  return queue_.length();
+  return use(queue_);
 }
 
 bool HidrawFile::closed() const {

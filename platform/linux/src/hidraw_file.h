@@ -58,9 +58,8 @@ class HidrawFile : public FileObject {
   DWORD Alive();
   // Whether the device is still there (hidraw reports a hang-up once it is gone).
   bool Present();
-  // The length of the handle's ring of unread input reports.
-  void SetInputBuffers(std::size_t count);
-  std::size_t InputBuffers() const;
+  // Runs `use` on the handle's ring of unread input reports, under the handle's lock.
+  DWORD UseInputRing(const hidshared::InputRingUse& use);
 
  private:
   struct Pending {

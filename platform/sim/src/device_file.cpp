@@ -126,14 +126,9 @@ void DeviceFile::Disconnect() {
   reads_.clear();
 }
 
-void DeviceFile::SetInputBuffers(std::size_t count) {
+DWORD DeviceFile::UseInputRing(const hidshared::InputRingUse& use) {
   std::lock_guard lock(mutex_);
-  queue_.SetLength(count);
-}
-
-std::size_t DeviceFile::InputBuffers() const {
-  std::lock_guard lock(mutex_);
-  return queue_.length();
+  return use(queue_);
 }
 
 bool DeviceFile::closed() const {

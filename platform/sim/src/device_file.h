@@ -34,9 +34,8 @@ class DeviceFile : public FileObject {
   void Stream(const Report& report, std::uint64_t count);
   void Disconnect();
   bool closed() const;
-  // The length of the handle's ring of unread input reports.
-  void SetInputBuffers(std::size_t count);
-  std::size_t InputBuffers() const;
+  // Runs `use` on the handle's ring of unread input reports, under the handle's lock.
+  DWORD UseInputRing(const hidshared::InputRingUse& use);
 
  private:
   // Copies as many queued reports as fit into the request and completes it.

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "qzplatform/win32.h"
@@ -36,5 +37,24 @@ class InputRing {
   std::deque<Report> reports_;
   std::size_t length_ = kDefaultInputBuffers;
 };
+
+// A ground's way to the ring behind a handle: runs `use` on it under the handle's lock.
+// TRUE when `use` returned 0; else FALSE with the last error (also for a handle that is
+// no device of the ground).
+using InputRingUse = std::function<DWORD(InputRing&)>;
+using InputRingAccess = BOOLEAN (*)(HANDLE handle, const InputRingUse& use);
+
+// HidD_SetNumInputBuffers and HidD_GetNumInputBuffers over a ground's access.
+BOOLEAN SetNumInputBuffers(InputRingAccess access, HANDLE handle, ULONG count);
+BOOLEAN GetNumInputBuffers(InputRingAccess access, HANDLE handle, ULONG* count);
+
+template <InputRingAccess Access>
+BOOLEAN WINAPI HidD_SetNumInputBuffers(HANDLE HidDeviceObject, ULONG NumberBuffers) {
+  return SetNumInputBuffers(Access, HidDeviceObject, NumberBuffers);
+}
+template <InputRingAccess Access>
+BOOLEAN WINAPI HidD_GetNumInputBuffers(HANDLE HidDeviceObject, ULONG* NumberBuffers) {
+  return GetNumInputBuffers(Access, HidDeviceObject, NumberBuffers);
+}
 
 }  // namespace qzplatform::hidshared
