@@ -31,4 +31,8 @@ class AbstractError : public Error {
   AbstractError() : Error(u"Abstract Error") {}
 };
 
+// The message an error report shows: an Error's own text, a standard exception's what(),
+// "Unknown error" for anything else (or no error).
+Text ErrorMessage(std::exception_ptr error);
+
 }  // namespace qz

@@ -29,20 +29,8 @@ void ShowMessageBox(QWidget* parent, const qz::Text& text, BoxKind kind) {
   box.exec();
 }
 
-qz::Text ErrorMessage(std::exception_ptr error) {
-  try {
-    if (error) std::rethrow_exception(error);
-  } catch (const qz::Error& e) {
-    return e.Message();
-  } catch (const std::exception& e) {
-    return qz::TextFromUtf8(e.what());
-  } catch (...) {
-  }
-  return u"Unknown error";
-}
-
 void ShowErrorReport(QWidget* parent, std::exception_ptr error) {
-  ShowMessageBox(parent, ErrorMessage(error), BoxKind::Error);
+  ShowMessageBox(parent, qz::ErrorMessage(error), BoxKind::Error);
 }
 
 void SetMessageBoxHook(MessageBoxHook hook) { Hook() = std::move(hook); }

@@ -17,8 +17,6 @@ enum class BoxKind { Plain, Error };
 void ShowMessageBox(QWidget* parent, const qz::Text& text, BoxKind kind = BoxKind::Plain);
 // The error's message in an error box ("Unknown error" for an exception that has none).
 void ShowErrorReport(QWidget* parent, std::exception_ptr error);
-// The message the error report shows.
-qz::Text ErrorMessage(std::exception_ptr error);
 
 using MessageBoxHook = std::function<void(const qz::Text& text, BoxKind kind)>;
 // An empty hook brings the real boxes back. Main thread only.
