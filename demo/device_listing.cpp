@@ -2,6 +2,7 @@
 #include "device_listing.h"
 
 #include "qzclasses/format.h"
+#include "qzhid/hid.h"
 
 namespace demo {
 namespace {
@@ -44,6 +45,17 @@ std::u16string ListDevices(const std::u16string& machine,
   for (std::size_t i = 0; i < devices.size(); ++i)
     out += u"\n" + DescribeDevice(static_cast<int>(i), *devices[i]);
   return out;
+}
+
+std::u16string ListDiscoveredDevices(const std::u16string& machine) {
+  qz::TqzHid hid(nullptr);
+  hid.SetEnumFullMode(true);
+  hid.DeviceListLoad();
+  std::vector<const qz::TqzHidDevice*> devices;
+  for (std::int32_t i = 0; i < hid.GetDeviceCount(); ++i) {
+    if (const auto* d = dynamic_cast<const qz::TqzHidDevice*>(hid.GetDevice(i))) devices.push_back(d);
+  }
+  return ListDevices(machine, devices);
 }
 
 }  // namespace demo

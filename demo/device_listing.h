@@ -16,4 +16,8 @@ std::u16string DescribeDevice(int index, const qz::TqzHidDevice& device);
 std::u16string ListDevices(const std::u16string& machine,
                            const std::vector<const qz::TqzHidDevice*>& devices);
 
+// The listing of every HID device interface a HID component discovers on the installed
+// ground, with the strings each device gives.
+std::u16string ListDiscoveredDevices(const std::u16string& machine);
+
 }  // namespace demo

@@ -2,14 +2,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "device_listing.h"
 #include "qt/run_window.h"
 #include "qzclasses/errors.h"
-#include "qzhid/hid.h"
 #include "startup.h"
 
 namespace {
@@ -20,16 +18,8 @@ int Usage(const std::string& message) {
   return 2;
 }
 
-// Every HID device interface the HID component discovers, with its strings.
 int PrintListing(const qz::Text& machine) {
-  qz::TqzHid hid(nullptr);
-  hid.SetEnumFullMode(true);
-  hid.DeviceListLoad();
-  std::vector<const qz::TqzHidDevice*> devices;
-  for (std::int32_t i = 0; i < hid.GetDeviceCount(); ++i) {
-    if (const auto* d = dynamic_cast<const qz::TqzHidDevice*>(hid.GetDevice(i))) devices.push_back(d);
-  }
-  std::fputs(qz::TextToUtf8(demo::ListDevices(machine, devices)).c_str(), stdout);
+  std::fputs(qz::TextToUtf8(demo::ListDiscoveredDevices(machine)).c_str(), stdout);
   return 0;
 }
 

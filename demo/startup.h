@@ -1,10 +1,11 @@
-// The demo's command line and the ground it runs on.
+// The ground the demo runs on, chosen from its command line.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "options.h"
 #include "qzclasses/text.h"
 
 namespace qzplatform::sim {
@@ -12,17 +13,6 @@ class Machine;
 }
 
 namespace demo {
-
-struct Options {
-  bool list = false;     // print the devices instead of opening the window
-  bool help = false;
-  std::string platform;  // "sim" or "linux"; empty: QZ_PLATFORM, else the native ground
-  std::string simFile;   // a device description file for the sim ground
-};
-
-// Parses the arguments after the program name; false with `error` for anything unknown.
-bool ParseOptions(const std::vector<std::string>& args, Options& options, std::string& error);
-std::string UsageText();
 
 // Whether this build has a ground over the machine's real HID devices.
 bool NativeGroundAvailable();

@@ -1,0 +1,689 @@
+// The HID Demo window on native Win32 controls.
+#include "hid_demo_window.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <string>
+
+#include "qzclasses/errors.h"
+#include "ui/win32/message_box.h"
+
+namespace demowin {
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"qzLinkHidDemoWindow";
+constexpr wchar_t kCaption[] = L"HID Demo - qzLink Lib";
+constexpr int kLeft = 403;
+constexpr int kTop = 189;
+constexpr int kClientWidth = 482;
+constexpr int kClientHeight = 487;
+constexpr UINT kDesignDpi = 96;
+constexpr int kFontPoints = 8;
+constexpr int kComboDropHeight = 120;  // room for the opened list of a combo box
+constexpr int kPropertyColumnWidth = 100;
+constexpr int kTreeIndent = 19;
+constexpr UINT_PTR kMemoTimer = 1;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_BORDER | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+
+enum ControlId : int {
+  kDeviceBoxId = 100,
+  kListViewId,
+  kCheckBox1Id,
+  kTreeViewId,
+  kMemoId,
+  kGroupBoxId,
+  kLabelId,
+  kEIdId,
+  kEIdSpinId,
+  kEdit1Id,
+  kSendId,
+  kTypeId,
+  kSend2Id,
+  kSend3Id,
+  kCheckBox2Id,
+  kDetailsId,
+  kDisableId,
+  kEnableId,
+  kRestartId,
+  kStatusId,
+};
+
+RECT Box(int left, int top, int width, int height) { return {left, top, width, height}; }
+
+LPCWSTR W(const qz::Text& text) { return qzplatform::W(text); }
+
+qz::Text TextOf(HWND control) {
+  const int length = GetWindowTextLengthW(control);
+  std::wstring buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int got = GetWindowTextW(control, buffer.data(), length + 1);
+  return qz::Text(reinterpret_cast<const char16_t*>(buffer.data()), static_cast<std::size_t>(std::max(got, 0)));
+}
+
+// A spin edit's text as its value: not a number reads as 0, a number outside the range
+// as the nearer bound.
+int SpinValue(const qz::Text& text, int low, int high) {
+  const qz::Text t = qz::Trim(text);
+  std::size_t i = 0;
+  const bool negative = i < t.size() && (t[i] == u'-' || t[i] == u'+') && t[i++] == u'-';
+  if (i == t.size()) return std::clamp(0, low, high);
+  long long value = 0;
+  for (; i < t.size(); ++i) {
+    if (t[i] < u'0' || t[i] > u'9') return std::clamp(0, low, high);
+    value = std::min<long long>(value * 10 + (t[i] - u'0'), 1LL << 40);
+  }
+  return static_cast<int>(std::clamp<long long>(negative ? -value : value, low, high));
+}
+
+// Functions of newer systems (and of Wine versions that have them), looked up once.
+using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+using AdjustWindowRectExForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+
+template <typename F>
+F User32Entry(const char* name) {
+  const FARPROC entry = GetProcAddress(GetModuleHandleW(L"user32.dll"), name);
+  return reinterpret_cast<F>(reinterpret_cast<void (*)()>(entry));
+}
+
+UINT DpiOf(HWND hwnd) {
+  static const auto get_dpi = User32Entry<GetDpiForWindowFn>("GetDpiForWindow");
+  if (get_dpi) {
+    if (const UINT dpi = get_dpi(hwnd)) return dpi;
+  }
+  const HDC dc = GetDC(hwnd);
+  const int dpi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 0;
+  if (dc) ReleaseDC(hwnd, dc);
+  return dpi > 0 ? static_cast<UINT>(dpi) : kDesignDpi;
+}
+
+SIZE FrameSizeFor(int clientWidth, int clientHeight, UINT dpi) {
+  static const auto adjust = User32Entry<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
+  RECT r{0, 0, clientWidth, clientHeight};
+  if (!adjust || !adjust(&r, kStyle, FALSE, kExStyle, dpi)) AdjustWindowRectEx(&r, kStyle, FALSE, kExStyle);
+  return {r.right - r.left, r.bottom - r.top};
+}
+
+}  // namespace
+
+void HidDemoWindow::RegisterWindowClass() {
+  static const bool registered = [] {
+    INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                  ICC_STANDARD_CLASSES | ICC_TREEVIEW_CLASSES |
+                                      ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS};
+    InitCommonControlsEx(&controls);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof(wc);
+    wc.style = CS_DBLCLKS;  // a double click on the background shows the device's IDs
+    wc.lpfnWndProc = &HidDemoWindow::WindowProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hIcon = LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClassName;
+    return RegisterClassExW(&wc) != 0;
+  }();
+  if (!registered) throw qz::Error(u"Cannot register the HID Demo window class");
+}
+
+HidDemoWindow::HidDemoWindow(demo::DemoSettings settings) {
+  RegisterWindowClass();
+  const SIZE frame = FrameSizeFor(kClientWidth, kClientHeight, kDesignDpi);
+  hwnd_ = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, kLeft, kTop, frame.cx, frame.cy,
+                          nullptr, nullptr, GetModuleHandleW(nullptr), this);
+  if (!hwnd_) throw qz::Error(u"Cannot create the HID Demo window");
+  try {
+    CreateControls();
+    ApplyDpi(DpiOf(hwnd_), nullptr);
+    // The components come after the controls; linking the box makes the first enumeration.
+    form_ = std::make_unique<demo::HidDemoForm>(*this, qzDeviceBox1->Box(), std::move(settings));
+  } catch (...) {
+    DestroyWindow(hwnd_);
+    if (font_) DeleteObject(font_);
+    throw;
+  }
+}
+
+HidDemoWindow::~HidDemoWindow() {
+  if (hwnd_) DestroyWindow(hwnd_);  // WM_DESTROY takes the presenter before the controls
+  if (font_) DeleteObject(font_);
+  if (busy_) SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+}
+
+HWND HidDemoWindow::Add(HWND parent, const wchar_t* cls, const wchar_t* caption, DWORD style,
+                        int id, RECT rect, DWORD exStyle, int dropHeight) {
+  const HWND control = CreateWindowExW(exStyle, cls, caption, WS_CHILD | WS_VISIBLE | style,
+                                       rect.left, rect.top, rect.right, rect.bottom + dropHeight,
+                                       parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                       GetModuleHandleW(nullptr), nullptr);
+  if (!control) throw qz::Error(u"Cannot create a control of the HID Demo window");
+  placements_.push_back({control, rect, dropHeight});
+  return control;
+}
+
+void HidDemoWindow::CreateControls() {
+  // Creation order is the z-order, and so the Tab order, within each parent.
+  Label1 = Add(hwnd_, WC_STATICW, L"Events Log:", SS_LEFT | SS_NOPREFIX, kLabelId, Box(16, 372, 57, 13));
+  qzDeviceBox1 = std::make_unique<qzui::Win32DeviceBox>(hwnd_, kDeviceBoxId, 16, 48, 449, 21);
+  placements_.push_back({qzDeviceBox1->Handle(), Box(16, 48, 449, 21), kComboDropHeight});
+
+  ListView1 = Add(hwnd_, WC_LISTVIEWW, L"",
+                  WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, kListViewId,
+                  Box(168, 80, 299, 137), WS_EX_CLIENTEDGE);
+  SendMessageW(ListView1, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+  const wchar_t* const columns[] = {L"Property", L"Value"};
+  for (WPARAM i = 0; i < 2; ++i) {
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
+    column.pszText = const_cast<wchar_t*>(columns[i]);
+    column.cx = kPropertyColumnWidth;  // the value column gets the rest when placed
+    SendMessageW(ListView1, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+  }
+
+  CheckBox1 = Add(hwnd_, WC_BUTTONW, L"Active selected HID device", WS_TABSTOP | BS_AUTOCHECKBOX,
+                  kCheckBox1Id, Box(16, 24, 193, 17));
+  TreeView1 = Add(hwnd_, WC_TREEVIEWW, L"",
+                  WS_TABSTOP | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
+                  kTreeViewId, Box(16, 80, 137, 137), WS_EX_CLIENTEDGE);
+  Memo1 = Add(hwnd_, WC_EDITW, L"",
+              WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, kMemoId,
+              Box(16, 392, 449, 73), WS_EX_CLIENTEDGE);
+  // Appending is never refused; the window's own cap keeps the memo's size in bounds.
+  SendMessageW(Memo1, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+  memo_ = std::make_unique<qzui::Win32EditControl>(nullptr, Memo1);
+
+  GroupBox1 = Add(hwnd_, WC_BUTTONW, L" Send HID Report ", BS_GROUPBOX | WS_CLIPCHILDREN,
+                  kGroupBoxId, Box(16, 224, 449, 121), WS_EX_CONTROLPARENT);
+  SetWindowSubclass(GroupBox1, &HidDemoWindow::GroupBoxProc, 0, reinterpret_cast<DWORD_PTR>(this));
+  Label2 = Add(GroupBox1, WC_STATICW, L"ID:", SS_LEFT | SS_NOPREFIX, kLabelId, Box(15, 19, 14, 13));
+  Label3 = Add(GroupBox1, WC_STATICW, L"Data:", SS_LEFT | SS_NOPREFIX, kLabelId, Box(156, 20, 26, 13));
+  eID = Add(GroupBox1, WC_EDITW, L"0", WS_TABSTOP | ES_AUTOHSCROLL, kEIdId, Box(12, 38, 57, 22),
+            WS_EX_CLIENTEDGE);
+  eIDSpin = CreateWindowExW(0, UPDOWN_CLASSW, L"",
+                            WS_CHILD | WS_VISIBLE | UDS_SETBUDDYINT | UDS_ALIGNRIGHT |
+                                UDS_ARROWKEYS | UDS_NOTHOUSANDS,
+                            0, 0, 0, 0, GroupBox1,
+                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(kEIdSpinId)),
+                            GetModuleHandleW(nullptr), nullptr);
+  if (!eIDSpin) throw qz::Error(u"Cannot create a control of the HID Demo window");
+  SendMessageW(eIDSpin, UDM_SETRANGE32, 0, 255);
+  SendMessageW(eIDSpin, UDM_SETPOS32, 0, 0);
+  Edit1 = Add(GroupBox1, WC_EDITW, L"Hello Device", WS_TABSTOP | ES_AUTOHSCROLL, kEdit1Id,
+              Box(155, 38, 238, 21), WS_EX_CLIENTEDGE);
+  bSend = Add(GroupBox1, WC_BUTTONW, L"Send", WS_TABSTOP | BS_PUSHBUTTON, kSendId, Box(160, 81, 65, 24));
+  cbType = Add(GroupBox1, WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, kTypeId,
+               Box(74, 38, 74, 21), 0, kComboDropHeight);
+  for (const wchar_t* item : {L"ASCII", L"HEX"}) {
+    SendMessageW(cbType, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+  }
+  Button1 = Add(GroupBox1, WC_BUTTONW, L"Send2", WS_TABSTOP | BS_PUSHBUTTON, kSend2Id, Box(240, 80, 65, 25));
+  Button2 = Add(GroupBox1, WC_BUTTONW, L"Send3", WS_TABSTOP | BS_PUSHBUTTON, kSend3Id, Box(328, 80, 65, 25));
+  CheckBox2 = Add(GroupBox1, WC_BUTTONW, L"Fixed Length", WS_TABSTOP | BS_AUTOCHECKBOX, kCheckBox2Id,
+                  Box(16, 84, 97, 17));
+
+  Button3 = Add(hwnd_, WC_BUTTONW, L"Get More Details", WS_TABSTOP | BS_PUSHBUTTON, kDetailsId,
+                Box(336, 16, 129, 25));
+  Button4 = Add(hwnd_, WC_BUTTONW, L"Disable", WS_TABSTOP | BS_PUSHBUTTON, kDisableId, Box(168, 352, 75, 25));
+  Button5 = Add(hwnd_, WC_BUTTONW, L"Enable", WS_TABSTOP | BS_PUSHBUTTON, kEnableId, Box(256, 352, 75, 25));
+  Button6 = Add(hwnd_, WC_BUTTONW, L"Restart", WS_TABSTOP | BS_PUSHBUTTON, kRestartId, Box(344, 352, 75, 25));
+
+  // The window's own addition, under the memo: a note from the program, if it has one.
+  StatusLine = Add(hwnd_, WC_STATICW, L"", SS_LEFT | SS_NOPREFIX, kStatusId, Box(16, 468, 449, 16));
+  ShowWindow(StatusLine, SW_HIDE);
+  labels_ = {Label1, Label2, Label3};
+}
+
+const HidDemoWindow::Placement& HidDemoWindow::PlacementOf(HWND control) const {
+  return *std::find_if(placements_.begin(), placements_.end(),
+                       [&](const Placement& p) { return p.control == control; });
+}
+
+int HidDemoWindow::Scale(int pixels) const {
+  return MulDiv(pixels, static_cast<int>(dpi_), static_cast<int>(kDesignDpi));
+}
+
+void HidDemoWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
+  dpi_ = dpi;
+  // 8 points: 11 pixels high at 96 DPI.
+  const HFONT font = CreateFontW(-MulDiv(kFontPoints, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL,
+                                 FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                 CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS,
+                                 L"MS Sans Serif");
+  if (font) {
+    for (const Placement& p : placements_) SendMessageW(p.control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(eIDSpin, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (font_) DeleteObject(font_);
+    font_ = font;
+  }
+
+  for (const Placement& p : placements_) {
+    SetWindowPos(p.control, nullptr, Scale(p.rect.left), Scale(p.rect.top), Scale(p.rect.right),
+                 Scale(p.rect.bottom) + Scale(p.dropHeight), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // A closed combo box is as high as its selection field makes it: the field is set so
+  // that the box gets the table's height. How the field's height maps to the box's
+  // differs between systems (Wine adds to what it reports), so each step corrects the last.
+  for (const Placement& p : placements_) {
+    if (p.dropHeight == 0) continue;
+    auto field = static_cast<int>(SendMessageW(p.control, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    for (int step = 0; step < 3 && field > 0; ++step) {
+      RECT r;
+      GetWindowRect(p.control, &r);
+      const int error = (r.bottom - r.top) - Scale(p.rect.bottom);
+      if (error == 0) break;
+      field = std::max(1, field - error);
+      SendMessageW(p.control, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
+  }
+  // Labels are as wide as their caption needs, at least as wide as designed.
+  if (const HDC dc = GetDC(hwnd_)) {
+    const HGDIOBJ old = SelectObject(dc, font_);
+    for (const HWND label : labels_) {
+      const qz::Text caption = TextOf(label);
+      SIZE extent{};
+      GetTextExtentPoint32W(dc, W(caption), static_cast<int>(caption.size()), &extent);
+      const RECT& place = PlacementOf(label).rect;
+      const int width = std::max(Scale(place.right), static_cast<int>(extent.cx));
+      SetWindowPos(label, nullptr, 0, 0, width, Scale(place.bottom),
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+  }
+  // The spin edit's place holds the edit and, at its right end, the up-down.
+  SendMessageW(eIDSpin, UDM_SETBUDDY, reinterpret_cast<WPARAM>(eID), 0);
+  RECT spin;
+  GetWindowRect(eIDSpin, &spin);
+  const int spin_width = spin.right - spin.left;
+  const RECT& place = PlacementOf(eID).rect;
+  const int left = Scale(place.left), top = Scale(place.top), width = Scale(place.right), height = Scale(place.bottom);
+  SetWindowPos(eID, nullptr, left, top, width - spin_width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SetWindowPos(eIDSpin, nullptr, left + width - spin_width, top, spin_width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(TreeView1, TVM_SETINDENT, static_cast<WPARAM>(Scale(kTreeIndent)), 0);
+  RECT list;
+  GetClientRect(ListView1, &list);
+  SendMessageW(ListView1, LVM_SETCOLUMNWIDTH, 0, Scale(kPropertyColumnWidth));
+  SendMessageW(ListView1, LVM_SETCOLUMNWIDTH, 1, std::max(0, static_cast<int>(list.right) - Scale(kPropertyColumnWidth)));
+
+  frame_ = FrameSizeFor(Scale(kClientWidth), Scale(kClientHeight), dpi);
+  if (suggested) {
+    SetWindowPos(hwnd_, nullptr, suggested->left, suggested->top, frame_.cx, frame_.cy,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  } else {
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame_.cx, frame_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  // Where the system draws the frame at another DPI than the one asked for (older
+  // systems, Wine), the client area is brought to its size by the difference.
+  RECT client;
+  GetClientRect(hwnd_, &client);
+  const int dx = Scale(kClientWidth) - client.right;
+  const int dy = Scale(kClientHeight) - client.bottom;
+  if (dx != 0 || dy != 0) {
+    frame_ = {frame_.cx + dx, frame_.cy + dy};
+    SetWindowPos(hwnd_, nullptr, 0, 0, frame_.cx, frame_.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+LRESULT CALLBACK HidDemoWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    static_cast<HidDemoWindow*>(create->lpCreateParams)->hwnd_ = hwnd;
+  }
+  auto* self = reinterpret_cast<HidDemoWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  return self ? self->OnMessage(msg, wParam, lParam) : DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+LRESULT CALLBACK HidDemoWindow::GroupBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR, DWORD_PTR window) {
+  // The group box's children report to it; their notifications belong to the window.
+  switch (msg) {
+    case WM_COMMAND:
+    case WM_NOTIFY:
+      return SendMessageW(reinterpret_cast<HidDemoWindow*>(window)->hwnd_, msg, wParam, lParam);
+    case WM_ERASEBKGND: {
+      // A group box paints only its frame; as a parent it must fill what lies between.
+      RECT r;
+      GetClientRect(hwnd, &r);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, &HidDemoWindow::GroupBoxProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, msg, wParam, lParam);
+}
+
+LRESULT HidDemoWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_COMMAND:
+      OnCommand(wParam, lParam);
+      return 0;
+    case WM_NOTIFY:
+      OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+      return 0;
+    case WM_SHOWWINDOW:
+      if (wParam && !shown_) {
+        shown_ = true;
+        Run([&] { form_->FormShow(); });
+        SetFocus(qzDeviceBox1->Handle());
+      }
+      break;
+    case WM_ACTIVATE:
+      // As a dialog does: the focus leaves with the window and comes back where it was.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        last_focus_ = GetFocus();
+      } else if (last_focus_ && IsChild(hwnd_, last_focus_)) {
+        SetFocus(last_focus_);
+        return 0;
+      }
+      break;
+    case WM_LBUTTONDBLCLK:
+      if (form_) Run([&] { form_->FormDblClick(); });
+      return 0;
+    case WM_SETCURSOR:
+      if (busy_) {
+        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        return TRUE;
+      }
+      break;
+    case WM_TIMER:
+      if (wParam == kMemoTimer) {
+        FlushMemo();
+        return 0;
+      }
+      break;
+    case WM_GETMINMAXINFO: {
+      // The frame is fixed: as large as the layout needs, also where that passes the screen.
+      auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
+      info->ptMaxTrackSize.x = std::max(info->ptMaxTrackSize.x, frame_.cx);
+      info->ptMaxTrackSize.y = std::max(info->ptMaxTrackSize.y, frame_.cy);
+      return 0;
+    }
+    case WM_DEVICECHANGE:
+      // Devices plugged in or removed later show only after a restart of the program.
+      return TRUE;
+    case WM_DPICHANGED:
+      ApplyDpi(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      return 0;
+    case WM_CLOSE:
+      DestroyWindow(hwnd_);
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      PostQuitMessage(0);
+      return 0;
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, msg, wParam, lParam);
+}
+
+void HidDemoWindow::OnDestroy() {
+  // The presenter closes the device and waits for its loop while every control still
+  // exists; the device box's logic goes with it, before the controls' windows.
+  form_.reset();
+  qzDeviceBox1.reset();
+  memo_.reset();
+  if (memo_timer_) KillTimer(hwnd_, kMemoTimer);
+  memo_timer_ = false;
+  memo_pending_.clear();
+}
+
+void HidDemoWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
+  if (!form_) return;
+  if (qzDeviceBox1->HandleCommand(wParam, lParam)) return;
+  const int code = HIWORD(wParam);
+  switch (LOWORD(wParam)) {
+    case kCheckBox1Id:
+      if (code == BN_CLICKED) {
+        const bool checked = SendMessageW(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        Run([&] { form_->CheckBox1Click(checked); });
+      }
+      break;
+    case kTypeId:
+      if (code == CBN_SELCHANGE) {
+        const auto index = static_cast<int>(SendMessageW(cbType, CB_GETCURSEL, 0, 0));
+        Run([&] { form_->cbTypeChange(index, TextOf(Edit1)); });
+      }
+      break;
+    case kSendId:
+      if (code == BN_CLICKED) Run([&] { form_->bSendClick(Request()); });
+      break;
+    case kSend2Id:
+      if (code == BN_CLICKED) Run([&] { form_->Button1Click(Request()); });
+      break;
+    case kSend3Id:
+      if (code == BN_CLICKED) Run([&] { form_->Button2Click(Request()); });
+      break;
+    case kDetailsId:
+      if (code == BN_CLICKED) Run([&] { form_->Button3Click(); });
+      break;
+    case kDisableId:
+      if (code == BN_CLICKED) Run([&] { form_->Button4Click(); });
+      break;
+    case kEnableId:
+      if (code == BN_CLICKED) Run([&] { form_->Button5Click(); });
+      break;
+    case kRestartId:
+      if (code == BN_CLICKED) Run([&] { form_->Button6Click(); });
+      break;
+    default:
+      break;
+  }
+}
+
+void HidDemoWindow::OnNotify(const NMHDR& header) {
+  if (!form_ || header.hwndFrom != TreeView1 || header.code != TVN_SELCHANGEDW || filling_tree_) return;
+  const auto& change = reinterpret_cast<const NMTREEVIEWW&>(header);
+  Run([&] { form_->TreeView1Change(PathOf(change.itemNew.hItem)); });
+}
+
+template <typename F>
+void HidDemoWindow::Run(F&& handler) {
+  try {
+    handler();
+  } catch (...) {
+    qzui::ShowErrorReport(hwnd_, std::current_exception());
+  }
+}
+
+demo::ReportRequest HidDemoWindow::Request() const {
+  demo::ReportRequest request;
+  // A typed value counts, brought back into 0..255 and shown so, as the spin edit does
+  // when it loses the focus.
+  request.reportId = SpinValue(TextOf(eID), 0, 255);
+  SendMessageW(eIDSpin, UDM_SETPOS32, 0, request.reportId);
+  const auto index = static_cast<int>(SendMessageW(cbType, CB_GETCURSEL, 0, 0));
+  request.reading = index == CB_ERR ? demo::kNoReading : index;
+  request.data = TextOf(Edit1);
+  request.fixedLength = SendMessageW(CheckBox2, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  return request;
+}
+
+demo::NodePath HidDemoWindow::PathOf(HTREEITEM item) const {
+  if (!item) return {};
+  const auto next = [&](HTREEITEM i) {
+    return reinterpret_cast<HTREEITEM>(SendMessageW(TreeView1, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(i)));
+  };
+  const auto position = [&](HTREEITEM first, HTREEITEM wanted) {
+    int i = 0;
+    for (HTREEITEM at = first; at; at = next(at), ++i) {
+      if (at == wanted) return i;
+    }
+    return -1;
+  };
+  const auto parent = reinterpret_cast<HTREEITEM>(
+      SendMessageW(TreeView1, TVM_GETNEXTITEM, TVGN_PARENT, reinterpret_cast<LPARAM>(item)));
+  const auto root = reinterpret_cast<HTREEITEM>(SendMessageW(TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+  if (!parent) return {position(root, item), -1};
+  const auto first = reinterpret_cast<HTREEITEM>(
+      SendMessageW(TreeView1, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
+  return {position(root, parent), position(first, item)};
+}
+
+void HidDemoWindow::ShowTree(const std::vector<demo::TreeNode>& nodes, demo::NodePath selected) {
+  filling_tree_ = true;
+  SendMessageW(TreeView1, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(TreeView1, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+  HTREEITEM current = nullptr;
+  const auto insert = [&](HTREEITEM parent, const demo::TreeNode& node) {
+    TVINSERTSTRUCTW item{};
+    item.hParent = parent;
+    item.hInsertAfter = TVI_LAST;
+    item.item.mask = TVIF_TEXT | TVIF_PARAM;
+    item.item.pszText = const_cast<LPWSTR>(W(node.caption));
+    item.item.lParam = node.data;
+    return reinterpret_cast<HTREEITEM>(SendMessageW(TreeView1, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+  };
+  for (std::size_t t = 0; t < nodes.size(); ++t) {
+    const HTREEITEM top = insert(TVI_ROOT, nodes[t]);
+    if (static_cast<int>(t) == selected.top && selected.child < 0) current = top;
+    for (std::size_t c = 0; c < nodes[t].children.size(); ++c) {
+      const HTREEITEM child = insert(top, nodes[t].children[c]);
+      if (static_cast<int>(t) == selected.top && static_cast<int>(c) == selected.child) current = child;
+    }
+  }
+  SendMessageW(TreeView1, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(current));
+  SendMessageW(TreeView1, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(TreeView1, nullptr, TRUE);
+  filling_tree_ = false;
+}
+
+void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
+  SendMessageW(ListView1, WM_SETREDRAW, FALSE, 0);
+  SendMessageW(ListView1, LVM_DELETEALLITEMS, 0, 0);
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = static_cast<int>(i);
+    item.pszText = const_cast<LPWSTR>(W(rows[i].property));
+    const auto index = SendMessageW(ListView1, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (index < 0) continue;
+    item.iSubItem = 1;
+    item.pszText = const_cast<LPWSTR>(W(rows[i].value));
+    SendMessageW(ListView1, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  }
+  SendMessageW(ListView1, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(ListView1, nullptr, TRUE);
+}
+
+void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines) {
+  if (lines.empty() || !hwnd_) return;
+  for (qz::Text& line : lines) memo_pending_.push_back(std::move(line));
+  if (!memo_timer_) memo_timer_ = ::SetTimer(hwnd_, kMemoTimer, kMemoFlushMs, nullptr) != 0;
+  // Without a timer the lines still reach the memo, at once.
+  if (!memo_timer_) FlushMemo();
+}
+
+void HidDemoWindow::FlushMemo() {
+  // Each append costs a layout and a repaint whatever its size, so lines are gathered for
+  // a few milliseconds and appended together; a very long backlog goes in slices so the
+  // loop keeps running between them.
+  const std::size_t n = std::min(memo_pending_.size(), kMemoSliceLines);
+  if (n > 0 && memo_) {
+    // A slice larger than the memo keeps would be trimmed right away: its oldest lines
+    // are dropped here instead (always keeping the newest line).
+    std::size_t first = 0;
+    std::size_t chars = 0;
+    for (std::size_t i = n; i-- > 0;) {
+      const std::size_t with = chars + memo_pending_[i].size() + 2;
+      if (i + 1 < n && with > kMemoKeepChars) {
+        first = i + 1;
+        break;
+      }
+      chars = with;
+    }
+    qz::Text text;
+    text.reserve(chars);
+    for (std::size_t i = first; i < n; ++i) {
+      if (i > first) text += u"\r\n";
+      text += memo_pending_[i];
+    }
+    SendMessageW(Memo1, WM_SETREDRAW, FALSE, 0);
+    TrimMemoFor(text.size() + 2);
+    // The memo follows the new lines while its caret is at the end; a user reading or
+    // selecting elsewhere keeps the place.
+    const auto length = static_cast<DWORD>(GetWindowTextLengthW(Memo1));
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageW(Memo1, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const bool follow = start == length && end == length;
+    memo_->AppendText(length > 0 ? u"\r\n" + text : text);
+    if (follow) {
+      const auto now = static_cast<WPARAM>(GetWindowTextLengthW(Memo1));
+      SendMessageW(Memo1, EM_SETSEL, now, static_cast<LPARAM>(now));
+      SendMessageW(Memo1, EM_SCROLLCARET, 0, 0);
+    }
+    SendMessageW(Memo1, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(Memo1, nullptr, TRUE);
+  }
+  memo_pending_.erase(memo_pending_.begin(), memo_pending_.begin() + static_cast<std::ptrdiff_t>(n));
+  if (memo_pending_.empty() && memo_timer_) {
+    KillTimer(hwnd_, kMemoTimer);
+    memo_timer_ = false;
+  }
+}
+
+void HidDemoWindow::TrimMemoFor(std::size_t incoming) {
+  const auto length = static_cast<std::size_t>(GetWindowTextLengthW(Memo1));
+  if (length + incoming <= kMemoMaxChars) return;
+  const std::size_t drop = length + incoming - std::min(length + incoming, kMemoKeepChars);
+  // Whole lines go: the cut is after the first line break at or past `drop`.
+  const qz::Text text = TextOf(Memo1);
+  const std::size_t at = drop >= text.size() ? qz::Text::npos : text.find(u"\r\n", drop > 2 ? drop - 2 : 0);
+  const std::size_t cut = at == qz::Text::npos ? text.size() : at + 2;
+  DWORD start = 0;
+  DWORD end = 0;
+  SendMessageW(Memo1, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+  SendMessageW(Memo1, EM_SETSEL, 0, static_cast<LPARAM>(cut));
+  SendMessageW(Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
+  const auto shift = [&](DWORD p) { return static_cast<WPARAM>(p > cut ? p - cut : 0); };
+  SendMessageW(Memo1, EM_SETSEL, shift(start), static_cast<LPARAM>(shift(end)));
+}
+
+void HidDemoWindow::SetActiveChecked(bool checked) {
+  const bool now = SendMessageW(CheckBox1, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  if (now == checked) return;
+  SendMessageW(CheckBox1, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+  // A program change of the box runs its click handler, as the user's does.
+  if (form_) Run([&] { form_->CheckBox1Click(checked); });
+}
+
+void HidDemoWindow::SetDataText(const qz::Text& text) { SetWindowTextW(Edit1, W(text)); }
+
+void HidDemoWindow::ShowMessage(const qz::Text& text) { qzui::ShowMessageBox(hwnd_, text); }
+
+void HidDemoWindow::SetStatus(const qz::Text& text) {
+  SetWindowTextW(StatusLine, W(text));
+  ShowWindow(StatusLine, text.empty() ? SW_HIDE : SW_SHOWNA);
+}
+
+void HidDemoWindow::SetBusy(bool busy) {
+  if (busy == busy_) return;
+  busy_ = busy;
+  if (busy) {
+    SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    return;
+  }
+  // The window under the mouse sets its own cursor again.
+  POINT at;
+  if (GetCursorPos(&at)) {
+    if (const HWND under = WindowFromPoint(at)) {
+      SendMessageW(under, WM_SETCURSOR, reinterpret_cast<WPARAM>(under), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+      return;
+    }
+  }
+  SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW)));
+}
+
+}  // namespace demowin
