@@ -2,7 +2,7 @@
 // device, binding and release.
 #include <gtest/gtest.h>
 
-#include "qzplatform/ground.h"
+#include "system_capture.h"
 #include "receive_doubles.h"
 
 namespace qz {
@@ -19,14 +19,13 @@ bool SameProc(const TWndMethod& a, const TWndMethod& b) {
 
 class TerminalTest : public ::testing::Test {
  protected:
-  void SetUp() override { qzplatform::CaptureDebugOutput(true); }
-  void TearDown() override { qzplatform::CaptureDebugOutput(false); }
   void Bind(TTerminalUsage usage, bool echo = false) {
     io->SetTerminal(edit);
     io->SetTerminalUsage(usage);
     io->SetTerminalEcho(echo);
   }
 
+  qztest::DebugOutputCapture debug_output;
   InstalledDispatcher d;
   Component owner{nullptr};
   SendingIO* io = new SendingIO(&owner);
@@ -75,10 +74,10 @@ TEST_F(TerminalTest, UsageDecidesWhatIsShownAndWhatIsSent) {
 
   io->SetTerminalUsage(tuSend);
   EXPECT_EQ(io->hTerminal.load(), nullptr);
-  qzplatform::TakeDebugOutput();
+  debug_output.Take();
   io->Receive("hidden");
   EXPECT_EQ(edit->text, u"zbc");
-  EXPECT_EQ(qzplatform::TakeDebugOutput(), kLockLines);
+  EXPECT_EQ(debug_output.Take(), kLockLines);
 }
 
 TEST_F(TerminalTest, RebindingHooksOnceAndReleasingPutsTheProcedureBack) {
@@ -142,10 +141,10 @@ TEST_F(TerminalTest, FailuresNeitherEscapeTheHookNorLeaveTheTerminalLocked) {
   FailingHook hook;
   edit->SetWindowProc(TWndMethod::Bind<&FailingHook::On>(&hook));
   io->SetTerminalUsage(tuReceive);
-  qzplatform::TakeDebugOutput();
+  debug_output.Take();
   EXPECT_THROW(io->TerminalWrite("ab", 2), Error);
   EXPECT_FALSE(io->fTerminalLocked);
-  EXPECT_EQ(qzplatform::TakeDebugOutput(), kLockLines);
+  EXPECT_EQ(debug_output.Take(), kLockLines);
 }
 
 }  // namespace

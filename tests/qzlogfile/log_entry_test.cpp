@@ -7,12 +7,26 @@ namespace {
 
 const SYSTEMTIME kTime{2012, 12, 6, 8, 14, 3, 7, 45};
 
+// The user's short date and long time for kTime, as the system formats them (off Windows
+// yyyy-mm-dd and HH:MM:SS).
+std::u16string SystemDate() {
+  WCHAR text[80];
+  const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &kTime, nullptr, text, 80);
+  return n > 0 ? std::u16string(qzplatform::U(text)) : u"(no date)";
+}
+std::u16string SystemTime() {
+  WCHAR text[80];
+  const int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &kTime, nullptr, text, 80);
+  return n > 0 ? std::u16string(qzplatform::U(text)) : u"(no time)";
+}
+
 TEST(LogStamp, HoldsTheSwitchedOnPartsTrimmed) {
-  // Off Windows the locale's short date is yyyy-mm-dd and its long time HH:MM:SS.
+  const std::u16string date = SystemDate();
+  const std::u16string time = SystemTime();
   EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loDate, qz::loTime, qz::loMSec}),
-            u"[2012-12-08 14:03:07 +045] ");
-  EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loDate, qz::loMSec}), u"[2012-12-08 +045] ");
-  EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loTime}), u"[14:03:07] ");
+            u"[" + date + u" " + time + u" +045] ");
+  EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loDate, qz::loMSec}), u"[" + date + u" +045] ");
+  EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loTime}), u"[" + time + u"] ");
   EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loMSec}), u"[+045] ");
   EXPECT_EQ(qz::BuildLogStamp(kTime, {qz::loSafeMode, qz::loDebugOut}), u"");
   SYSTEMTIME early = kTime;

@@ -40,7 +40,10 @@ class LogFileConcurrencyTest : public LogFileTest, public ::testing::WithParamIn
   // keeping a copy of the file every time the limit is reached, before the cut.
   std::string RunAndCollect() {
     const bool safe_mode = GetParam();
-    log_->SetOptions(safe_mode ? qz::TLogOptions{qz::loSafeMode} : qz::TLogOptions{});
+    // Shared for reading, so the handler may read the file the sink holds open (Windows
+    // enforces the sharing mode).
+    log_->SetOptions(safe_mode ? qz::TLogOptions{qz::loSafeMode, qz::loSharedLogFile}
+                               : qz::TLogOptions{qz::loSharedLogFile});
     log_->SetSizeLimit(2048);
     events_.Attach(*log_);
     events_.on_reach = [this] { contents_.push_back(FileBytes()); };

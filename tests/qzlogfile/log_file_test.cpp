@@ -1,10 +1,28 @@
 // Entries, the banner, the level filter, formatting, file names, saving and clearing.
+#include <utility>
 #include <vector>
 
 #include "log_test_support.h"
+#include "system_capture.h"
 
 namespace qztest {
 namespace {
+
+// "[stamp] text" split after the stamp's "] ".
+std::pair<std::string, std::string> SplitStamp(const std::string& line) {
+  const std::size_t end = line.find("] ");
+  if (line.empty() || line[0] != '[' || end == std::string::npos) return {"", line};
+  return {line.substr(0, end + 2), line.substr(end + 2)};
+}
+
+std::vector<std::string> SplitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::size_t start = 0;
+  for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
+    lines.push_back(bytes.substr(start, end - start));
+  lines.push_back(bytes.substr(start));
+  return lines;
+}
 
 TEST(LogFileDefaults, NewSinkHasTheStoredDefaults) {
   qz::TqzLogFile log(nullptr);
@@ -15,17 +33,26 @@ TEST(LogFileDefaults, NewSinkHasTheStoredDefaults) {
   EXPECT_EQ(log.GetOptions().Bits(), 0x5B);
   EXPECT_TRUE(log.GetAnsiOnly());
   // The file lies beside the program, under the program's name with ".log".
-  fs::path program = fs::read_symlink("/proc/self/exe");
+  fs::path program = ProgramPath();
   EXPECT_EQ(log.GetLogFileName(), ToText(program.replace_extension(".log")));
 }
 
 TEST_F(LogFileTest, FirstEntryIsPrecededByTheStampedBanner) {
-  log_->SetOptions({qz::loSafeMode, qz::loDate, qz::loTime});
+  const qz::TLogOptions options{qz::loSafeMode, qz::loDate, qz::loTime};
+  log_->SetOptions(options);
+  const SYSTEMTIME before = LocalTimeNow();
   log_->AddLog(qz::dlSimple, u"abc");
   log_->Add(u"a\tb\nc");
-  const std::string stamp = "[2012-12-08 14:03:07] ";
-  EXPECT_EQ(FileBytes(), "\r\n" + stamp + Banner().substr(2) + "\r\n" + stamp + "abc\r\n" +
-                             stamp + "a\\09hb\\0Ahc");
+  const SYSTEMTIME after = LocalTimeNow();
+  const std::vector<std::string> lines = SplitLines(FileBytes());
+  const std::vector<std::string> texts = {"", Banner().substr(2), "abc", "a\\09hb\\0Ahc"};
+  ASSERT_EQ(lines.size(), texts.size()) << FileBytes();
+  EXPECT_EQ(lines[0], "");
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const auto [stamp, text] = SplitStamp(lines[i]);
+    EXPECT_TRUE(IsStampBetween(stamp, before, after, options)) << lines[i];
+    EXPECT_EQ(text, texts[i]);
+  }
   EXPECT_TRUE(log_->GetLog().empty());  // saved at once in safe mode
 }
 
@@ -71,14 +98,20 @@ TEST_F(LogFileTest, BannerIsWrittenTwiceWhenItIsTheFirstEntry) {
 }
 
 TEST_F(LogFileTest, DebugOutputGetsEachStampedEntryWithoutLineEnd) {
-  log_->SetOptions({qz::loSafeMode, qz::loDebugOut, qz::loMSec});
-  qzplatform::CaptureDebugOutput(true);
+  const qz::TLogOptions options{qz::loSafeMode, qz::loDebugOut, qz::loMSec};
+  log_->SetOptions(options);
+  DebugOutputCapture capture;
+  const SYSTEMTIME before = LocalTimeNow();
   log_->Add(u"a\tb");
-  const std::vector<std::u16string> lines = qzplatform::TakeDebugOutput();
-  qzplatform::CaptureDebugOutput(false);
+  const SYSTEMTIME after = LocalTimeNow();
+  const std::vector<std::u16string> lines = capture.Take();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(qz::TextToAnsi(lines[0]), "[+045] " + Banner().substr(2));
-  EXPECT_EQ(lines[1], u"[+045] a\\09hb");
+  const std::string texts[] = {Banner().substr(2), "a\\09hb"};
+  for (std::size_t i = 0; i < 2; ++i) {
+    const auto [stamp, text] = SplitStamp(qz::TextToAnsi(lines[i]));
+    EXPECT_TRUE(IsStampBetween(stamp, before, after, options)) << stamp;
+    EXPECT_EQ(text, texts[i]);
+  }
 }
 
 TEST_F(LogFileTest, WithoutSafeModeEntriesWaitForSaveOrDestruction) {
@@ -121,8 +154,8 @@ TEST_F(LogFileTest, EmptyFileNameKeepsEntriesPendingWithoutErrors) {
 }
 
 TEST_F(LogFileTest, FileNameIsPlacedBesideTheProgramUnlessItHasAFolder) {
-  const Text program = ToText(fs::read_symlink("/proc/self/exe"));
-  const Text folder = program.substr(0, program.rfind(u'/') + 1);
+  const Text program = ToText(ProgramPath());
+  const Text folder = program.substr(0, program.find_last_of(u"/\\") + 1);
   const std::vector<std::pair<Text, Text>> cases = {
       {u" name.log ", folder + u"name.log"},    // trimmed, bare: beside the program
       {u"\\name.log", folder + u"\\name.log"},  // one-character folder: appended
@@ -135,7 +168,7 @@ TEST_F(LogFileTest, FileNameIsPlacedBesideTheProgramUnlessItHasAFolder) {
     EXPECT_EQ(log_->GetLogFileName(), expected) << qz::TextToUtf8(name);
   }
   log_->SetOptions({qz::loSafeMode, qz::loAutoFileName});  // safe mode: nothing saved at the end
-  fs::path auto_name = fs::read_symlink("/proc/self/exe");
+  fs::path auto_name = ProgramPath();
   EXPECT_EQ(log_->GetLogFileName(), ToText(auto_name.replace_extension(".log")));
 }
 

@@ -1,5 +1,6 @@
 // Shared helpers for the log file tests: a fresh folder per test, byte-level file
-// access, a ground with a fixed clock and version, and recording event handlers.
+// access, a still clock off Windows (the system's own clock on Windows), and recording
+// event handlers.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,8 +14,12 @@
 #include <string>
 #include <string_view>
 
+#include "qzlogfile/log_entry.h"
 #include "qzlogfile/log_file.h"
+#include "qzplatform/win32.h"
+#ifndef _WIN32
 #include "qzplatform/ground.h"
+#endif
 #include "qzsysutils/qzsysutils.h"
 
 namespace qztest {
@@ -44,6 +49,7 @@ inline std::string Utf16Bytes(std::u16string_view text) {
   return bytes;
 }
 
+#ifndef _WIN32
 // A machine without devices whose clock stands still at 14:03:07.045 on 8 December 2012.
 class FixedClockGround : public qzplatform::Ground {
  public:
@@ -68,6 +74,37 @@ class FixedClockGround : public qzplatform::Ground {
   }
   void GetLocalTime(SYSTEMTIME* out) override { *out = time; }
 };
+#endif
+
+inline SYSTEMTIME LocalTimeNow() {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  return now;
+}
+
+// Whether `stamp` is the stamp of a moment from `before` to `after`, both read around the
+// call that made it. A still clock allows exactly one stamp; a running one those of each
+// millisecond between (and only the two ends across midnight).
+inline bool IsStampBetween(const std::string& stamp, const SYSTEMTIME& before,
+                           const SYSTEMTIME& after, qz::TLogOptions options) {
+  auto is_stamp_of = [&](const SYSTEMTIME& t) {
+    return stamp == qz::TextToAnsi(qz::BuildLogStamp(t, options));
+  };
+  auto of_day = [](const SYSTEMTIME& t) {
+    return ((t.wHour * 60 + t.wMinute) * 60 + t.wSecond) * 1000 + t.wMilliseconds;
+  };
+  if (is_stamp_of(before) || is_stamp_of(after)) return true;
+  if (before.wDay != after.wDay) return false;
+  for (int ms = of_day(before); ms <= of_day(after); ++ms) {
+    SYSTEMTIME t = before;
+    t.wHour = static_cast<WORD>(ms / 3600000);
+    t.wMinute = static_cast<WORD>(ms / 60000 % 60);
+    t.wSecond = static_cast<WORD>(ms / 1000 % 60);
+    t.wMilliseconds = static_cast<WORD>(ms % 1000);
+    if (is_stamp_of(t)) return true;
+  }
+  return false;
+}
 
 // Records what the sink reports through its events.
 struct LogEvents {
@@ -103,13 +140,14 @@ struct LogEvents {
   }
 };
 
-// Each test gets its own folder, removed afterwards, the fixed clock, and a sink writing
+// Each test gets its own folder, removed afterwards, the still clock, and a sink writing
 // "test.log" in that folder in safe mode without stamp or debugger output.
 class LogFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ground_ = std::make_shared<FixedClockGround>();
-    qzplatform::SetGround(ground_);
+#ifndef _WIN32
+    qzplatform::SetGround(std::make_shared<FixedClockGround>());
+#endif
     std::random_device random;
     dir_ = fs::temp_directory_path() /
            ("qzlogfile-" + std::to_string(random()) + "-" + std::to_string(random()));
@@ -124,7 +162,9 @@ class LogFileTest : public ::testing::Test {
     std::error_code ignored;
     fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(dir_, ignored);
+#ifndef _WIN32
     qzplatform::SetGround(nullptr);
+#endif
   }
 
   std::string FileBytes() const { return ReadBytes(file_); }
@@ -133,7 +173,6 @@ class LogFileTest : public ::testing::Test {
     return "\r\nqzLink Lib v9.28 Pro " + qz::TextToAnsi(qz::GetVersionText(Text(), Text()));
   }
 
-  std::shared_ptr<FixedClockGround> ground_;
   fs::path dir_;
   fs::path file_;
   std::unique_ptr<qz::TqzLogFile> log_;
