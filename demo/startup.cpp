@@ -46,7 +46,7 @@ InstalledGround InstallGround(const Options& options, const char* envPlatform) {
   if (!qzplatform::linux_ground::ListInterfaces(linux_ground->roots()).empty()) {
     InstalledGround ground;
     ground.name = "linux";
-    ground.machine = u"this machine";
+    ground.machine = u"machine";
     return ground;
   }
   InstalledGround ground = InstallSim({});

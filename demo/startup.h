@@ -19,7 +19,7 @@ bool NativeGroundAvailable();
 
 struct InstalledGround {
   std::string name;      // "sim" or "linux"
-  qz::Text machine;      // "simulated machine" or "this machine", for listings
+  qz::Text machine;      // "simulated machine" or "machine": the listing heads "HID devices on the ..."
   qz::Text note;         // why the demo runs on other devices than asked; empty when it does not
   std::shared_ptr<qzplatform::sim::Machine> simMachine;  // set on the sim ground
 };
