@@ -1,16 +1,19 @@
 // The edit-control wrapper over a real EDIT control: CR LF text and appending behind the
 // user's caret, real WM_CHAR messages through a hooked window procedure, posted messages,
-// the terminal binding of an I/O component, errors of a hook, and a window that goes first.
+// the terminal binding of an I/O component, the log file's VisualOut fed from a worker,
+// errors of a hook, and a window that goes first.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "qzclasses/base_io.h"
 #include "qzclasses/errors.h"
+#include "qzlogfile/log_file.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/win32_dispatcher.h"
 #include "ui/win32/win32_edit_control.h"
@@ -188,6 +191,28 @@ TEST_F(Win32EditControlTest, BoundAsTerminalTypedKeysGoToTheDeviceAndReceivedByt
   Type(edit, u"g");
   EXPECT_EQ(io.sent, u"hie");
   EXPECT_EQ(GetWindowTextLengthW(edit), 6);
+}
+
+TEST_F(Win32EditControlTest, LogEntriesFromAWorkerReachTheVisualOutInOrder) {
+  qzui::Win32EditControl control(nullptr, edit);
+  qz::TqzLogFile log(nullptr);
+  log.SetOptions(qz::TLogOptions{});  // no file, no stamp
+  log.SetFileName(u"");
+  log.SetVisualOut(&control);
+  std::thread([&] {
+    for (int i = 0; i < 100; ++i) log.Add(qz::TextFromUtf8("entry " + std::to_string(i)));
+  }).join();
+  // The entries travel through the dispatcher's posted wake-up to the main thread.
+  ASSERT_TRUE(w32test::PumpUntil(
+      [&] { return SendMessageW(edit, EM_GETLINECOUNT, 0, 0) > 100; }));
+  const Text text = control.GetText();
+  std::size_t at = 0;
+  for (int i = 0; i < 100; ++i) {
+    const Text entry = qz::TextFromUtf8("entry " + std::to_string(i));
+    const std::size_t found = text.find(entry, at);
+    ASSERT_NE(found, Text::npos) << i;
+    at = found + entry.size();
+  }
 }
 
 TEST_F(Win32EditControlTest, AWindowDestroyedFirstLeavesAWrapperThatDoesNothing) {
