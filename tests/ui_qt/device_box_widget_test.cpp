@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "qzclasses/errors.h"
+#include "toolkit_doubles.h"
 #include "ui/qt/device_box_widget.h"
 #include "ui/qt/message_box.h"
 
@@ -13,26 +14,7 @@ namespace {
 
 using qz::Text;
 
-class NamedIO : public qz::TqzBaseIO {
- public:
-  NamedIO() : TqzBaseIO(nullptr) {}
-  qz::Text ClassName() const override { return u"NamedIO"; }
-  std::int32_t GetDeviceIndex() const override { return index; }
-  void SetDeviceIndex(std::int32_t value) override {
-    if (fail) throw qz::Error(u"cannot select");
-    index = value;
-    TqzBaseIO::SetDeviceIndex(value);
-  }
-  void DeviceListLoad() override {
-    for (const char16_t* name : {u"Mouse", u"Keyboard", u"Echo"}) {
-      auto* d = new qz::TqzDevice;
-      d->NameFriendly = name;
-      AddDevice(d);
-    }
-  }
-  std::int32_t index = 1;
-  bool fail = false;
-};
+using qztest::NamedIO;
 
 struct Changes {
   void OnChange(qz::Component*) { ++count; }

@@ -14,6 +14,7 @@
 #include "qt_pump.h"
 #include "qzclasses/base_io.h"
 #include "qzlogfile/log_file.h"
+#include "toolkit_doubles.h"
 #include "ui/qt/qt_dispatcher.h"
 #include "ui/qt/qt_edit_control.h"
 
@@ -21,19 +22,7 @@ namespace {
 
 using qz::Text;
 
-// Records the messages that reach it and passes them on, or swallows typed keys.
-struct Hook {
-  void Proc(qz::Message& msg) {
-    seen.push_back(msg.Msg);
-    if (msg.Msg == WM_CHAR) chars.push_back(static_cast<char16_t>(msg.WParam));
-    if (swallow_chars && msg.Msg == WM_CHAR) return;
-    if (old) old(msg);
-  }
-  qz::TWndMethod old;
-  bool swallow_chars = true;
-  std::vector<UINT> seen;
-  Text chars;
-};
+using Hook = qztest::EditHook;
 
 class QtEditControlTest : public ::testing::Test {
  protected:
@@ -128,17 +117,7 @@ TEST_F(QtEditControlTest, TypedKeysGoThroughTheHookWhichMaySwallowOrPassThem) {
   EXPECT_EQ(control.GetText(), u"aXYb");
 }
 
-// Records the characters the terminal sends to the "device".
-class TerminalIO : public qz::TqzBaseIO {
- public:
-  TerminalIO() : TqzBaseIO(nullptr) {}
-  qz::Text ClassName() const override { return u"TerminalIO"; }
-  std::int32_t GetDeviceIndex() const override { return 0; }
-  void DeviceListLoad() override {}
-  void SendChar(char16_t ch) override { sent.push_back(ch); }
-  void Write(const std::string& bytes) { TerminalWrite(bytes.data(), static_cast<std::int32_t>(bytes.size())); }
-  Text sent;
-};
+using qztest::TerminalIO;
 
 TEST_F(QtEditControlTest, BoundAsTerminalTypedKeysGoToTheDeviceAndReceivedBytesShow) {
   QPlainTextEdit edit;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "qzclasses/errors.h"
+#include "toolkit_doubles.h"
 #include "ui/win32/message_box.h"
 #include "ui/win32/win32_device_box.h"
 
@@ -16,26 +17,7 @@ using qz::Text;
 
 constexpr int kBoxId = 101;
 
-class BoxIO : public qz::TqzBaseIO {
- public:
-  BoxIO() : TqzBaseIO(nullptr) {}
-  qz::Text ClassName() const override { return u"BoxIO"; }
-  std::int32_t GetDeviceIndex() const override { return index; }
-  void SetDeviceIndex(std::int32_t value) override {
-    if (fail) throw qz::Error(u"cannot select");
-    index = value;
-    TqzBaseIO::SetDeviceIndex(value);
-  }
-  void DeviceListLoad() override {
-    for (const char16_t* name : {u"Mouse", u"Keyboard", u"Echo"}) {
-      auto* d = new qz::TqzDevice;
-      d->NameFriendly = name;
-      AddDevice(d);
-    }
-  }
-  std::int32_t index = 1;
-  bool fail = false;
-};
+using BoxIO = qztest::NamedIO;
 
 struct BoxChanges {
   void OnChange(qz::Component*) {

@@ -17,6 +17,7 @@
 #include "ui/win32/message_box.h"
 #include "ui/win32/win32_dispatcher.h"
 #include "ui/win32/win32_edit_control.h"
+#include "toolkit_doubles.h"
 #include "win32_pump.h"
 
 namespace {
@@ -39,19 +40,7 @@ void Type(HWND edit, const Text& chars) {
   for (char16_t ch : chars) SendMessageW(edit, WM_CHAR, ch, 1);
 }
 
-// Records the messages that reach it and passes them on, or swallows typed keys.
-struct EditHook {
-  void Proc(qz::Message& msg) {
-    seen.push_back(msg.Msg);
-    if (msg.Msg == WM_CHAR) chars.push_back(static_cast<char16_t>(msg.WParam));
-    if (swallow_chars && msg.Msg == WM_CHAR) return;
-    if (old) old(msg);
-  }
-  qz::TWndMethod old;
-  bool swallow_chars = true;
-  std::vector<UINT> seen;
-  Text chars;
-};
+using qztest::EditHook;
 
 class Win32EditControlTest : public ::testing::Test {
  protected:
@@ -139,17 +128,7 @@ TEST_F(Win32EditControlTest, AnErrorOfTheWindowProcedureIsReportedNotThrownThrou
   EXPECT_EQ(boxes[0], std::make_pair(Text(u"hook failed"), qzui::BoxKind::Error));
 }
 
-// Records the characters the terminal sends to the "device".
-class EditTerminalIO : public qz::TqzBaseIO {
- public:
-  EditTerminalIO() : TqzBaseIO(nullptr) {}
-  qz::Text ClassName() const override { return u"EditTerminalIO"; }
-  std::int32_t GetDeviceIndex() const override { return 0; }
-  void DeviceListLoad() override {}
-  void SendChar(char16_t ch) override { sent.push_back(ch); }
-  void Write(const std::string& bytes) { TerminalWrite(bytes.data(), static_cast<std::int32_t>(bytes.size())); }
-  Text sent;
-};
+using EditTerminalIO = qztest::TerminalIO;
 
 TEST_F(Win32EditControlTest, BoundAsTerminalTypedKeysGoToTheDeviceAndReceivedBytesShow) {
   const LONG_PTR class_proc = GetWindowLongPtrW(edit, GWLP_WNDPROC);
