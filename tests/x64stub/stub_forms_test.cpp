@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "qzplatform/ground.h"
+#include "qzclasses/text.h"
+#include "qzplatform/win32.h"
 #include "stub.h"
 
 namespace {
@@ -18,7 +19,7 @@ const SC_HANDLE kManager = reinterpret_cast<SC_HANDLE>(static_cast<std::uintptr_
 const SC_HANDLE kService = reinterpret_cast<SC_HANDLE>(static_cast<std::uintptr_t>(0x200));
 const SC_HANDLE kOldService = reinterpret_cast<SC_HANDLE>(static_cast<std::uintptr_t>(0x300));
 
-std::string Narrow(LPCWSTR text) { return text ? qzplatform::ToUtf8(U(text)) : "(null)"; }
+std::string Narrow(LPCWSTR text) { return text ? qz::TextToUtf8(U(text)) : "(null)"; }
 
 // Records every call in order; outcomes are set per test. Splitting and GUID parsing
 // are the system's own.
@@ -146,7 +147,7 @@ TEST(StubArguments, AnyCountButTwoThreeOrFourExits87WithoutACall) {
        {u"qzX64stub.exe", u"\"C:\\Temp dir\\qzX64stub.exe\" one", u"qzX64stub.exe 1 2 3 4 5",
         u"qzX64stub.exe \"a b\" c d e f"}) {
     FakeSystem fake;
-    EXPECT_EQ(RunWith(fake, line), 87u) << qzplatform::ToUtf8(line);
+    EXPECT_EQ(RunWith(fake, line), 87u) << qz::TextToUtf8(line);
     EXPECT_TRUE(fake.calls.empty());
     EXPECT_TRUE(fake.messages.empty());
   }
@@ -176,7 +177,7 @@ TEST(StubStateChange, OnlyTheFirstCharacterCountsAndAnythingElseRestarts) {
     FakeSystem fake;
     EXPECT_EQ(RunWith(fake, StateLine(code)), 0u);
     EXPECT_EQ(fake.calls[fake.calls.size() - 3], "Params " + state + " 2 8 18 20")
-        << qzplatform::ToUtf8(code);
+        << qz::TextToUtf8(code);
   }
 }
 
