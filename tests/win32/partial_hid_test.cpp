@@ -1,12 +1,20 @@
 // The library with a HID.DLL that lacks every entry but HidD_GetHidGuid: each binding
-// gives its defined "missing" result, and discovery lists no device instead of failing.
+// gives its defined "missing" result, discovery lists no device instead of failing, and
+// the HID Demo window shows no device and refuses to open one.
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <gtest/gtest.h>
+
+#include <vector>
+
+#include "hid_demo_window.h"
 
 #include "qzhid/hid.h"
 #include "qzhidw32/qzhidw32.h"
 #include "qzwin32di/qzwin32di.h"
+#include "ui/win32/message_box.h"
 
 namespace {
 
@@ -40,6 +48,22 @@ TEST(PartialHidDll, DiscoveryListsNoDeviceItCannotLoad) {
   hid.SetEnumFullMode(true);
   EXPECT_NO_THROW(hid.DeviceListLoad());
   EXPECT_EQ(hid.GetDeviceCount(), 0);
+}
+
+TEST(PartialHidDll, TheDemoWindowListsNothingAndRefusesToActivate) {
+  std::vector<qz::Text> boxes;
+  qzui::SetMessageBoxHook([&](const qz::Text& text, qzui::BoxKind) { boxes.push_back(text); });
+  {
+    demowin::HidDemoWindow w;
+    ShowWindow(w.Handle(), SW_SHOW);  // the first showing enumerates again, logged
+    EXPECT_EQ(SendMessageW(w.qzDeviceBox1->Handle(), CB_GETCOUNT, 0, 0), 0);
+    EXPECT_EQ(TreeView_GetCount(w.TreeView1), 0u);
+    SendMessageW(w.CheckBox1, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(w.CheckBox1, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0], u"Active device is not selected");
+  }
+  qzui::SetMessageBoxHook({});
 }
 
 }  // namespace
