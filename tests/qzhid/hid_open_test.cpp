@@ -257,9 +257,15 @@ TEST_F(HidOpen, ReopenFromOnCloseOnTheIOThreadStartsAFreshLoop) {
   };
   Open();
   ASSERT_TRUE(WaitFor([&] { return log.Contains(u"qzHID: Start monitoring thread ... InRepLen= 9"); }));
-  // A cancelled read fails like a lost device: the loop closes, its OnClose reopens.
-  CancelIo(hid->Handle());
-  ASSERT_TRUE(WaitFor([&] { return events.opens() == 2; }));
+  // A cancelled read fails like a lost device: the loop closes, its OnClose reopens. The
+  // loop logs its start before its read is pending, so the cancel is repeated on the first
+  // open's handle (handles are never reused) until the reopen.
+  const HANDLE first = hid->Handle();
+  ASSERT_TRUE(WaitFor([&] {
+    if (events.opens() == 2) return true;
+    CancelIo(first);
+    return false;
+  }));
   ASSERT_TRUE(WaitFor([&] { return log.Count(u"qzHID: Start monitoring thread ... InRepLen= 9") == 2; }));
   // The first loop has left its OnClose and ended.
   ASSERT_TRUE(WaitFor([&] { return log.Count(u"qzHID: ... exit monitoring thread.") == 1; }));
