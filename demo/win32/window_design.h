@@ -50,7 +50,7 @@ enum ControlId : int {
 
 inline RECT Box(int left, int top, int width, int height) { return {left, top, width, height}; }
 
-inline LPCWSTR W(const qz::Text& text) { return qzplatform::W(text); }
+using qzplatform::W;
 
 // A control's text.
 inline qz::Text TextOf(HWND control) {
