@@ -2,6 +2,8 @@
 // error text, and the waited and unwaited overlapped transfers.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <deque>
 #include <thread>
 
@@ -200,8 +202,10 @@ TEST_F(SysUtils, WaitOverlappedResultReportsTheFailureCode) {
   ground->device->mode = ScriptedDevice::Mode::Pending;
   char buffer[8];
   ASSERT_FALSE(ReadFile(h, buffer, 8, nullptr, &ov));
+  // A flag ends the pulser: a SetEvent can be undone by a pulse that follows it.
+  std::atomic<bool> stop{false};
   std::thread pulser([&] {
-    while (WaitForSingleObject(ov.hEvent, 0) == WAIT_TIMEOUT) {
+    while (!stop) {
       PulseEvent(ov.hEvent);
       std::this_thread::yield();
     }
@@ -209,7 +213,7 @@ TEST_F(SysUtils, WaitOverlappedResultReportsTheFailureCode) {
   SetLastError(ERROR_IO_PENDING);
   EXPECT_FALSE(qz::WaitOverlappedResult(h, &ov, &transferred, &error));
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_IO_INCOMPLETE));
-  SetEvent(ov.hEvent);  // ends the pulser
+  stop = true;
   pulser.join();
   CloseHandle(h);
   CloseHandle(ov.hEvent);
