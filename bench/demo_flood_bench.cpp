@@ -1,13 +1,14 @@
 // The HID Demo under a flood: a simulated device sends 64-byte input reports at a fixed
 // rate (8,000 per second by default) to the open window with the demo's own settings (log
-// at dlDebug, safe mode, 20480-byte limit). Checks that every report gets its own line in
-// order, and reports the sustained rate, the event loop's longest stall and the memory
-// growth per 100,000 lines, and tells apart reports the device's input buffer dropped
-// because the monitoring thread was not scheduled in time from lines the window lost.
-// Exit code 1 when a report has no line of its own in order, or the loop stalled for more
-// than 100 ms.
+// at dlDebug, safe mode, 20480-byte limit, the memo's limit of 100,000 lines). Checks that
+// every report reaches the memo, which ends up holding the newest ones up to its limit,
+// each a line of its own in order; reports the sustained rate, the event loop's longest
+// stall, the memory growth per 100,000 lines until the memo is full and the memory after
+// that; and tells apart reports the device's input buffer dropped because the monitoring
+// thread was not scheduled in time from lines the window lost. Exit code 1 when a report
+// is lost or garbled, or the loop stalled for more than 100 ms.
 //
-//   demo_flood_bench [reports [rate]]      (default 200000 reports at 8000/s)
+//   demo_flood_bench [reports [rate [memo-lines]]]   (default 200000 reports at 8000/s)
 //
 // For diagnosis only: FLOOD_LOG_DIR puts the log file elsewhere (default /tmp), and
 // FLOOD_LOG_LEVEL=0|1|2 replaces the demo's dlDebug.
@@ -28,6 +29,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "presenter/memo_limit.h"
 #include "presenter/report_text.h"
 #include "qt/hid_demo_window.h"
 #include "qzplatform/sim/sim_ground.h"
@@ -133,6 +135,8 @@ long ResidentKiB() {
 int main(int argc, char** argv) {
   const std::uint32_t total = argc > 1 ? static_cast<std::uint32_t>(std::atol(argv[1])) : 200000;
   const double rate = argc > 2 ? std::atof(argv[2]) : 8000.0;
+  const std::size_t memo_limit =
+      argc > 3 ? static_cast<std::size_t>(std::atol(argv[3])) : demo::MemoLimit::kDefaultLines;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
   qzui::QtDispatcher dispatcher;
@@ -144,6 +148,7 @@ int main(int argc, char** argv) {
       std::string(log_dir ? log_dir : "/tmp") + "/demo_flood_bench_" + std::to_string(getpid()) + ".log";
   demo::DemoSettings settings;
   settings.logFileName = qz::TextFromUtf8(log_path);
+  settings.memoLines = memo_limit;
   int failures = 0;
   {
     demoqt::HidDemoWindow window(settings);
@@ -178,6 +183,10 @@ int main(int argc, char** argv) {
     probe.start(5);
 
     const long rss_before = ResidentKiB();
+    // Taken when the memo first drops lines: it holds as many as it keeps.
+    long rss_at_limit = 0;
+    std::size_t lines_at_limit = 0;
+    const demo::MemoLimit& memo_limit_state = window.Form().Memo();
     std::atomic<bool> produced{false};
     std::atomic<std::uint32_t> refused{0};
     const auto start = std::chrono::steady_clock::now();
@@ -197,9 +206,15 @@ int main(int argc, char** argv) {
     // The window's own event loop runs until every delivered report has its line.
     const auto deadline = std::chrono::duration<double>(total / rate + 10.0);
     QTimer watch;
+    const auto handed = [&] { return memo_limit_state.Lines() + memo_limit_state.Dropped(); };
     QObject::connect(&watch, &QTimer::timeout, [&] {
+      if (rss_at_limit == 0 && memo_limit_state.Dropped() > 0) {
+        rss_at_limit = ResidentKiB();
+        lines_at_limit = static_cast<std::size_t>(lines());
+      }
       const bool settled = produced && window.Form().PendingMemoLines() == 0 &&
-                           lines() >= static_cast<int>(tap.delivered.load());
+                           handed() >= tap.delivered.load() &&
+                           static_cast<std::size_t>(lines()) == memo_limit_state.Lines();
       if (settled || std::chrono::steady_clock::now() - start > deadline) QCoreApplication::quit();
     });
     watch.start(20);
@@ -225,28 +240,40 @@ int main(int argc, char** argv) {
     }
     const int shown = lines();
     const std::uint32_t delivered = tap.delivered.load();
-    const double per_100k = shown > 0 ? (rss_after - rss_before) / 1024.0 * 100000.0 / shown : 0.0;
+    const std::size_t reached = handed();  // every line that reached the memo, dropped or not
+    const bool full = rss_at_limit != 0;
+    const long rss_full = full ? rss_at_limit : rss_after;
+    const std::size_t lines_full = full ? lines_at_limit : static_cast<std::size_t>(shown);
+    const double per_100k = lines_full > 0 ? (rss_full - rss_before) / 1024.0 * 100000.0 / lines_full : 0.0;
     std::printf("reports sent            %u at %.0f/s, %u-byte reports (%u refused)\n", total, rate,
                 static_cast<unsigned>(kReportLength), refused.load());
     std::printf("read by the loop        %u (%u dropped by the handle's input buffer)\n",
                 delivered, total - delivered);
     std::printf("monitoring loop         longest pause between reports %.1f ms, %u pauses over 4 ms\n",
                 std::chrono::duration<double, std::milli>(tap.longest_pause).count(), tap.long_pauses);
-    std::printf("lines in the memo       %d (lost after reading: %d, not a report of its own: %u,"
-                " out of order: %u)\n",
-                shown, static_cast<int>(delivered) - shown, garbled, out_of_order);
-    std::printf("sustained rate          %.0f lines/s over %.2f s\n", shown / seconds, seconds);
+    std::printf("lines in the memo       %d of %zu reached (limit %zu, %zu oldest dropped; lost after"
+                " reading: %lld, not a report of its own: %u, out of order: %u)\n",
+                shown, reached, memo_limit, memo_limit_state.Dropped(),
+                static_cast<long long>(delivered) - static_cast<long long>(reached), garbled, out_of_order);
+    std::printf("newest line             report %lld of %u\n", previous, total - 1);
+    std::printf("sustained rate          %.0f lines/s over %.2f s\n", reached / seconds, seconds);
     std::printf("longest loop stall      %lld ms (probe timer every 5 ms)\n",
                 static_cast<long long>(longest_gap));
-    std::printf("memory growth           %.1f MiB per 100,000 lines (RSS %ld -> %ld KiB)\n",
-                per_100k, rss_before, rss_after);
+    std::printf("memory growth           %.1f MiB per 100,000 lines until the memo is full (RSS %ld -> %ld KiB"
+                " at %zu lines)\n",
+                per_100k, rss_before, rss_full, lines_full);
+    if (full) {
+      std::printf("memory at the limit     RSS %ld KiB when full, %ld KiB at the end (%+.1f MiB over %zu more lines)\n",
+                  rss_at_limit, rss_after, (rss_after - rss_at_limit) / 1024.0, reached - lines_at_limit);
+    }
     for (const auto& [used, name] : thread_times) {
       if (used < 0.05) continue;
       std::printf("cpu                     %.2f s, %.1f us per report: thread %s\n", used,
                   used * 1e6 / total, name.c_str());
     }
-    failures = (static_cast<std::uint32_t>(shown) != total) + (garbled != 0) + (out_of_order != 0) +
-               (longest_gap > 100) + (refused != 0);
+    failures = (reached != total) + (static_cast<std::size_t>(shown) != memo_limit_state.Lines()) +
+               (shown > 0 && previous != static_cast<long long>(total) - 1) + (garbled != 0) +
+               (out_of_order != 0) + (longest_gap > 100) + (refused != 0);
     window.CheckBox1->setChecked(false);
   }
   qz::Dispatcher::Install(nullptr);

@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     const demo::InstalledGround ground = demo::InstallGround(options, std::getenv("QZ_PLATFORM"));
     if (!ground.note.empty()) std::fprintf(stderr, "hid-demo: %s\n", qz::TextToUtf8(ground.note).c_str());
     if (options.list) return PrintListing(ground.machine);
-    return demoqt::RunHidDemoWindow(argc, argv, ground.note);
+    return demoqt::RunHidDemoWindow(argc, argv, ground.note, options.memoLines);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "hid-demo: %s\n", e.what());
     return 1;

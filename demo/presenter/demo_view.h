@@ -1,6 +1,7 @@
 // The HID Demo window as its presenter sees it: what a toolkit frontend must show.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "presenter/device_view.h"
@@ -17,8 +18,9 @@ class DemoView {
   virtual void ShowTree(const std::vector<TreeNode>& nodes, NodePath selected) = 0;
   // Replaces the property list's rows.
   virtual void ShowRows(const std::vector<InfoRow>& rows) = 0;
-  // Appends each line to the memo as a line of its own, in order.
-  virtual void AppendMemoLines(std::vector<qz::Text>& lines) = 0;
+  // Removes the memo's `dropOldest` oldest lines (counting lines handed over earlier and
+  // not yet shown), then appends each line as a line of its own, in order.
+  virtual void AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) = 0;
   // Sets the activation check box; as with any program change of the box, its click
   // handler runs when the state changes.
   virtual void SetActiveChecked(bool checked) = 0;

@@ -2,7 +2,11 @@
 #include "presenter/hid_demo_form.h"
 
 #include "presenter/report_text.h"
+#include "qzclasses/dispatcher.h"
+#include "qzclasses/errors.h"
+#include "qzclasses/format.h"
 #include "qzhidw32/qzhidw32.h"
+#include "qzsysutils/qzsysutils.h"
 
 namespace demo {
 
@@ -31,7 +35,8 @@ HidDemoForm::HidDemoForm(DemoView& view, qz::TqzDeviceBox& deviceBox, DemoSettin
     : view_(view),
       qzDeviceBox1(deviceBox),
       settings_(std::move(settings)),
-      feed_(ReportFeed::Create([this](std::vector<qz::Text>& lines) { view_.AppendMemoLines(lines); })) {
+      memo_(settings_.memoLines),
+      feed_(ReportFeed::Create([this](std::vector<qz::Text>& lines) { ShowMemoLines(lines); })) {
   // The components with their stored settings, applied while they load.
   qzHid1 = new qz::TqzHid(&components_);
   qzHid1->SetName(u"qzHid1");
@@ -45,6 +50,7 @@ HidDemoForm::HidDemoForm(DemoView& view, qz::TqzDeviceBox& deviceBox, DemoSettin
   qzHid1->SetPriority(qz::tpNormal);
   qzHid1->SetUseMainThread(false);
   qzHid1->SetOnAfterReceive(qz::TOnReceived::Bind<&HidDemoForm::qzHid1AfterReceive>(this));
+  qzHid1->SetOnClose(qz::TNotifyEvent::Bind<&HidDemoForm::qzHid1Close>(this));
 
   qzLogFile1 = new qz::TqzLogFile(&components_);
   qzLogFile1->SetName(u"qzLogFile1");
@@ -70,7 +76,7 @@ HidDemoForm::HidDemoForm(DemoView& view, qz::TqzDeviceBox& deviceBox, DemoSettin
 
   qzHid1->Loaded();
   qzLogFile1->Loaded();
-  view_.SetStatus(settings_.note);
+  ShowStatus();
 }
 
 HidDemoForm::~HidDemoForm() {
@@ -128,22 +134,43 @@ void HidDemoForm::ShowNodeInfo() {
 }
 
 void HidDemoForm::cbTypeChange(int itemIndex, const qz::Text& data) {
-  view_.SetDataText(itemIndex == kAsciiReading ? HexToStr(data) : StrToHex(data));
+  // Picking the reading the data is already in converts nothing.
+  if (itemIndex == reading_) return;
+  reading_ = itemIndex;
+  if (itemIndex != kAsciiReading) {
+    view_.SetDataText(StrToHex(data));
+    return;
+  }
+  qz::Text fault;
+  if (const std::optional<qz::Text> text = HexToStr(data, &fault)) {
+    view_.SetDataText(*text);
+  } else {
+    Tell(u"The data stays as it is: it is not hexadecimal (" + fault + u")");
+  }
+}
+
+std::optional<std::string> HidDemoForm::Compose(const ReportRequest& request) {
+  qz::Text fault;
+  std::optional<std::string> report = ComposeReport(request, qzHid1->OutputReportLength(), &fault);
+  if (!report) Tell(u"Nothing sent: the data is not hexadecimal (" + fault + u")");
+  return report;
 }
 
 void HidDemoForm::bSendClick(const ReportRequest& request) {
-  qzHid1->SendString(ComposeReport(request, qzHid1->OutputReportLength()));
+  if (const auto report = Compose(request)) qzHid1->SendString(*report);
 }
 
 void HidDemoForm::Button1Click(const ReportRequest& request) {
   // The component copies the bytes before its write starts, so they need not outlive us.
-  const std::string report = ComposeReport(request, qzHid1->OutputReportLength());
-  qzHid1->SendData(report.data(), static_cast<std::uint32_t>(report.size()));
+  if (const auto report = Compose(request)) {
+    qzHid1->SendData(report->data(), static_cast<std::uint32_t>(report->size()));
+  }
 }
 
 void HidDemoForm::Button2Click(const ReportRequest& request) {
-  const std::string report = ComposeReport(request, qzHid1->OutputReportLength());
-  qzHid1->SetOutputReport(report.data(), static_cast<std::uint32_t>(report.size()));
+  if (const auto report = Compose(request)) {
+    qzHid1->SetOutputReport(report->data(), static_cast<std::uint32_t>(report->size()));
+  }
 }
 
 void HidDemoForm::Button3Click() {
@@ -152,10 +179,24 @@ void HidDemoForm::Button3Click() {
   LoadDeviceTree();
 }
 
-// The window shows nothing afterwards: the box, the tree and the list stay as they were.
-void HidDemoForm::Button4Click() { qzHid1->Disable(); }
-void HidDemoForm::Button5Click() { qzHid1->Enable(); }
-void HidDemoForm::Button6Click() { qzHid1->Restart(); }
+// The box, the tree and the list stay as they were; a refusal gets a memo line.
+void HidDemoForm::Button4Click() { ChangeState(u"Disable", &qz::TqzHid::Disable); }
+void HidDemoForm::Button5Click() { ChangeState(u"Enable", &qz::TqzHid::Enable); }
+void HidDemoForm::Button6Click() { ChangeState(u"Restart", &qz::TqzHid::Restart); }
+
+void HidDemoForm::ChangeState(const char16_t* action, bool (qz::TqzHid::*change)()) {
+  if (!qzHid1->HidDevice()) return;
+  qz::Text reason;
+  try {
+    if ((qzHid1->*change)()) return;
+    const DWORD error = GetLastError();
+    reason = error == ERROR_SUCCESS ? qz::Text(u"the system gave no reason")
+                                    : qz::Format(u"%s (%u)", {qz::SysErrorMessage(error), error});
+  } catch (const qz::Error& e) {
+    reason = e.Message();
+  }
+  Tell(qz::Text(action) + u" refused: " + reason);
+}
 
 void HidDemoForm::FormDblClick() {
   const auto* device =
@@ -167,6 +208,34 @@ void HidDemoForm::FormDblClick() {
 void HidDemoForm::qzHid1AfterReceive(qz::TqzBaseIO*, const void* Buffer, std::uint32_t Received) {
   if (!Buffer) Received = 0;
   feed_->Push(ReceivedReportLine(static_cast<const std::uint8_t*>(Buffer), Received));
+}
+
+void HidDemoForm::qzHid1Close(qz::Component*) {
+  // The window's own closes run on its thread; the monitoring loop closes on its own.
+  if (!qz::Dispatcher::IsInstalled() || qz::Dispatcher::Main().IsMainThread()) return;
+  feed_->Push(u"Device closed: reading from it failed (it was unplugged, disabled or restarted)");
+  qz::Dispatcher::Main().Post([this, alive = std::weak_ptr<const bool>(alive_)] {
+    if (!alive.expired() && !qzHid1->GetActive()) view_.SetActiveChecked(false);
+  });
+}
+
+void HidDemoForm::Tell(qz::Text line) { feed_->Push(std::move(line)); }
+
+void HidDemoForm::ShowMemoLines(std::vector<qz::Text>& lines) {
+  const std::size_t dropped = memo_.Dropped();
+  const std::size_t dropOldest = memo_.Admit(lines);
+  view_.AppendMemoLines(lines, dropOldest);
+  if (memo_.Dropped() != dropped) ShowStatus();
+}
+
+void HidDemoForm::ShowStatus() {
+  qz::Text status;
+  if (memo_.Dropped() > 0) {
+    status = qz::Format(u"Memo: %u oldest lines dropped (it keeps the newest %u)",
+                        {memo_.Dropped(), memo_.Limit()});
+  }
+  if (!settings_.note.empty()) status += (status.empty() ? u"" : u" | ") + settings_.note;
+  view_.SetStatus(status);
 }
 
 }  // namespace demo

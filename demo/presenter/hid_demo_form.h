@@ -6,10 +6,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "presenter/demo_view.h"
 #include "presenter/device_view.h"
+#include "presenter/memo_limit.h"
 #include "presenter/report_composer.h"
 #include "presenter/report_feed.h"
 #include "qzclasses/component.h"
@@ -25,6 +28,8 @@ struct DemoSettings {
   qz::Text logFileName;
   // A note that stays in the status line (for example the ground the demo fell back to).
   qz::Text note;
+  // The memo keeps the newest lines up to this many.
+  std::size_t memoLines = MemoLimit::kDefaultLines;
 };
 
 class HidDemoForm {
@@ -45,6 +50,8 @@ class HidDemoForm {
   NodePath SelectedNode() const { return selected_; }
   // The received-report lines not yet handed to the memo.
   std::size_t PendingMemoLines() const { return feed_->Pending(); }
+  // The memo's lines as handed to the window, and those its limit dropped.
+  const MemoLimit& Memo() const { return memo_; }
 
   // The window is shown: enumerate again (logged) and rebuild the view.
   void FormShow();
@@ -55,15 +62,18 @@ class HidDemoForm {
   void qzDeviceBox1Change(qz::Component* Sender);
   // The user selected a tree node.
   void TreeView1Change(NodePath node);
-  // The user picked a data reading: the data text is converted to it.
+  // The user picked a data reading: the data text is converted to it, unless it already
+  // reads that way. Hexadecimal text that is not stays as it is, and the memo says why.
   void cbTypeChange(int itemIndex, const qz::Text& data);
-  // Send (waited write), Send2 (unwaited write), Send3 (the HID library's request).
+  // Send (waited write), Send2 (unwaited write), Send3 (the HID library's request). Data
+  // that cannot be composed is not sent; the memo says why.
   void bSendClick(const ReportRequest& request);
   void Button1Click(const ReportRequest& request);
   void Button2Click(const ReportRequest& request);
   // Get More Details: reload the selected record with its strings, rebuild the view.
   void Button3Click();
   // Disable, Enable, Restart the selected device through the system; nothing without one.
+  // A refusal gets a line in the memo with the system's reason.
   void Button4Click();
   void Button5Click();
   void Button6Click();
@@ -71,16 +81,34 @@ class HidDemoForm {
   void FormDblClick();
   // The HID component's OnAfterReceive: runs on the monitoring thread.
   void qzHid1AfterReceive(qz::TqzBaseIO* Com, const void* Buffer, std::uint32_t Received);
+  // The HID component's OnClose. A close the window did not ask for (the monitoring loop
+  // closed the device) gets a memo line, and the check box follows the component.
+  void qzHid1Close(qz::Component* Sender);
 
   void LoadDeviceTree();
   void ShowNodeInfo();
 
  private:
+  // A line of the window's own in the memo, after the reports received so far.
+  void Tell(qz::Text line);
+  // The feed's sink: the memo's limit applied, the lines handed to the window.
+  void ShowMemoLines(std::vector<qz::Text>& lines);
+  void ShowStatus();
+  // The report composed from `request`, or nothing (and a memo line saying why).
+  std::optional<std::string> Compose(const ReportRequest& request);
+  // A device action; a refusal or an error gets a memo line.
+  void ChangeState(const char16_t* action, bool (qz::TqzHid::*change)());
+
   DemoView& view_;
   qz::TqzDeviceBox& qzDeviceBox1;
   const DemoSettings settings_;
   std::vector<TreeNode> tree_;
   NodePath selected_;
+  int reading_ = kNoReading;  // the data reading the data field was last converted to
+  MemoLimit memo_;
+  // Lives as long as the form: a call posted from the monitoring thread runs only while
+  // it does.
+  std::shared_ptr<const bool> alive_ = std::make_shared<const bool>(true);
   // Declared before the components: it must outlive the monitoring loop.
   std::shared_ptr<ReportFeed> feed_;
   qz::Component components_{nullptr};  // owns the non-visual components

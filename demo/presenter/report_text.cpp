@@ -25,13 +25,42 @@ void AppendHexByte(qz::Text& out, unsigned value) {
 
 }  // namespace
 
-qz::Text HexToStr(std::u16string_view text) {
+std::optional<qz::Text> HexToStr(std::u16string_view text, qz::Text* fault) {
+  const auto separator = [](char16_t c) { return c <= u' ' || c == u','; };
+  const auto fail = [&](const qz::Text& why) {
+    if (fault) *fault = why;
+    return std::nullopt;
+  };
   qz::Text result;
-  for (std::size_t p = 0; p + 1 < text.size(); p += 2) {
-    const int high = HexValue(text[p]);
-    const int low = HexValue(text[p + 1]);
-    if (high < 0 || low < 0) break;
-    result.push_back(static_cast<char16_t>(high * 16 + low));
+  std::size_t p = 0;
+  while (p < text.size()) {
+    if (separator(text[p])) {
+      ++p;
+      continue;
+    }
+    std::size_t end = p;
+    while (end < text.size() && !separator(text[end])) ++end;
+    const std::u16string_view group = text.substr(p, end - p);
+    std::size_t digits = p;
+    if (group.size() > 2 && group[0] == u'0' && (group[1] == u'x' || group[1] == u'X')) digits += 2;
+    if (digits == end) return fail(qz::Format(u"\"%s\" has no digits", {qz::Text(group)}));
+    for (std::size_t i = digits; i < end; ++i) {
+      if (HexValue(text[i]) < 0) {
+        return fail(qz::Format(u"\"%s\" at character %u is not a hexadecimal digit",
+                               {qz::Text(1, text[i]), i + 1}));
+      }
+    }
+    const std::size_t count = end - digits;
+    if (count == 1) {
+      result.push_back(static_cast<char16_t>(HexValue(text[digits])));
+    } else if (count % 2 != 0) {
+      return fail(qz::Format(u"\"%s\" has an odd number of digits", {qz::Text(group)}));
+    } else {
+      for (std::size_t i = digits; i < end; i += 2) {
+        result.push_back(static_cast<char16_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+      }
+    }
+    p = end;
   }
   return result;
 }

@@ -3,16 +3,18 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "qzclasses/text.h"
 
 namespace demo {
 
-// Pairs of hexadecimal digits (either case) to the characters of those codes. There are
-// no separators: the first pair that is not two digits ends the conversion, and a single
-// character left over at the end is ignored.
-qz::Text HexToStr(std::u16string_view text);
+// Hexadecimal bytes as people write them to the characters of those codes: pairs of
+// digits (either case), in groups that blanks or commas may separate, each group with an
+// optional 0x. A group of one digit is one byte. Anything else is no hexadecimal text:
+// nothing is returned, and `fault` says what is wrong and where.
+std::optional<qz::Text> HexToStr(std::u16string_view text, qz::Text* fault = nullptr);
 // Each character's low 8 bits as two upper-case hexadecimal digits, no separators.
 qz::Text StrToHex(std::u16string_view text);
 

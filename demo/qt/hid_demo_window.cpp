@@ -5,10 +5,12 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QShowEvent>
+#include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
 
+#include "presenter/report_composer.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/qt_text.h"
 
@@ -21,6 +23,25 @@ namespace {
 
 constexpr int kClientWidth = 482;
 constexpr int kClientHeight = 487;
+
+// The report ID field: any number can be typed; leaving the field (or pressing a send
+// button) brings it into 0..255, and an emptied field reads 0.
+class ReportIdSpinBox : public QSpinBox {
+ public:
+  using QSpinBox::QSpinBox;
+
+ protected:
+  QValidator::State validate(QString& input, int& pos) const override {
+    const QValidator::State state = QSpinBox::validate(input, pos);
+    if (state == QValidator::Acceptable) return state;
+    const QString t = input.trimmed();
+    const bool digits = std::all_of(t.begin(), t.end(), [](QChar c) { return c.isDigit(); });
+    return digits ? QValidator::Intermediate : state;
+  }
+  void fixup(QString& input) const override {
+    input = QString::number(demo::ReportIdFromText(FromQString(input)));
+  }
+};
 
 template <typename W>
 W* Place(W* widget, int left, int top, int width, int height) {
@@ -88,7 +109,7 @@ void HidDemoWindow::CreateControls() {
   GroupBox1 = Place(new QGroupBox(tr(" Send HID Report "), this), 16, 224, 449, 121);
   Label2 = Place(new QLabel(tr("ID:"), GroupBox1), 15, 19, 14, 13);
   Label3 = Place(new QLabel(tr("Data:"), GroupBox1), 156, 20, 26, 13);
-  eID = Place(new QSpinBox(GroupBox1), 12, 38, 57, 22);
+  eID = Place(new ReportIdSpinBox(GroupBox1), 12, 38, 57, 22);
   eID->setRange(0, 255);
   eID->setValue(0);
   Edit1 = Place(new QLineEdit(tr("Hello Device"), GroupBox1), 155, 38, 238, 21);
@@ -180,6 +201,8 @@ void HidDemoWindow::showEvent(QShowEvent* event) {
 
 void HidDemoWindow::mouseDoubleClickEvent(QMouseEvent* event) {
   QWidget::mouseDoubleClickEvent(event);
+  // Labels and the group box pass their clicks on to the window: only its background counts.
+  if (childAt(event->position().toPoint())) return;
   Run([&] { form_->FormDblClick(); });
 }
 
@@ -208,16 +231,37 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
   }
 }
 
-void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines) {
-  if (lines.empty()) return;
+void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) {
+  memo_drop_ += dropOldest;
   for (const qz::Text& line : lines) memo_pending_.push_back(ToQString(line));
-  if (!memo_flush_.isActive()) memo_flush_.start(kMemoFlushMs);
+  if ((memo_drop_ > 0 || !memo_pending_.isEmpty()) && !memo_flush_.isActive()) {
+    memo_flush_.start(kMemoFlushMs);
+  }
+}
+
+void HidDemoWindow::DropOldestMemoLines() {
+  if (memo_drop_ == 0) return;
+  QTextDocument* document = Memo1->document();
+  const std::size_t shown = document->isEmpty() ? 0 : static_cast<std::size_t>(document->blockCount());
+  const std::size_t fromMemo = std::min(memo_drop_, shown);
+  const auto fromPending = static_cast<qsizetype>(memo_drop_ - fromMemo);
+  memo_pending_.remove(0, std::min(fromPending, memo_pending_.size()));
+  memo_drop_ = 0;
+  if (fromMemo == 0) return;
+  QTextCursor cursor(document);
+  if (fromMemo == shown) {
+    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+  } else {
+    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(fromMemo));
+  }
+  cursor.removeSelectedText();
 }
 
 void HidDemoWindow::FlushMemo() {
   // Each append costs a layout and a repaint whatever its size, so lines are gathered for
   // a few milliseconds and appended together; a very long backlog goes in slices so the
   // loop keeps running between them.
+  DropOldestMemoLines();
   const qsizetype n = std::min<qsizetype>(memo_pending_.size(), kMemoSliceLines);
   if (n == 0) return;
   Memo1->appendPlainText(memo_pending_.mid(0, n).join(QLatin1Char('\n')));

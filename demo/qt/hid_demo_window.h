@@ -63,10 +63,13 @@ class HidDemoWindow : public QWidget, public demo::DemoView {
   static constexpr int kMemoFlushMs = 20;
   static constexpr qsizetype kMemoSliceLines = 5000;
 
+  // What the report group's controls hold; a typed ID is brought into 0..255 and shown so.
+  demo::ReportRequest Request() const;
+
   // DemoView.
   void ShowTree(const std::vector<demo::TreeNode>& nodes, demo::NodePath selected) override;
   void ShowRows(const std::vector<demo::InfoRow>& rows) override;
-  void AppendMemoLines(std::vector<qz::Text>& lines) override;
+  void AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) override;
   void SetActiveChecked(bool checked) override;
   void SetDataText(const qz::Text& text) override;
   void ShowMessage(const qz::Text& text) override;
@@ -84,14 +87,17 @@ class HidDemoWindow : public QWidget, public demo::DemoView {
   // Runs a handler; its error goes to the toolkit's error report.
   template <typename F>
   void Run(F&& handler);
-  demo::ReportRequest Request() const;
   demo::NodePath PathOf(QTreeWidgetItem* item) const;
   void FlushMemo();
+  // Carries out the drops the presenter asked for: the memo's oldest lines first, then
+  // (being newer than all of them) the oldest lines not yet shown.
+  void DropOldestMemoLines();
 
   std::unique_ptr<demo::HidDemoForm> form_;
   bool shown_ = false;
   bool busy_ = false;
   QStringList memo_pending_;  // received lines not yet in the memo, in arrival order
+  std::size_t memo_drop_ = 0;  // oldest lines to remove before the next append
   QTimer memo_flush_;
 };
 

@@ -25,7 +25,7 @@ bool DisplayAvailable() {
   return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
 }
 
-int RunHidDemoWindow(int& argc, char** argv, const qz::Text& note) {
+int RunHidDemoWindow(int& argc, char** argv, const qz::Text& note, std::size_t memoLines) {
   QApplication app(argc, argv);
   QApplication::setApplicationDisplayName(QStringLiteral("HID Demo"));
   if (QStyle* style = QStyleFactory::create(QStringLiteral("Fusion"))) QApplication::setStyle(style);
@@ -36,6 +36,7 @@ int RunHidDemoWindow(int& argc, char** argv, const qz::Text& note) {
   {
     demo::DemoSettings settings;
     settings.note = note;
+    settings.memoLines = memoLines;
     HidDemoWindow window(std::move(settings));
     window.show();
     result = app.exec();

@@ -1,6 +1,8 @@
 // Runs the HID Demo window until it is closed.
 #pragma once
 
+#include <cstddef>
+
 #include "qzclasses/text.h"
 
 namespace demoqt {
@@ -10,7 +12,8 @@ namespace demoqt {
 bool DisplayAvailable();
 
 // Creates the application, installs the main-thread dispatcher on its event loop and
-// shows the window; `note` goes to the status line. Returns the event loop's exit code.
-int RunHidDemoWindow(int& argc, char** argv, const qz::Text& note);
+// shows the window; `note` goes to the status line, and the memo keeps the newest
+// `memoLines` lines. Returns the event loop's exit code.
+int RunHidDemoWindow(int& argc, char** argv, const qz::Text& note, std::size_t memoLines);
 
 }  // namespace demoqt

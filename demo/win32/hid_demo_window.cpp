@@ -2,34 +2,17 @@
 #include "hid_demo_window.h"
 
 #include <commctrl.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <string>
 
+#include "presenter/report_composer.h"
 #include "qzclasses/errors.h"
 #include "ui/win32/message_box.h"
 #include "window_design.h"
 
 namespace demowin {
-
-namespace {
-
-// A spin edit's text as its value: not a number reads as 0, a number outside the range
-// as the nearer bound.
-int SpinValue(const qz::Text& text, int low, int high) {
-  const qz::Text t = qz::Trim(text);
-  std::size_t i = 0;
-  const bool negative = i < t.size() && (t[i] == u'-' || t[i] == u'+') && t[i++] == u'-';
-  if (i == t.size()) return std::clamp(0, low, high);
-  long long value = 0;
-  for (; i < t.size(); ++i) {
-    if (t[i] < u'0' || t[i] > u'9') return std::clamp(0, low, high);
-    value = std::min<long long>(value * 10 + (t[i] - u'0'), 1LL << 40);
-  }
-  return static_cast<int>(std::clamp<long long>(negative ? -value : value, low, high));
-}
-
-}  // namespace
 
 void HidDemoWindow::RegisterWindowClass() {
   static const bool registered = [] {
@@ -133,7 +116,9 @@ LRESULT HidDemoWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       }
       break;
     case WM_LBUTTONDBLCLK:
-      if (form_) Run([&] { form_->FormDblClick(); });
+      if (form_ && OnBackground({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)})) {
+        Run([&] { form_->FormDblClick(); });
+      }
       return 0;
     case WM_SETCURSOR:
       if (busy_) {
@@ -250,13 +235,17 @@ demo::ReportRequest HidDemoWindow::Request() const {
   demo::ReportRequest request;
   // A typed value counts, brought back into 0..255 and shown so, as the spin edit does
   // when it loses the focus.
-  request.reportId = SpinValue(TextOf(eID), 0, 255);
+  request.reportId = demo::ReportIdFromText(TextOf(eID));
   SendMessageW(eIDSpin, UDM_SETPOS32, 0, request.reportId);
   const auto index = static_cast<int>(SendMessageW(cbType, CB_GETCURSEL, 0, 0));
   request.reading = index == CB_ERR ? demo::kNoReading : index;
   request.data = TextOf(Edit1);
   request.fixedLength = SendMessageW(CheckBox2, BM_GETCHECK, 0, 0) == BST_CHECKED;
   return request;
+}
+
+bool HidDemoWindow::OnBackground(POINT client) const {
+  return ChildWindowFromPointEx(hwnd_, client, CWP_SKIPINVISIBLE) == hwnd_;
 }
 
 demo::NodePath HidDemoWindow::PathOf(HTREEITEM item) const {
@@ -326,9 +315,11 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
   InvalidateRect(ListView1, nullptr, TRUE);
 }
 
-void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines) {
-  if (lines.empty() || !hwnd_) return;
+void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) {
+  if (!hwnd_) return;
+  memo_drop_ += dropOldest;
   for (qz::Text& line : lines) memo_pending_.push_back(std::move(line));
+  if (memo_pending_.empty() && memo_drop_ == 0) return;
   if (!memo_timer_) memo_timer_ = ::SetTimer(hwnd_, kMemoTimer, kMemoFlushMs, nullptr) != 0;
   // Without a timer the lines still reach the memo, at once.
   if (!memo_timer_) FlushMemo();
@@ -338,28 +329,15 @@ void HidDemoWindow::FlushMemo() {
   // Each append costs a layout and a repaint whatever its size, so lines are gathered for
   // a few milliseconds and appended together; a very long backlog goes in slices so the
   // loop keeps running between them.
+  SendMessageW(Memo1, WM_SETREDRAW, FALSE, 0);
+  DropOldestMemoLines();
   const std::size_t n = std::min(memo_pending_.size(), kMemoSliceLines);
   if (n > 0 && memo_) {
-    // A slice larger than the memo keeps would be trimmed right away: its oldest lines
-    // are dropped here instead (always keeping the newest line).
-    std::size_t first = 0;
-    std::size_t chars = 0;
-    for (std::size_t i = n; i-- > 0;) {
-      const std::size_t with = chars + memo_pending_[i].size() + 2;
-      if (i + 1 < n && with > kMemoKeepChars) {
-        first = i + 1;
-        break;
-      }
-      chars = with;
-    }
     qz::Text text;
-    text.reserve(chars);
-    for (std::size_t i = first; i < n; ++i) {
-      if (i > first) text += u"\r\n";
+    for (std::size_t i = 0; i < n; ++i) {
+      if (i > 0) text += u"\r\n";
       text += memo_pending_[i];
     }
-    SendMessageW(Memo1, WM_SETREDRAW, FALSE, 0);
-    TrimMemoFor(text.size() + 2);
     // The memo follows the new lines while its caret is at the end; a user reading or
     // selecting elsewhere keeps the place.
     const auto length = static_cast<DWORD>(GetWindowTextLengthW(Memo1));
@@ -373,9 +351,9 @@ void HidDemoWindow::FlushMemo() {
       SendMessageW(Memo1, EM_SETSEL, now, static_cast<LPARAM>(now));
       SendMessageW(Memo1, EM_SCROLLCARET, 0, 0);
     }
-    SendMessageW(Memo1, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(Memo1, nullptr, TRUE);
   }
+  SendMessageW(Memo1, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(Memo1, nullptr, TRUE);
   memo_pending_.erase(memo_pending_.begin(), memo_pending_.begin() + static_cast<std::ptrdiff_t>(n));
   if (memo_pending_.empty() && memo_timer_) {
     KillTimer(hwnd_, kMemoTimer);
@@ -383,14 +361,22 @@ void HidDemoWindow::FlushMemo() {
   }
 }
 
-void HidDemoWindow::TrimMemoFor(std::size_t incoming) {
-  const auto length = static_cast<std::size_t>(GetWindowTextLengthW(Memo1));
-  if (length + incoming <= kMemoMaxChars) return;
-  const std::size_t drop = length + incoming - std::min(length + incoming, kMemoKeepChars);
-  // Whole lines go: the cut is after the first line break at or past `drop`.
+void HidDemoWindow::DropOldestMemoLines() {
+  if (memo_drop_ == 0) return;
+  // The memo's lines end at CR LF (word wrapping breaks none): the cut is after the
+  // memo_drop_-th line break, or at the end when the memo has fewer lines.
   const qz::Text text = TextOf(Memo1);
-  const std::size_t at = drop >= text.size() ? qz::Text::npos : text.find(u"\r\n", drop > 2 ? drop - 2 : 0);
-  const std::size_t cut = at == qz::Text::npos ? text.size() : at + 2;
+  std::size_t cut = 0;
+  std::size_t fromMemo = 0;
+  while (fromMemo < memo_drop_ && cut < text.size()) {
+    const std::size_t at = text.find(u"\r\n", cut);
+    cut = at == qz::Text::npos ? text.size() : at + 2;
+    ++fromMemo;
+  }
+  const std::size_t fromPending = std::min(memo_drop_ - fromMemo, memo_pending_.size());
+  memo_pending_.erase(memo_pending_.begin(), memo_pending_.begin() + static_cast<std::ptrdiff_t>(fromPending));
+  memo_drop_ = 0;
+  if (cut == 0) return;
   DWORD start = 0;
   DWORD end = 0;
   SendMessageW(Memo1, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));

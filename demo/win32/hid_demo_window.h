@@ -62,21 +62,19 @@ class HidDemoWindow final : public demo::DemoView {
   // Received lines are gathered this long and appended together, at most this many at once.
   static constexpr UINT kMemoFlushMs = 20;
   static constexpr std::size_t kMemoSliceLines = 2000;
-  // The memo keeps the newest lines: when it would pass kMemoMaxChars, its oldest whole
-  // lines go until kMemoKeepChars remain, so trimming happens once in a while, not on
-  // every append.
-  static constexpr std::size_t kMemoMaxChars = 2'000'000;
-  static constexpr std::size_t kMemoKeepChars = kMemoMaxChars / 4 * 3;
 
   // What the report group's controls hold; a typed ID is brought into 0..255 and shown so.
   demo::ReportRequest Request() const;
+  // Whether a point of the client area is the window's background, not on a control (a
+  // label or the group box passes its clicks on to the window).
+  bool OnBackground(POINT client) const;
   // Appends the gathered received lines now (the timer does it otherwise).
   void FlushMemo();
 
   // DemoView.
   void ShowTree(const std::vector<demo::TreeNode>& nodes, demo::NodePath selected) override;
   void ShowRows(const std::vector<demo::InfoRow>& rows) override;
-  void AppendMemoLines(std::vector<qz::Text>& lines) override;
+  void AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) override;
   void SetActiveChecked(bool checked) override;
   void SetDataText(const qz::Text& text) override;
   void ShowMessage(const qz::Text& text) override;
@@ -114,8 +112,9 @@ class HidDemoWindow final : public demo::DemoView {
   template <typename F>
   void Run(F&& handler);
   demo::NodePath PathOf(HTREEITEM item) const;
-  // Drops the memo's oldest whole lines so that `incoming` more characters fit the cap.
-  void TrimMemoFor(std::size_t incoming);
+  // Carries out the drops the presenter asked for: the memo's oldest whole lines first,
+  // then (being newer than all of them) the oldest lines not yet shown.
+  void DropOldestMemoLines();
 
   HWND hwnd_ = nullptr;
   UINT dpi_ = 96;
@@ -130,6 +129,7 @@ class HidDemoWindow final : public demo::DemoView {
   bool filling_tree_ = false;  // the program fills the tree: its selection is no user's
   HWND last_focus_ = nullptr;
   std::vector<qz::Text> memo_pending_;  // received lines not yet in the memo, in order
+  std::size_t memo_drop_ = 0;           // oldest lines to remove before the next append
   bool memo_timer_ = false;
 };
 

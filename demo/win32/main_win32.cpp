@@ -19,8 +19,9 @@
 namespace {
 
 constexpr char kUsage[] =
-    "usage: hid-demo [--list]\n"
+    "usage: hid-demo [--memo-lines N] [--list]\n"
     "  (no option)     open the HID Demo window\n"
+    "  --memo-lines N  the window's memo keeps the newest N lines (default 100000)\n"
     "  --list          print the HID devices with their identity and capabilities\n";
 
 // A GUI program has no console of its own. Output that is redirected (a file, a pipe)
@@ -48,12 +49,14 @@ std::vector<std::string> Arguments() {
   return args;
 }
 
-int RunWindow(int show) {
+int RunWindow(int show, std::size_t memoLines) {
   qzui::Win32Dispatcher dispatcher;
   qz::Dispatcher::Install(&dispatcher);
   int result = 0;
   try {
-    demowin::HidDemoWindow window;
+    demo::DemoSettings settings;
+    settings.memoLines = memoLines;
+    demowin::HidDemoWindow window(std::move(settings));
     ShowWindow(window.Handle(), show);
     UpdateWindow(window.Handle());
     MSG msg;
@@ -105,5 +108,5 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
       return 1;
     }
   }
-  return RunWindow(show);
+  return RunWindow(show, options.memoLines);
 }

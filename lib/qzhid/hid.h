@@ -77,13 +77,15 @@ class TqzHid : public TqzBaseIO {
   // logs its request and hands it to the device-installation interface; nothing happens
   // without a current device. The device is neither closed nor reopened (a disabled
   // open device makes the monitoring loop close it). Disable, Enable and Restart raise
-  // qz::Error when the system cannot open the device; every other failure is silent.
-  // Reset blocks for at least 1000 ms; a change made by the helper program until it ends.
-  void Disable();
-  void Enable();
+  // qz::Error when the system cannot open the device, and return false, with the reason
+  // in the thread's last error, when it refuses the change (also without a current
+  // device); Remove and Reset fail silently. Reset blocks for at least 1000 ms; a change
+  // made by the helper program until it ends.
+  bool Disable();
+  bool Enable();
   void Remove();
   void Reset();
-  void Restart();
+  bool Restart();
 
   bool GetSharedMode() const { return fSharedMode; }
   void SetSharedMode(bool value) { fSharedMode = value; }

@@ -13,19 +13,19 @@ Text Request(const char16_t* what, const TqzHidDevice& device) {
 }  // namespace
 
 // Each logs the request for the current record and hands its instance ID on; the
-// change's Boolean outcome is not the component's to report.
-void TqzHid::Disable() {
-  if (!fHidDevice) return;
+// property changes pass the system's outcome back to the caller.
+bool TqzHid::Disable() {
+  if (!fHidDevice) return false;
   const Text id = fHidDevice->InstanceId;
   LogAdd(dlDetail, Request(u"Disable HID device:", *fHidDevice));
-  DiDisableDevice(id);
+  return DiDisableDevice(id);
 }
 
-void TqzHid::Enable() {
-  if (!fHidDevice) return;
+bool TqzHid::Enable() {
+  if (!fHidDevice) return false;
   const Text id = fHidDevice->InstanceId;
   LogAdd(dlDetail, Request(u"Enable HID device:", *fHidDevice));
-  DiEnableDevice(id);
+  return DiEnableDevice(id);
 }
 
 void TqzHid::Remove() {
@@ -42,11 +42,11 @@ void TqzHid::Reset() {
   DiResetDevice(id);
 }
 
-void TqzHid::Restart() {
-  if (!fHidDevice) return;
+bool TqzHid::Restart() {
+  if (!fHidDevice) return false;
   const Text id = fHidDevice->InstanceId;
   LogAdd(dlDetail, Request(u"Restart HID device:", *fHidDevice));
-  DiRestartDevice(id);
+  return DiRestartDevice(id);
 }
 
 }  // namespace qz

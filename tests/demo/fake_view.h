@@ -2,6 +2,7 @@
 // for the device box.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "presenter/hid_demo_form.h"
@@ -14,7 +15,8 @@ class FakeView : public demo::DemoView {
  public:
   void ShowTree(const std::vector<demo::TreeNode>& nodes, demo::NodePath) override { tree = nodes; }
   void ShowRows(const std::vector<demo::InfoRow>& r) override { rows = r; }
-  void AppendMemoLines(std::vector<qz::Text>& lines) override {
+  void AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) override {
+    memo.erase(memo.begin(), memo.begin() + static_cast<std::ptrdiff_t>(std::min(dropOldest, memo.size())));
     memo.insert(memo.end(), lines.begin(), lines.end());
   }
   // As a toolkit does: a change of the check box runs its click handler.
@@ -24,9 +26,9 @@ class FakeView : public demo::DemoView {
     checked = value;
     if (form) form->CheckBox1Click(value);
   }
-  void SetDataText(const qz::Text&) override {}
+  void SetDataText(const qz::Text& text) override { data = text; }
   void ShowMessage(const qz::Text&) override {}
-  void SetStatus(const qz::Text&) override {}
+  void SetStatus(const qz::Text& text) override { status = text; }
   void SetBusy(bool) override {}
 
   // The value of a property's row, or "<none>".
@@ -42,6 +44,8 @@ class FakeView : public demo::DemoView {
   std::vector<demo::InfoRow> rows;
   std::vector<qz::Text> memo;
   std::vector<bool> checkedSets;
+  qz::Text data = u"Hello Device";
+  qz::Text status;
 };
 
 class FakeList : public qz::DeviceListControl {

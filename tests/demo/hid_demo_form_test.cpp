@@ -1,6 +1,7 @@
 // The HID Demo window's logic on the sim ground, for what the GUI tests do not see: the
 // log (unlogged first enumeration, Send3's line, the fatal error), the access row while
-// open, and closing the window during a flood.
+// open, closing the window during a flood, the memo's limit, and the refusals and closes
+// it reports.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -16,6 +17,7 @@
 #include "qzclasses/errors.h"
 #include "qzclasses/headless_dispatcher.h"
 #include "qzplatform/sim/sim_ground.h"
+#include "qzsysutils/qzsysutils.h"
 
 namespace {
 
@@ -30,8 +32,14 @@ class HidDemoFormTest : public ::testing::Test {
                std::to_string(getpid()) + ".log";
     std::remove(log_path.c_str());
     machine = qzplatform::sim::Install(Machine::Default());
+    MakeForm(demo::MemoLimit::kDefaultLines);
+  }
+  void MakeForm(std::size_t memoLines) {
+    form.reset();
     demo::DemoSettings settings;
     settings.logFileName = qz::TextFromUtf8(log_path);
+    settings.note = u"simulated";
+    settings.memoLines = memoLines;
     form = std::make_unique<demo::HidDemoForm>(view, box, settings);
     view.form = form.get();
   }
@@ -179,6 +187,92 @@ TEST_F(HidDemoFormTest, ClosingTheWindowDuringAFloodEndsCleanly) {
   dispatcher.ProcessQueued();  // deliveries still queued find the feed detached
   EXPECT_GT(shown, 0u);
   EXPECT_EQ(view.memo.size(), shown);
+}
+
+// A device that sends without end must not make the memo grow without end: it keeps the
+// newest lines, and the status line says that older ones were dropped.
+TEST_F(HidDemoFormTest, TheMemoKeepsTheNewestLinesUpToItsLimit) {
+  constexpr std::size_t kMemoLines = 50;
+  MakeForm(kMemoLines);
+  form->FormShow();
+  EXPECT_EQ(view.status, u"simulated");
+  Pick("echo");
+  Click(true);
+  const std::size_t echo = machine->FindDevice("echo");
+  constexpr int kReports = 120;
+  for (int i = 0; i < kReports; ++i) {
+    std::vector<std::uint8_t> report(65, 0);
+    report[1] = static_cast<std::uint8_t>(i);
+    ASSERT_TRUE(machine->PushInput(echo, report));
+    dispatcher.PumpFor(std::chrono::milliseconds(1));
+  }
+  for (int wait = 0; form->Memo().Lines() + form->Memo().Dropped() < kReports && wait < 500; ++wait) {
+    dispatcher.PumpFor(std::chrono::milliseconds(10));
+  }
+  ASSERT_EQ(view.memo.size(), kMemoLines);
+  std::vector<std::uint8_t> newest(65, 0);
+  newest[1] = kReports - 1;
+  EXPECT_EQ(view.memo.back(), demo::ReceivedReportLine(newest.data(), 65));
+  EXPECT_EQ(view.status, u"Memo: 70 oldest lines dropped (it keeps the newest 50) | simulated");
+}
+
+TEST_F(HidDemoFormTest, ARefusedDeviceActionGetsAMemoLineWithTheReason) {
+  form->FormShow();
+  Pick("echo");
+  machine->SetElevated(false);  // the class installer refuses: access denied
+  form->Button4Click();
+  form->Button6Click();
+  const qz::Text reason = qz::SysErrorMessage(ERROR_ACCESS_DENIED) + u" (5)";
+  EXPECT_EQ(view.memo, (std::vector<qz::Text>{u"Disable refused: " + reason, u"Restart refused: " + reason}));
+  EXPECT_TRUE(machine->TakePropertyChanges().empty());
+}
+
+TEST_F(HidDemoFormTest, ADeviceThatClosesByItselfUnchecksActiveWithAMemoLine) {
+  form->FormShow();
+  Pick("echo");
+  Click(true);
+  machine->Unplug(machine->FindDevice("echo"));
+  for (int wait = 0; view.checked && wait < 500; ++wait) dispatcher.PumpFor(std::chrono::milliseconds(10));
+  EXPECT_FALSE(view.checked);
+  EXPECT_FALSE(form->Hid().GetActive());
+  EXPECT_EQ(view.memo, (std::vector<qz::Text>{
+                           u"Device closed: reading from it failed (it was unplugged, disabled or restarted)"}));
+  Click(false);  // the user's own close says nothing
+  EXPECT_EQ(view.memo.size(), 1u);
+}
+
+TEST_F(HidDemoFormTest, HexThatIsNotIsNeitherSentNorConvertedAndTheMemoSaysWhy) {
+  form->FormShow();
+  Pick("echo");
+  Click(true);
+  const std::size_t echo = machine->FindDevice("echo");
+  demo::ReportRequest request;  // HEX reading of "Hello Device"
+  request.fixedLength = true;
+  form->bSendClick(request);
+  EXPECT_TRUE(machine->TakeOutputReports(echo).empty());
+  ASSERT_EQ(view.memo.size(), 1u);
+  EXPECT_EQ(view.memo[0], u"Nothing sent: the data is not hexadecimal (\"H\" at character 1 is not a hexadecimal digit)");
+  request.data = u"41, 0x42 43";
+  form->bSendClick(request);
+  const auto sent = machine->TakeOutputReports(echo);
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(std::vector<std::uint8_t>(sent[0].begin(), sent[0].begin() + 4), (std::vector<std::uint8_t>{0, 0x41, 0x42, 0x43}));
+
+  form->cbTypeChange(demo::kAsciiReading, u"Hello Device");  // kept, not emptied
+  EXPECT_EQ(view.data, u"Hello Device");
+  EXPECT_EQ(view.memo.back(),
+            u"The data stays as it is: it is not hexadecimal (\"H\" at character 1 is not a hexadecimal digit)");
+}
+
+TEST_F(HidDemoFormTest, PickingTheReadingTheDataIsAlreadyInConvertsNothing) {
+  form->cbTypeChange(demo::kHexReading, u"AB");
+  EXPECT_EQ(view.data, u"4142");
+  form->cbTypeChange(demo::kHexReading, u"4142");  // HEX picked again
+  EXPECT_EQ(view.data, u"4142");
+  form->cbTypeChange(demo::kAsciiReading, u"4142");
+  EXPECT_EQ(view.data, u"AB");
+  form->cbTypeChange(demo::kAsciiReading, u"AB");
+  EXPECT_EQ(view.data, u"AB");
 }
 
 }  // namespace

@@ -30,8 +30,10 @@ ReportRequest Request(int id, int reading, qz::Text data, bool fixed = false) {
   return r;
 }
 
-TEST(ComposeReport, AtStartUpTheTextIsReadAsHexAndGivesOnlyTheReportId) {
-  EXPECT_EQ(ComposeReport(ReportRequest{}, 0), Bytes({0}));
+TEST(ComposeReport, AtStartUpTheTextIsReadAsHexAndGivesNothingButTheReason) {
+  qz::Text fault;
+  EXPECT_EQ(ComposeReport(ReportRequest{}, 0, &fault), std::nullopt);
+  EXPECT_EQ(fault, u"\"H\" at character 1 is not a hexadecimal digit");
 }
 
 TEST(ComposeReport, AsciiDataFollowsTheReportId) {
@@ -41,10 +43,10 @@ TEST(ComposeReport, AsciiDataFollowsTheReportId) {
             Bytes({0, 0xE9, IsWindows1252() ? 'L' : '?'}));
 }
 
-TEST(ComposeReport, HexDataEndsAtTheFirstPairThatIsNotHex) {
+TEST(ComposeReport, HexDataMayHaveBlanksCommasAndPrefixes) {
   EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"0102ff"), 0), Bytes({5, 1, 2, 0xFF}));
-  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"01 02"), 0), Bytes({5, 1}));
-  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"010"), 0), Bytes({5, 1}));
+  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"01 02,0x03"), 0), Bytes({5, 1, 2, 3}));
+  EXPECT_EQ(ComposeReport(Request(5, demo::kHexReading, u"010"), 0), std::nullopt);
   EXPECT_EQ(ComposeReport(Request(0xFF, demo::kNoReading, u"80"), 0),
             Bytes({0xFF, IsWindows1252() ? '?' : 0x80}));
 }
@@ -58,6 +60,15 @@ TEST(ComposeReport, FixedLengthCutsOrPadsWithZeros) {
   EXPECT_EQ(ComposeReport(Request(1, demo::kAsciiReading, u"AB", true), 0), std::string());
   // Without the check box the length is ignored.
   EXPECT_EQ(ComposeReport(Request(1, demo::kAsciiReading, u"AB", false), 1), Bytes({1, 'A', 'B'}));
+}
+
+TEST(ReportIdFromText, EmptyOrNotANumberReadsZeroAndAnyNumberIsBroughtIntoAByte) {
+  EXPECT_EQ(demo::ReportIdFromText(u""), 0);
+  EXPECT_EQ(demo::ReportIdFromText(u"7x"), 0);
+  EXPECT_EQ(demo::ReportIdFromText(u" 17 "), 17);
+  EXPECT_EQ(demo::ReportIdFromText(u"300"), 255);
+  EXPECT_EQ(demo::ReportIdFromText(u"99999999999999999999"), 255);
+  EXPECT_EQ(demo::ReportIdFromText(u"-3"), 0);
 }
 
 TEST(ComposeReport, AReportIdOutsideAByteIsBroughtToTheNearerBound) {

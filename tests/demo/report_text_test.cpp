@@ -2,6 +2,7 @@
 // double click's vendor/product text.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 #include "presenter/report_text.h"
@@ -12,16 +13,21 @@ using demo::HexToStr;
 using demo::StrToHex;
 using qz::Text;
 
-TEST(HexToStr, ConvertsPairsUntilTheFirstThatIsNotHexadecimal) {
+TEST(HexToStr, ReadsPairsWithBlanksCommasOrPrefixesAndRefusesTheRest) {
   EXPECT_EQ(HexToStr(u"0102ff"), Text(u"\x01\x02\xff"));
   EXPECT_EQ(HexToStr(u"0102FF"), Text(u"\x01\x02\xff"));
-  EXPECT_EQ(HexToStr(u"01 02"), Text(u"\x01"));   // a blank ends it
-  EXPECT_EQ(HexToStr(u"010"), Text(u"\x01"));     // a lone digit at the end is ignored
-  EXPECT_EQ(HexToStr(u"0x12"), Text());           // so does a prefix
-  EXPECT_EQ(HexToStr(u"4G41"), Text());
-  EXPECT_EQ(HexToStr(u"Hello Device"), Text());
+  EXPECT_EQ(HexToStr(u" 01 02,0x03, 0XfF  4"), Text(u"\x01\x02\x03\xff\x04"));
   EXPECT_EQ(HexToStr(u""), Text());
   EXPECT_EQ(HexToStr(u"00"), Text(1, u'\0'));
+  Text fault;
+  EXPECT_EQ(HexToStr(u"Hello Device", &fault), std::nullopt);
+  EXPECT_EQ(fault, u"\"H\" at character 1 is not a hexadecimal digit");
+  EXPECT_EQ(HexToStr(u"41 4G", &fault), std::nullopt);
+  EXPECT_EQ(fault, u"\"G\" at character 5 is not a hexadecimal digit");
+  EXPECT_EQ(HexToStr(u"010", &fault), std::nullopt);
+  EXPECT_EQ(fault, u"\"010\" has an odd number of digits");
+  EXPECT_EQ(HexToStr(u"01 0x", &fault), std::nullopt);
+  EXPECT_EQ(fault, u"\"x\" at character 5 is not a hexadecimal digit");
 }
 
 TEST(StrToHex, WritesTwoUpperCaseDigitsPerCharacter) {

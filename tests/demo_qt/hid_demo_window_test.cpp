@@ -316,18 +316,58 @@ TEST_F(HidDemoWindowTest, DeviceActionsChangeTheSelectedDevicesState) {
   EXPECT_EQ(changes.back().state, 3u);
   for (const auto& change : changes) EXPECT_EQ(change.instance_id, instance);
   // The disabled device failed the pending read: the component closed itself, and the
-  // window shows nothing of it.
-  ASSERT_TRUE(qttest::PumpUntil([&] { return !window->Form().Hid().GetActive(); }));
-  EXPECT_TRUE(window->CheckBox1->isChecked());
+  // check box and the memo say so.
+  ASSERT_TRUE(qttest::PumpUntil([&] { return !window->CheckBox1->isChecked(); }));
+  EXPECT_FALSE(window->Form().Hid().GetActive());
   EXPECT_TRUE(boxes.empty());
+  ASSERT_TRUE(qttest::PumpUntil([&] { return !MemoLines().empty(); }));
+  EXPECT_EQ(MemoLines().back(),
+            QStringLiteral("Device closed: reading from it failed (it was unplugged, disabled or restarted)"));
 }
 
 TEST_F(HidDemoWindowTest, DoubleClickOnTheBackgroundShowsVendorAndProduct) {
   Start();
+  // Labels and the group box pass their clicks on to the window: they are no background.
+  QTest::mouseDClick(window->Label1, Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseDClick(window->Label2, Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseDClick(window->GroupBox1, Qt::LeftButton, {}, QPoint(430, 110));
+  EXPECT_TRUE(boxes.empty());
   QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(5, 5));
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].first, u"4617 1 ");
   EXPECT_EQ(boxes[0].second, qzui::BoxKind::Plain);
+}
+
+TEST_F(HidDemoWindowTest, AnEmptiedReportIdReadsZeroAndATypedValueOver255Reads255) {
+  Start();
+  const auto typeId = [&](const QString& typed) {
+    window->eID->setFocus();
+    window->eID->selectAll();
+    QTest::keyClick(window->eID, Qt::Key_Backspace);
+    QTest::keyClicks(window->eID, typed);
+    return window->Request().reportId;
+  };
+  EXPECT_EQ(typeId(QStringLiteral("7")), 7);
+  EXPECT_EQ(typeId(QStringLiteral("300")), 255);
+  EXPECT_EQ(window->eID->text(), QStringLiteral("255"));
+  EXPECT_EQ(typeId(QString()), 0);
+  EXPECT_EQ(window->eID->text(), QStringLiteral("0"));
+}
+
+TEST_F(HidDemoWindowTest, TheMemoDropsItsOldestLinesAsThePresenterSays) {
+  Start();
+  std::vector<Text> lines = {u"1", u"2", u"3", u"4", u"5"};
+  window->AppendMemoLines(lines, 0);
+  ASSERT_TRUE(qttest::PumpUntil([&] { return MemoLines().size() == 5; }));
+  // The memo's five, then the oldest of the lines not yet shown.
+  lines = {u"6", u"7", u"8"};
+  window->AppendMemoLines(lines, 6);
+  ASSERT_TRUE(qttest::PumpUntil([&] { return MemoLines().size() == 2; }));
+  EXPECT_EQ(MemoLines(), (std::vector<QString>{"7", "8"}));
+  lines = {u"9"};
+  window->AppendMemoLines(lines, 1);
+  ASSERT_TRUE(qttest::PumpUntil([&] { return MemoLines().back() == QStringLiteral("9"); }));
+  EXPECT_EQ(MemoLines(), (std::vector<QString>{"8", "9"}));
 }
 
 }  // namespace

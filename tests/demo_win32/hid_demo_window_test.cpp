@@ -283,42 +283,38 @@ TEST_F(DemoWindow, TreeSelectionByTheUserReachesThePresenterAndTheProgramsDoesNo
   EXPECT_EQ(w.Form()->SelectedNode(), (demo::NodePath{2, -1}));
 }
 
-TEST_F(DemoWindow, MemoAppendsLinesInOrderAndKeepsTheNewestWithinItsCap) {
+TEST_F(DemoWindow, MemoAppendsLinesInOrderAndDropsTheOldestAsThePresenterSays) {
   std::vector<qz::Text> lines = {u"one", u"two"};
-  w.AppendMemoLines(lines);
+  w.AppendMemoLines(lines, 0);
   lines = {u"three"};
-  w.AppendMemoLines(lines);
+  w.AppendMemoLines(lines, 0);
   EXPECT_EQ(TextOf(w.Memo1), L"");  // gathered until the timer or a flush
   w.FlushMemo();
   EXPECT_EQ(TextOf(w.Memo1), L"one\r\ntwo\r\nthree");
+  // The memo's three, then the oldest of the lines not yet shown.
+  lines = {u"four", u"five", u"six"};
+  w.AppendMemoLines(lines, 4);
+  w.FlushMemo();
+  EXPECT_EQ(TextOf(w.Memo1), L"five\r\nsix");
+  lines = {u"seven"};
+  w.AppendMemoLines(lines, 1);
+  w.FlushMemo();
+  EXPECT_EQ(TextOf(w.Memo1), L"six\r\nseven");
+}
 
-  // Far more than the cap: the memo keeps the newest whole lines, in order.
-  const std::size_t width = 1000;
-  const std::size_t count = HidDemoWindow::kMemoMaxChars / width + 3000;
-  for (std::size_t i = 0; i < count; ++i) {
-    std::vector<qz::Text> one = {qz::TextFromUtf8(std::to_string(100000 + i)) + qz::Text(width - 6, u'.')};
-    w.AppendMemoLines(one);
-  }
-  for (std::size_t i = 0; i <= count / HidDemoWindow::kMemoSliceLines; ++i) w.FlushMemo();
-  const std::wstring text = TextOf(w.Memo1);
-  EXPECT_LE(text.size(), HidDemoWindow::kMemoMaxChars);
-  EXPECT_GE(text.size(), HidDemoWindow::kMemoKeepChars / 2);
-  std::size_t expected = 0;
-  std::size_t at = 0;
-  bool first = true;
-  while (at < text.size()) {
-    const std::size_t end = std::min(text.find(L"\r\n", at), text.size());
-    const std::wstring line = text.substr(at, end - at);
-    ASSERT_EQ(line.size(), width) << "a line was cut at " << at;
-    const std::size_t number = std::stoul(line.substr(0, 6)) - 100000;
-    if (!first) {
-      ASSERT_EQ(number, expected) << "lines out of order";
-    }
-    first = false;
-    expected = number + 1;
-    at = end + 2;
-  }
-  EXPECT_EQ(expected, count);  // the newest line is last
+TEST_F(DemoWindow, OnlyTheBackgroundTakesTheDoubleClick) {
+  // Labels and the group box pass their clicks on to the window: they are no background.
+  const auto centre = [&](HWND control) {
+    RECT r;
+    GetWindowRect(control, &r);
+    POINT p{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    ScreenToClient(w.Handle(), &p);
+    return p;
+  };
+  EXPECT_FALSE(w.OnBackground(centre(w.Label1)));
+  EXPECT_FALSE(w.OnBackground(centre(w.Label2)));
+  EXPECT_FALSE(w.OnBackground({16 + 430, 224 + 110}));  // inside the group box, on no control
+  EXPECT_TRUE(w.OnBackground({5, 5}));
 }
 
 }  // namespace

@@ -117,6 +117,26 @@ TEST_F(QtEditControlTest, TypedKeysGoThroughTheHookWhichMaySwallowOrPassThem) {
   EXPECT_EQ(control.GetText(), u"aXYb");
 }
 
+TEST_F(QtEditControlTest, TabAndControlCharactersAreTypedKeysToo) {
+  QPlainTextEdit edit;
+  qzui::QtEditControl control(nullptr, &edit);
+  Show(&edit);
+  Hook hook;
+  hook.old = control.GetWindowProc();
+  control.SetWindowProc(qz::TWndMethod::Bind<&Hook::Proc>(&hook));
+  QTest::keyClick(&edit, Qt::Key_Tab);
+  QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClick(&edit, Qt::Key_BracketLeft, Qt::ControlModifier);
+  EXPECT_EQ(hook.chars, Text(u"\t\x01\x1b"));
+  EXPECT_EQ(control.GetText(), u"");
+
+  hook.swallow_chars = false;  // passed on: Qt handles the keys as usual
+  QTest::keyClicks(&edit, QStringLiteral("ab"));
+  QTest::keyClick(&edit, Qt::Key_A, Qt::ControlModifier);  // select all
+  QTest::keyClick(&edit, Qt::Key_Tab);
+  EXPECT_EQ(control.GetText(), u"\t");
+}
+
 using qztest::TerminalIO;
 
 TEST_F(QtEditControlTest, BoundAsTerminalTypedKeysGoToTheDeviceAndReceivedBytesShow) {

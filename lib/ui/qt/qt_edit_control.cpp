@@ -32,8 +32,20 @@ HWND NewHandle() {
   return reinterpret_cast<HWND>(next.fetch_add(4));
 }
 
-bool RoutedKey(char16_t ch) {
-  return ch == u'\r' || ch == u'\b' || ch == 0x1B || (ch >= 0x20 && ch != 0x7F);
+// The character a key press types, as Windows' WM_CHAR gives it: Ctrl with a letter or
+// one of [ \ ] ^ _ types a control character (Qt may give the plain letter as text);
+// otherwise the key's one-character text. 0 when the key types nothing (Delete's DEL
+// included, which Windows never types).
+char16_t TypedChar(const QKeyEvent& key) {
+  const Qt::KeyboardModifiers mods = key.modifiers() & (Qt::ControlModifier | Qt::AltModifier);
+  const int code = key.key();
+  if (mods == Qt::ControlModifier) {
+    if (code >= Qt::Key_A && code <= Qt::Key_Z) return static_cast<char16_t>(code - Qt::Key_A + 1);
+    if (code >= Qt::Key_BracketLeft && code <= Qt::Key_Underscore) return static_cast<char16_t>(code - 0x40);
+  }
+  const QString text = key.text();
+  if (text.size() != 1 || text.at(0).unicode() == 0 || text.at(0).unicode() == 0x7F) return 0;
+  return text.at(0).unicode();
 }
 
 }  // namespace
@@ -110,13 +122,12 @@ bool QtEditControl::event(QEvent* e) {
 
 bool QtEditControl::eventFilter(QObject* watched, QEvent* e) {
   if (e->type() != QEvent::KeyPress || watched != Widget()) return false;
-  const auto* key = static_cast<QKeyEvent*>(e);
-  const QString text = key->text();
-  if (text.size() != 1 || !RoutedKey(text.at(0).unicode())) return false;
+  const char16_t ch = TypedChar(*static_cast<QKeyEvent*>(e));
+  if (ch == 0) return false;
   key_in_flight_ = true;
   key_reached_default_ = false;
   try {
-    Perform(WM_CHAR, text.at(0).unicode(), 1);
+    Perform(WM_CHAR, ch, 1);
   } catch (...) {
     // Errors must not cross Qt's event loop; the key counts as handled.
     key_in_flight_ = false;

@@ -13,8 +13,9 @@ namespace qzui {
 // Typed characters reach the control's window procedure as WM_CHAR through an event
 // filter, so a hook (a terminal binding) sees them first. When the procedure chain ends
 // in the control's own procedure, Qt handles the key itself (caret moves, undo, input
-// methods as usual). Routed keys: printable characters, Return, Backspace and Escape;
-// Tab and control-key shortcuts (copy, paste) stay with Qt. Messages from the library
+// methods as usual). Every key that types a character is routed, Tab and the control
+// characters of Ctrl with a letter included: a terminal gets them as typed; passed on,
+// Qt handles them (focus change, copy, paste). Messages from the library
 // (SendChar, ReplaceSel, Post) act on the text as a Windows edit control would. When the
 // widget is destroyed first, the wrapper keeps working on nothing.
 class QtEditControl : public QObject, public qz::EditControl {
