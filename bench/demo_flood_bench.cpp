@@ -28,6 +28,7 @@
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 #include "presenter/memo_limit.h"
 #include "presenter/report_text.h"
@@ -207,13 +208,16 @@ int main(int argc, char** argv) {
     const auto deadline = std::chrono::duration<double>(total / rate + 10.0);
     QTimer watch;
     const auto handed = [&] { return memo_limit_state.Lines() + memo_limit_state.Dropped(); };
+    std::uint32_t delivered_before = 0;  // the loop may still read reports queued for it
     QObject::connect(&watch, &QTimer::timeout, [&] {
+      const std::uint32_t delivered_now = tap.delivered.load();
+      const bool loop_idle = std::exchange(delivered_before, delivered_now) == delivered_now;
       if (rss_at_limit == 0 && memo_limit_state.Dropped() > 0) {
         rss_at_limit = ResidentKiB();
         lines_at_limit = static_cast<std::size_t>(lines());
       }
-      const bool settled = produced && window.Form().PendingMemoLines() == 0 &&
-                           handed() >= tap.delivered.load() &&
+      const bool settled = produced && loop_idle && window.Form().PendingMemoLines() == 0 &&
+                           handed() >= delivered_now &&
                            static_cast<std::size_t>(lines()) == memo_limit_state.Lines();
       if (settled || std::chrono::steady_clock::now() - start > deadline) QCoreApplication::quit();
     });

@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QShowEvent>
-#include <QTextCursor>
 #include <QTextDocument>
 
 #include <algorithm>
@@ -248,13 +247,14 @@ void HidDemoWindow::DropOldestMemoLines() {
   memo_pending_.remove(0, std::min(fromPending, memo_pending_.size()));
   memo_drop_ = 0;
   if (fromMemo == 0) return;
-  QTextCursor cursor(document);
   if (fromMemo == shown) {
-    cursor.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
-  } else {
-    cursor.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, static_cast<int>(fromMemo));
+    Memo1->clear();
+    return;
   }
-  cursor.removeSelectedText();
+  // The document's own block limit removes the oldest blocks and frees their text; a
+  // removal through a cursor would leave it in the document's buffer for good.
+  document->setMaximumBlockCount(static_cast<int>(shown - fromMemo));
+  document->setMaximumBlockCount(0);
 }
 
 void HidDemoWindow::FlushMemo() {
