@@ -1,7 +1,10 @@
 // Reads the JSON device format (docs/sim-devices.md) into device descriptions. Every fault
 // becomes a LoadError naming the device index and the field; nothing is trusted.
 #include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
 
 #include "field_error.h"
 #include "qzplatform/ground.h"
@@ -252,16 +255,115 @@ DeviceDescription ReadDevice(const Json& j) {
   return desc;
 }
 
+// Follows the JSON parser through the document, so a value it cannot take (a number out
+// of range) is reported with its device and field, and notes the first key that appears
+// twice in one object (JSON would keep only the last, silently).
+class DocumentWalk {
+ public:
+  bool Step(Json::parse_event_t event, const Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start: levels_.push_back({}); break;
+      case Json::parse_event_t::array_start: levels_.push_back(Level{true, 0, {}, {}}); break;
+      case Json::parse_event_t::key: Key(parsed.get<std::string>()); break;
+      case Json::parse_event_t::value:
+        NoteName(parsed);
+        ElementDone();
+        break;
+      case Json::parse_event_t::object_end:
+      case Json::parse_event_t::array_end:
+        levels_.pop_back();
+        ElementDone();
+        break;
+    }
+    return true;
+  }
+
+  // The value being read when parsing stopped.
+  [[noreturn]] void ThrowHere(const std::string& what) const { Throw(Path(), what); }
+  void ThrowOnDuplicate() const {
+    if (duplicate_) Throw(*duplicate_, "appears twice; each field may be given once");
+  }
+
+ private:
+  struct Level {
+    bool array = false;
+    std::size_t index = 0;  // array: the element being read
+    std::string key;        // object: the member being read
+    std::set<std::string> keys;
+  };
+
+  void Key(const std::string& key) {
+    Level& level = levels_.back();
+    level.key = key;
+    if (!level.keys.insert(key).second && !duplicate_) duplicate_ = Path();
+  }
+
+  void ElementDone() {
+    if (!levels_.empty() && levels_.back().array) ++levels_.back().index;
+  }
+
+  // Path segments: member names, and "[n]" for array elements.
+  std::vector<std::string> Path() const {
+    std::vector<std::string> path;
+    for (const Level& level : levels_)
+      path.push_back(level.array ? "[" + std::to_string(level.index) + "]" : level.key);
+    return path;
+  }
+
+  bool InDevice(const std::vector<std::string>& path) const {
+    return path.size() >= 2 && path[0] == "devices" && path[1].front() == '[';
+  }
+
+  void NoteName(const Json& parsed) {
+    if (levels_.size() == 3 && levels_[0].key == "devices" && levels_[1].array &&
+        !levels_[2].array && levels_[2].key == "name" && parsed.is_string())
+      names_.emplace(levels_[1].index, parsed.get<std::string>());
+  }
+
+  [[noreturn]] void Throw(const std::vector<std::string>& path, const std::string& what) const {
+    const bool device = InDevice(path);
+    std::string field;
+    for (std::size_t i = device ? 2 : 0; i < path.size(); ++i) {
+      if (path[i].empty()) continue;
+      field += path[i].front() == '[' || field.empty() ? path[i] : "." + path[i];
+    }
+    if (device) {
+      const std::size_t index = std::stoul(path[1].substr(1));
+      const auto name = names_.find(index);
+      ThrowFieldError(index, name == names_.end() ? "" : name->second, field, what);
+    }
+    throw LoadError(field.empty() ? what : "field \"" + field + "\": " + what);
+  }
+
+  std::vector<Level> levels_;
+  std::optional<std::vector<std::string>> duplicate_;
+  std::map<std::size_t, std::string> names_;
+};
+
+// The text of a JSON error without the library's "[json.exception...] " tag.
+std::string JsonMessage(const Json::exception& e) {
+  const std::string what = e.what();
+  const std::size_t tag = what.find("] ");
+  return tag == std::string::npos ? what : what.substr(tag + 2);
+}
+
 }  // namespace
 
 std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text) {
   Json document;
+  DocumentWalk walk;
   try {
     // Comments are allowed: device files are written by hand.
-    document = Json::parse(json_text.begin(), json_text.end(), nullptr, true, true);
+    document = Json::parse(
+        json_text.begin(), json_text.end(),
+        [&walk](int, Json::parse_event_t event, Json& parsed) { return walk.Step(event, parsed); },
+        true, true);
   } catch (const Json::parse_error& e) {
     throw LoadError("not valid JSON at byte " + std::to_string(e.byte) + ": " + e.what());
+  } catch (const Json::exception& e) {
+    walk.ThrowHere(JsonMessage(e));
   }
+  walk.ThrowOnDuplicate();
   if (!document.is_object() || !document.contains("devices"))
     throw LoadError("expected an object with a \"devices\" list");
   for (const auto& [key, value] : document.items())
