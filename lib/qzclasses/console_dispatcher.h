@@ -18,7 +18,8 @@ namespace qz {
 //
 // Calls that workers hand to the main thread run whenever the main thread waits in the
 // library (a close waiting for its I/O thread) or in RunFor/RunUntil; timers tick in real
-// time, inside RunFor/RunUntil only. Destroying it uninstalls it (as any dispatcher).
+// time, inside RunFor/RunUntil only (a timer that fell behind while the main thread was
+// busy catches up its missed ticks there). Destroying it uninstalls it (as any dispatcher).
 class ConsoleDispatcher : public HeadlessDispatcher {
  public:
   ConsoleDispatcher();

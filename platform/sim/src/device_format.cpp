@@ -262,8 +262,8 @@ class DocumentWalk {
  public:
   bool Step(Json::parse_event_t event, const Json& parsed) {
     switch (event) {
-      case Json::parse_event_t::object_start: levels_.push_back({}); break;
-      case Json::parse_event_t::array_start: levels_.push_back(Level{true, 0, {}, {}}); break;
+      case Json::parse_event_t::object_start: Open(false); break;
+      case Json::parse_event_t::array_start: Open(true); break;
       case Json::parse_event_t::key: Key(parsed.get<std::string>()); break;
       case Json::parse_event_t::value:
         NoteName(parsed);
@@ -271,7 +271,8 @@ class DocumentWalk {
         break;
       case Json::parse_event_t::object_end:
       case Json::parse_event_t::array_end:
-        levels_.pop_back();
+        path_.pop_back();
+        keys_.pop_back();
         ElementDone();
         break;
     }
@@ -279,64 +280,65 @@ class DocumentWalk {
   }
 
   // The value being read when parsing stopped.
-  [[noreturn]] void ThrowHere(const std::string& what) const { Throw(Path(), what); }
+  [[noreturn]] void ThrowHere(const std::string& what) const { Throw(path_, what); }
   void ThrowOnDuplicate() const {
     if (duplicate_) Throw(*duplicate_, "appears twice; each field may be given once");
   }
 
  private:
-  struct Level {
+  // Where in one object or array the parser is.
+  struct Place {
     bool array = false;
     std::size_t index = 0;  // array: the element being read
     std::string key;        // object: the member being read
-    std::set<std::string> keys;
   };
+  using Path = std::vector<Place>;
+
+  void Open(bool array) {
+    path_.push_back(Place{array, 0, {}});
+    keys_.emplace_back();
+  }
 
   void Key(const std::string& key) {
-    Level& level = levels_.back();
-    level.key = key;
-    if (!level.keys.insert(key).second && !duplicate_) duplicate_ = Path();
+    path_.back().key = key;
+    if (!keys_.back().insert(key).second && !duplicate_) duplicate_ = path_;
   }
 
   void ElementDone() {
-    if (!levels_.empty() && levels_.back().array) ++levels_.back().index;
+    if (!path_.empty() && path_.back().array) ++path_.back().index;
   }
 
-  // Path segments: member names, and "[n]" for array elements.
-  std::vector<std::string> Path() const {
-    std::vector<std::string> path;
-    for (const Level& level : levels_)
-      path.push_back(level.array ? "[" + std::to_string(level.index) + "]" : level.key);
-    return path;
-  }
-
-  bool InDevice(const std::vector<std::string>& path) const {
-    return path.size() >= 2 && path[0] == "devices" && path[1].front() == '[';
+  // The path runs through "devices" and one of its elements.
+  static bool InDevice(const Path& path) {
+    return path.size() >= 2 && !path[0].array && path[0].key == "devices" && path[1].array;
   }
 
   void NoteName(const Json& parsed) {
-    if (levels_.size() == 3 && levels_[0].key == "devices" && levels_[1].array &&
-        !levels_[2].array && levels_[2].key == "name" && parsed.is_string())
-      names_.emplace(levels_[1].index, parsed.get<std::string>());
+    if (path_.size() == 3 && InDevice(path_) && !path_[2].array && path_[2].key == "name" &&
+        parsed.is_string())
+      names_.emplace(path_[1].index, parsed.get<std::string>());
   }
 
-  [[noreturn]] void Throw(const std::vector<std::string>& path, const std::string& what) const {
+  // The field as the loader names it: members joined by ".", elements as "[n]".
+  [[noreturn]] void Throw(const Path& path, const std::string& what) const {
     const bool device = InDevice(path);
     std::string field;
     for (std::size_t i = device ? 2 : 0; i < path.size(); ++i) {
-      if (path[i].empty()) continue;
-      field += path[i].front() == '[' || field.empty() ? path[i] : "." + path[i];
+      if (path[i].array)
+        field += "[" + std::to_string(path[i].index) + "]";
+      else if (!path[i].key.empty())
+        field += (field.empty() ? "" : ".") + path[i].key;
     }
     if (device) {
-      const std::size_t index = std::stoul(path[1].substr(1));
-      const auto name = names_.find(index);
-      ThrowFieldError(index, name == names_.end() ? "" : name->second, field, what);
+      const auto name = names_.find(path[1].index);
+      ThrowFieldError(path[1].index, name == names_.end() ? "" : name->second, field, what);
     }
     throw LoadError(field.empty() ? what : "field \"" + field + "\": " + what);
   }
 
-  std::vector<Level> levels_;
-  std::optional<std::vector<std::string>> duplicate_;
+  Path path_;
+  std::vector<std::set<std::string>> keys_;  // the keys met so far, per level of path_
+  std::optional<Path> duplicate_;
   std::map<std::size_t, std::string> names_;
 };
 
