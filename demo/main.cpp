@@ -1,6 +1,8 @@
 // The HID Demo program: the window, or with --list a text listing of the HID devices.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -18,9 +20,15 @@ int Usage(const std::string& message) {
   return 2;
 }
 
+// Output that cannot be written (a full disk, a closed stream) fails the run.
 int PrintListing(const qz::Text& machine) {
-  std::fputs(qz::TextToUtf8(demo::ListDiscoveredDevices(machine)).c_str(), stdout);
-  return 0;
+  const std::string listing = qz::TextToUtf8(demo::ListDiscoveredDevices(machine));
+  errno = 0;
+  if (std::fputs(listing.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return 0;
+  const int error = errno;
+  std::fprintf(stderr, "hid-demo: cannot write the listing%s%s\n", error ? ": " : "",
+               error ? std::strerror(error) : "");
+  return 1;
 }
 
 int NoDisplay() {

@@ -27,9 +27,10 @@ bool ParseOptions(const std::vector<std::string>& args, Options& options, std::s
       options.help = true;
     } else if (a.rfind("--platform=", 0) == 0 && a.size() > 11) {
       options.platform = a.substr(11);
-    } else if (a == "--sim" && i + 1 < args.size()) {
+    } else if (a == "--sim" && i + 1 < args.size() && !args[i + 1].empty()) {
       options.simFile = args[++i];
     } else if (a == "--sim") {
+      // An empty name would read as "no file" and quietly give the built-in devices.
       error = "--sim needs a device description file";
       return false;
     } else if (a == "--memo-lines") {

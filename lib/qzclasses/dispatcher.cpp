@@ -132,7 +132,9 @@ void Dispatcher::Signal() {
 
 Dispatcher& Dispatcher::Main() {
   Dispatcher* d = g_main.load();
-  if (!d) throw Error(u"No main-thread dispatcher is installed");
+  if (!d) throw Error(
+        u"No main-thread dispatcher is installed (a program without a window creates a "
+        u"qz::ConsoleDispatcher on its main thread first: qzclasses/console_dispatcher.h)");
   return *d;
 }
 

@@ -33,6 +33,16 @@ void HeadlessDispatcher::Advance(std::uint64_t ms) {
   now_ = target;
 }
 
+void HeadlessDispatcher::MoveClockTo(std::uint64_t ms) { now_ = std::max(now_, ms); }
+
+std::optional<std::uint64_t> HeadlessDispatcher::NextDue() const {
+  std::optional<std::uint64_t> due;
+  for (const auto& [id, timer] : timers_) {
+    if (!due || timer.due < *due) due = timer.due;
+  }
+  return due;
+}
+
 void HeadlessDispatcher::PumpFor(std::chrono::milliseconds ms) {
   const auto end = std::chrono::steady_clock::now() + ms;
   for (;;) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 
 #include "qzclasses/dispatcher.h"
 
@@ -30,6 +31,10 @@ class HeadlessDispatcher : public Dispatcher {
 
  protected:
   void Wake() override { Signal(); }
+  // Sets the clock forward to ms without firing: timers already due fire at the next Advance.
+  void MoveClockTo(std::uint64_t ms);
+  // When the earliest timer is due, if any timer runs.
+  std::optional<std::uint64_t> NextDue() const;
 
  private:
   struct Timer {

@@ -27,6 +27,13 @@ TEST(ParseOptions, RefusesWhatItDoesNotKnow) {
   }
 }
 
+TEST(ParseOptions, RefusesAnEmptyDeviceFileName) {
+  demo::Options o;
+  std::string error;
+  EXPECT_FALSE(demo::ParseOptions({"--sim", "", "--list"}, o, error));
+  EXPECT_EQ(error, "--sim needs a device description file");
+}
+
 class Ground : public ::testing::Test {
  protected:
   void TearDown() override { qzplatform::SetGround(nullptr); }

@@ -61,6 +61,19 @@ TEST(DescriptorInput, TellsBinaryFromTextAndObeysAForcedFormat) {
   EXPECT_FALSE(DecodeDescriptor(binary, InputFormat::kHex).ok());
 }
 
+// Editors add a byte order mark, and comments are written in any language.
+TEST(DescriptorInput, HexTextWithAByteOrderMarkOrUtf8CommentsIsHex) {
+  for (const char* text : {"\xEF\xBB\xBF" "05 01 09 02", "05 01 # Seite \xC3\xBC\n09 02 // \xE2\x9C\x93"}) {
+    SCOPED_TRACE(text);
+    const DescriptorInput input = DecodeDescriptor(text, InputFormat::kAuto);
+    ASSERT_TRUE(input.ok()) << input.error;
+    EXPECT_EQ(input.bytes, (Bytes{0x05, 0x01, 0x09, 0x02}));
+  }
+  EXPECT_EQ(DecodeDescriptor("\xEF\xBB\xBF" "05", InputFormat::kHex).bytes, (Bytes{0x05}));
+  // Outside a comment a byte from 0x80 on is still binary.
+  EXPECT_EQ(DecodeDescriptor("05 \xC3\xBC", InputFormat::kAuto).bytes.size(), 5u);
+}
+
 TEST(DescriptorInput, ReportsFilesThatCannotBeRead) {
   const DescriptorInput missing = ReadDescriptor("/nonexistent/descriptor.hex", InputFormat::kAuto);
   EXPECT_FALSE(missing.ok());

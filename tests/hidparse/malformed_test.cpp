@@ -112,6 +112,22 @@ TEST(Malformed, PushDepthIsBounded) {
   EXPECT_NE(result.error.find("Push nested deeper than 256"), std::string::npos);
 }
 
+// Each top-level collection gets preparsed data of its own: their number is bounded, so a
+// small descriptor cannot ask for gigabytes.
+TEST(Malformed, TopLevelCollectionCountIsBounded) {
+  const std::vector<std::uint8_t> empty_tlc = {0xA1, 0x01, 0xC0};
+  const auto most = hidparse::Parse(Repeat({}, empty_tlc, 1024, {}));
+  ASSERT_TRUE(most.ok()) << most.error;
+  EXPECT_EQ(most.collections.size(), 1024u);
+
+  const auto result = hidparse::Parse(Repeat({}, empty_tlc, 600000, {}));
+  EXPECT_FALSE(result.ok());
+  EXPECT_TRUE(result.collections.empty());
+  EXPECT_EQ(result.error_offset, 1024u * 3);
+  EXPECT_NE(result.error.find("more than 1024 top-level collections"), std::string::npos)
+      << result.error;
+}
+
 TEST(Malformed, UnusedUsagesCostNothingLater) {
   // 200000 usages for one field: one cap, the rest dropped as Windows drops them.
   const auto result =

@@ -4,10 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
+#include "qzclasses/console_dispatcher.h"
 #include "qzclasses/errors.h"
+#include "qzclasses/timer.h"
 
 namespace qz {
 namespace {
@@ -116,6 +119,44 @@ TEST(DispatcherInstallTest, MainWithoutDispatcherThrows) {
   Dispatcher::Install(nullptr);
   EXPECT_FALSE(Dispatcher::IsInstalled());
   EXPECT_THROW(Dispatcher::Main(), Error);
+}
+
+TEST(DispatcherInstallTest, MissingDispatcherErrorNamesTheConsoleDispatcher) {
+  Dispatcher::Install(nullptr);
+  try {
+    TqzTimer timer;
+    FAIL() << "a timer was made without a dispatcher";
+  } catch (const Error& e) {
+    EXPECT_NE(e.Message().find(u"No main-thread dispatcher is installed"), Text::npos);
+    EXPECT_NE(e.Message().find(u"qz::ConsoleDispatcher"), Text::npos);
+  }
+}
+
+struct ConsoleTickCounter {
+  void OnTimer(TqzTimer*) { ++ticks; }
+  int ticks = 0;
+};
+
+// A console program: one declaration installs the dispatcher; while the main thread runs
+// it, a worker's hand-off completes and a timer ticks in real time.
+TEST(ConsoleDispatcherTest, OneDeclarationInstallsAndRunsHandOffsAndTimers) {
+  using namespace std::chrono_literals;
+  {
+    ConsoleDispatcher d;
+    ASSERT_EQ(&Dispatcher::Main(), &d);
+    std::atomic<bool> handed{false};
+    std::thread worker([&] { Dispatcher::Main().Synchronize([&] { handed = d.IsMainThread(); }); });
+    ConsoleTickCounter counter;
+    TqzTimer timer;
+    timer.SetInterval(20);
+    const auto start = std::chrono::steady_clock::now();
+    timer.SetOnTimer(TqzTimerEvent::Bind<&ConsoleTickCounter::OnTimer>(&counter));
+    EXPECT_TRUE(d.RunUntil([&] { return handed && counter.ticks >= 3; }, 5s));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 60ms);
+    worker.join();
+    EXPECT_FALSE(d.RunUntil([] { return false; }, 0ms));
+  }
+  EXPECT_FALSE(Dispatcher::IsInstalled());
 }
 
 }  // namespace

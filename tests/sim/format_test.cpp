@@ -27,6 +27,13 @@ std::string Valid(const std::string& more) {
                 kVendorDescriptor + "\"" + more);
 }
 
+// The valid second device under another name.
+std::string Renamed(const std::string& name) {
+  std::string json = Valid("");
+  const std::string bad = R"("name": "bad")";
+  return json.replace(json.find(bad), bad.size(), R"("name": )" + name);
+}
+
 std::string LoadMessage(const std::string& json) {
   try {
     Machine::LoadJson(json);
@@ -82,8 +89,8 @@ TEST(DeviceFormat, FaultsNameTheDeviceAndField) {
       {Valid(R"(, "enumeration": {"instance_id": "HID\\VID_0001&PID_0001\\7&1A2B3C4D&0&0000"})"),
        "device 1 (\"bad\"), field \"enumeration.instance_id\": gives the same device interface as "
        "device 0"},
-      {Valid(R"(, "name": "good")"), "device 1 (\"good\"), field \"name\": the name is used"},
-      {Valid(R"(, "name": 7)"), "field \"name\": expected a text"},
+      {Renamed(R"("good")"), "device 1 (\"good\"), field \"name\": the name is used"},
+      {Renamed("7"), "field \"name\": expected a text"},
       {Valid(R"(, "collections": [{}, {}])"),
        "field \"collections\": 2 entries, but the report descriptor has 1"},
       {Valid(R"(, "input_script": {"period_ms": 5})"),
@@ -128,6 +135,51 @@ TEST(DeviceFormat, LoadFileNamesTheFile) {
   std::ofstream(bad) << "// a comment\n" << kDevices;
   EXPECT_EQ(Machine::LoadFile(bad)->DeviceCount(), 4u);
   std::filesystem::remove(bad);
+}
+
+// A number beyond what JSON numbers hold is the documented load error, with the file,
+// device and field, like any other fault.
+TEST(DeviceFormat, NumberOutOfRangeNamesTheFileDeviceAndField) {
+  const auto file = std::filesystem::temp_directory_path() / "qzsim_huge_number.json";
+  std::ofstream(file) << Second(R"("vendor_id": 1e999999, "product_id": 2, "report_descriptor": "00")");
+  try {
+    Machine::LoadFile(file);
+    FAIL() << "loaded a number out of range";
+  } catch (const LoadError& e) {
+    EXPECT_NE(std::string(e.what()).find(file.string() +
+                                         ": device 1 (\"bad\"), field \"vendor_id\": number "),
+              std::string::npos)
+        << e.what();
+  }
+  std::filesystem::remove(file);
+}
+
+TEST(DeviceFormat, DuplicateKeysAreRefused) {
+  EXPECT_EQ(LoadMessage(Valid(R"(, "strings": {"product": "a", "product": "b"})")),
+            "device 1 (\"bad\"), field \"strings.product\": appears twice; each field may be "
+            "given once");
+  EXPECT_EQ(LoadMessage(R"({"devices": [], "devices": []})"),
+            "field \"devices\": appears twice; each field may be given once");
+}
+
+// The ID would end at the NUL, and so would the device path made from it.
+TEST(DeviceFormat, ControlCharacterInAnInstanceIdIsRefused) {
+  const std::string message = LoadMessage(
+      Valid(R"(, "enumeration": {"instance_id": "HID\\VID_0002&PID_0002\\7&1\u0000x"})"));
+  EXPECT_NE(message.find("device 1 (\"bad\"), field \"enumeration.instance_id\": character 25 "
+                         "is a control character (00h)"),
+            std::string::npos)
+      << message;
+}
+
+TEST(DeviceFormat, EndlessFileIsRefusedAtTheSizeLimit) {
+  if (!std::filesystem::exists("/dev/zero")) GTEST_SKIP() << "no /dev/zero";
+  try {
+    Machine::LoadFile("/dev/zero");
+    FAIL() << "loaded /dev/zero";
+  } catch (const LoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "/dev/zero: is larger than 16 MiB; that is no device file");
+  }
 }
 
 TEST(DeviceFormat, DocumentedExampleLoads) {

@@ -19,7 +19,7 @@
 
 #include "hidparse/hidparse.h"
 #include "qzclasses/errors.h"
-#include "qzclasses/headless_dispatcher.h"
+#include "qzclasses/console_dispatcher.h"
 #include "qzhid/hid.h"
 #include "qzhidw32/qzhidw32.h"
 #include "qzwin32di/device_state.h"
@@ -230,8 +230,7 @@ void CheckWithoutRights(const std::string& node, const std::u16string& instance_
 }
 
 void Run() {
-  qz::HeadlessDispatcher dispatcher;
-  qz::Dispatcher::Install(&dispatcher);
+  qz::ConsoleDispatcher dispatcher;
   lg::Install();
   lg::DeviceMonitor monitor;
   Check(monitor.valid(), "udev monitor starts", monitor.error());
@@ -437,7 +436,6 @@ void Run() {
   const int again = FindRecord(hid, 0x1209, 0x0002, "&col02");
   CheckWithoutRights(again >= 0 ? NodeOf(hid.GetDevice(again)->NameSymbolic) : "/dev/none",
                      multi_id);
-  qz::Dispatcher::Install(nullptr);
 }
 
 }  // namespace

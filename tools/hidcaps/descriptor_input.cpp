@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string_view>
 
 namespace hidcaps {
 
@@ -15,11 +16,28 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
+bool StartsComment(const std::string& text, std::size_t i) {
+  return text[i] == '#' || (text[i] == '/' && i + 1 < text.size() && text[i + 1] == '/');
+}
+
+// Printable ASCII and blanks; comments may also hold UTF-8 (bytes from 0x80 on).
 bool IsText(const std::string& content) {
-  for (unsigned char c : content) {
-    if (!IsBlank(static_cast<char>(c)) && (c < 0x20 || c > 0x7E)) return false;
+  bool in_comment = false;
+  for (std::size_t i = 0; i < content.size(); ++i) {
+    const auto c = static_cast<unsigned char>(content[i]);
+    if (c == '\n') in_comment = false;
+    if (!in_comment && StartsComment(content, i)) in_comment = true;
+    if (IsBlank(static_cast<char>(c)) || (c >= 0x20 && c <= 0x7E)) continue;
+    if (!in_comment || c < 0x80) return false;
   }
   return true;
+}
+
+// A UTF-8 byte order mark, which editors may put before hex text.
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+bool HasByteOrderMark(const std::string& content) {
+  return content.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
 }
 
 int HexDigit(char c) {
@@ -74,7 +92,7 @@ DescriptorInput DecodeHex(const std::string& text) {
       ++i;
       continue;
     }
-    if (c == '#' || (c == '/' && i + 1 < text.size() && text[i + 1] == '/')) {
+    if (StartsComment(text, i)) {
       while (i < text.size() && text[i] != '\n') ++i;
       continue;
     }
@@ -98,8 +116,10 @@ DescriptorInput DecodeDescriptor(const std::string& content, InputFormat format)
     result.error = "input is empty";
     return result;
   }
-  if (format == InputFormat::kHex || (format == InputFormat::kAuto && IsText(content))) {
-    return DecodeHex(content);
+  if (format != InputFormat::kBinary) {
+    const std::string text =
+        HasByteOrderMark(content) ? content.substr(kByteOrderMark.size()) : content;
+    if (format == InputFormat::kHex || IsText(text)) return DecodeHex(text);
   }
   result.bytes.assign(content.begin(), content.end());
   return result;

@@ -21,7 +21,8 @@ struct DescriptorInput {
 inline constexpr std::size_t kMaxInputBytes = 4u << 20;
 
 // Decodes file content. kAuto takes content made only of printable ASCII and
-// whitespace as hex text, anything else as binary.
+// whitespace (UTF-8 allowed in comments) as hex text, anything else as binary. Hex
+// text may start with a UTF-8 byte order mark.
 DescriptorInput DecodeDescriptor(const std::string& content, InputFormat format);
 
 // Reads and decodes `path`; "-" reads standard input.

@@ -1,7 +1,10 @@
 // hidcaps: shows what Windows reports for a HID report descriptor, as text or JSON.
-// Exit status: 0 done, 1 descriptor rejected by the parser, 2 bad arguments or input.
+// Exit status: 0 done, 1 descriptor rejected by the parser or output not written, 2 bad
+// arguments or input.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -13,6 +16,7 @@
 namespace {
 
 constexpr int kRejected = 1;
+constexpr int kWriteFailed = 1;
 constexpr int kUsageError = 2;
 
 const char kUsage[] =
@@ -39,6 +43,17 @@ struct Options {
 int Fail(const std::string& message, int status) {
   std::cerr << "hidcaps: " << message << "\n";
   return status;
+}
+
+// Standard output may be full or closed: a listing that did not arrive is a failure.
+int FinishOutput() {
+  errno = 0;
+  std::cout.flush();
+  if (std::fflush(stdout) == 0 && std::cout.good() && !std::ferror(stdout)) return EXIT_SUCCESS;
+  const int error = errno;
+  return Fail(std::string("cannot write the output") +
+                  (error != 0 ? std::string(": ") + std::strerror(error) : std::string()),
+              kWriteFailed);
 }
 
 bool ParseCollectionNumber(const std::string& text, std::size_t* number) {
@@ -109,7 +124,9 @@ void PrintJson(const hidparse::ParseResult& result, std::size_t collection) {
 
 int main(int argc, char** argv) {
   Options options;
-  if (const int status = ParseArguments(argc, argv, options); status >= 0) return status;
+  if (const int status = ParseArguments(argc, argv, options); status >= 0) {
+    return status == 0 ? FinishOutput() : status;  // 0: the usage was printed
+  }
 
   const hidcaps::DescriptorInput input = hidcaps::ReadDescriptor(options.path, options.format);
   if (!input.ok()) return Fail(input.error, kUsageError);
@@ -128,5 +145,5 @@ int main(int argc, char** argv) {
   } else {
     PrintText(result, options.collection);
   }
-  return std::cout.good() ? EXIT_SUCCESS : Fail("cannot write the output", kUsageError);
+  return FinishOutput();
 }

@@ -196,6 +196,10 @@ bool Parser::HandleCollection(const Item& item) {
   std::string error;
   if (!CheckLocalsComplete(locals_, error)) return FailItem(item, error);
   if (!in_collection_) {
+    if (collections_.size() >= kMaxTopLevelCollections) {
+      return FailItem(item, "more than " + std::to_string(kMaxTopLevelCollections) +
+                                " top-level collections");
+    }
     collections_.emplace_back();
     collections_.back().offset = item.offset;
     in_collection_ = true;

@@ -15,6 +15,9 @@ namespace hidparse::detail {
 inline constexpr std::uint32_t kMaxReportSize = 0xFFFF;   // HIDP_VALUE_CAPS.BitSize
 inline constexpr std::uint32_t kMaxReportCount = 0xFFFF;  // HIDP_*_CAPS.ReportCount
 inline constexpr std::size_t kMaxPushDepth = 256;
+// Each top-level collection that carries reports needs a report ID of its own, so no real
+// device has more than 255 of them; each one costs its own preparsed data.
+inline constexpr std::size_t kMaxTopLevelCollections = 1024;
 
 struct GlobalState {
   std::uint16_t usage_page = 0;

@@ -1,7 +1,10 @@
 // Reads the JSON device format (docs/sim-devices.md) into device descriptions. Every fault
 // becomes a LoadError naming the device index and the field; nothing is trusted.
 #include <algorithm>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
 
 #include "field_error.h"
 #include "qzplatform/ground.h"
@@ -252,16 +255,117 @@ DeviceDescription ReadDevice(const Json& j) {
   return desc;
 }
 
+// Follows the JSON parser through the document, so a value it cannot take (a number out
+// of range) is reported with its device and field, and notes the first key that appears
+// twice in one object (JSON would keep only the last, silently).
+class DocumentWalk {
+ public:
+  bool Step(Json::parse_event_t event, const Json& parsed) {
+    switch (event) {
+      case Json::parse_event_t::object_start: Open(false); break;
+      case Json::parse_event_t::array_start: Open(true); break;
+      case Json::parse_event_t::key: Key(parsed.get<std::string>()); break;
+      case Json::parse_event_t::value:
+        NoteName(parsed);
+        ElementDone();
+        break;
+      case Json::parse_event_t::object_end:
+      case Json::parse_event_t::array_end:
+        path_.pop_back();
+        keys_.pop_back();
+        ElementDone();
+        break;
+    }
+    return true;
+  }
+
+  // The value being read when parsing stopped.
+  [[noreturn]] void ThrowHere(const std::string& what) const { Throw(path_, what); }
+  void ThrowOnDuplicate() const {
+    if (duplicate_) Throw(*duplicate_, "appears twice; each field may be given once");
+  }
+
+ private:
+  // Where in one object or array the parser is.
+  struct Place {
+    bool array = false;
+    std::size_t index = 0;  // array: the element being read
+    std::string key;        // object: the member being read
+  };
+  using Path = std::vector<Place>;
+
+  void Open(bool array) {
+    path_.push_back(Place{array, 0, {}});
+    keys_.emplace_back();
+  }
+
+  void Key(const std::string& key) {
+    path_.back().key = key;
+    if (!keys_.back().insert(key).second && !duplicate_) duplicate_ = path_;
+  }
+
+  void ElementDone() {
+    if (!path_.empty() && path_.back().array) ++path_.back().index;
+  }
+
+  // The path runs through "devices" and one of its elements.
+  static bool InDevice(const Path& path) {
+    return path.size() >= 2 && !path[0].array && path[0].key == "devices" && path[1].array;
+  }
+
+  void NoteName(const Json& parsed) {
+    if (path_.size() == 3 && InDevice(path_) && !path_[2].array && path_[2].key == "name" &&
+        parsed.is_string())
+      names_.emplace(path_[1].index, parsed.get<std::string>());
+  }
+
+  // The field as the loader names it: members joined by ".", elements as "[n]".
+  [[noreturn]] void Throw(const Path& path, const std::string& what) const {
+    const bool device = InDevice(path);
+    std::string field;
+    for (std::size_t i = device ? 2 : 0; i < path.size(); ++i) {
+      if (path[i].array)
+        field += "[" + std::to_string(path[i].index) + "]";
+      else if (!path[i].key.empty())
+        field += (field.empty() ? "" : ".") + path[i].key;
+    }
+    if (device) {
+      const auto name = names_.find(path[1].index);
+      ThrowFieldError(path[1].index, name == names_.end() ? "" : name->second, field, what);
+    }
+    throw LoadError(field.empty() ? what : "field \"" + field + "\": " + what);
+  }
+
+  Path path_;
+  std::vector<std::set<std::string>> keys_;  // the keys met so far, per level of path_
+  std::optional<Path> duplicate_;
+  std::map<std::size_t, std::string> names_;
+};
+
+// The text of a JSON error without the library's "[json.exception...] " tag.
+std::string JsonMessage(const Json::exception& e) {
+  const std::string what = e.what();
+  const std::size_t tag = what.find("] ");
+  return tag == std::string::npos ? what : what.substr(tag + 2);
+}
+
 }  // namespace
 
 std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text) {
   Json document;
+  DocumentWalk walk;
   try {
     // Comments are allowed: device files are written by hand.
-    document = Json::parse(json_text.begin(), json_text.end(), nullptr, true, true);
+    document = Json::parse(
+        json_text.begin(), json_text.end(),
+        [&walk](int, Json::parse_event_t event, Json& parsed) { return walk.Step(event, parsed); },
+        true, true);
   } catch (const Json::parse_error& e) {
     throw LoadError("not valid JSON at byte " + std::to_string(e.byte) + ": " + e.what());
+  } catch (const Json::exception& e) {
+    walk.ThrowHere(JsonMessage(e));
   }
+  walk.ThrowOnDuplicate();
   if (!document.is_object() || !document.contains("devices"))
     throw LoadError("expected an object with a \"devices\" list");
   for (const auto& [key, value] : document.items())

@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
 #include "device_file.h"
 #include "machine_state.h"
@@ -30,10 +29,17 @@ std::shared_ptr<Machine> Machine::LoadFile(const std::filesystem::path& path) {
     throw LoadError(path.string() + ": is a folder, not a device file");
   std::ifstream in(path, std::ios::binary);
   if (!in) throw LoadError(path.string() + ": cannot read the file: " + std::strerror(errno));
-  std::ostringstream text;
-  text << in.rdbuf();
+  // Read by pieces up to one byte over the limit: a device (/dev/zero) may never end.
+  std::string text;
+  char piece[65536];
+  while (text.size() <= kMaxDeviceFileBytes && in.read(piece, sizeof piece).gcount() > 0)
+    text.append(piece, static_cast<std::size_t>(in.gcount()));
+  if (in.bad()) throw LoadError(path.string() + ": cannot read the file: " + std::strerror(errno));
+  if (text.size() > kMaxDeviceFileBytes)
+    throw LoadError(path.string() + ": is larger than " +
+                    std::to_string(kMaxDeviceFileBytes >> 20) + " MiB; that is no device file");
   try {
-    return LoadJson(text.str());
+    return LoadJson(text);
   } catch (const LoadError& e) {
     throw LoadError(path.string() + ": " + e.what());
   }

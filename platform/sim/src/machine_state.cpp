@@ -151,6 +151,13 @@ void MachineState::Build(std::size_t index) {
         Widen("HID\\VID_" + HexNumber(desc.vendor_id, 4) + "&PID_" + HexNumber(desc.product_id, 4) +
               "\\7&" + HexNumber(0x1A2B3C4Du + static_cast<unsigned>(index) * 0x01010101u, 8) +
               "&0&0000");
+  // A control character (a NUL above all) would cut the ID and the device path made from it.
+  const auto control = std::find_if(instance_id.begin(), instance_id.end(),
+                                    [](char16_t c) { return c < u' '; });
+  if (control != instance_id.end())
+    fail("enumeration.instance_id",
+         "character " + std::to_string(control - instance_id.begin()) + " is a control character (" +
+             HexNumber(*control, 2) + "h); instance IDs hold none");
   const std::vector<std::u16string> parts = SplitInstanceId(instance_id);
   if (parts.size() != 3 ||
       std::any_of(parts.begin(), parts.end(), [](const std::u16string& p) { return p.empty(); }))

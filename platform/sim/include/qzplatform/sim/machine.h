@@ -46,6 +46,10 @@ struct PropertyChange {
   bool helper = false;  // asked for by a program sharing the machine (the device helper)
 };
 
+// Device files are refused beyond this size (a list of hundreds of devices is a few
+// hundred KiB); reading stops there, so a device such as /dev/zero cannot exhaust memory.
+inline constexpr std::size_t kMaxDeviceFileBytes = std::size_t{16} << 20;
+
 class Machine {
  public:
   // Each throws LoadError naming the device index and field of the first fault.

@@ -1,8 +1,15 @@
-# Runs hidcaps with ARGS and checks its exit status, stdout and stderr.
+# Runs PROGRAM with ARGS and checks its exit status, stdout and stderr.
 string(REPLACE "|" ";" args "${ARGS}")
 string(REPLACE "|" ";" emulator "${EMULATOR}")
-execute_process(COMMAND ${emulator} ${HIDCAPS} ${args}
-  RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+# With STDOUT_FILE (such as /dev/full) standard output goes there instead.
+if(STDOUT_FILE)
+  execute_process(COMMAND ${emulator} ${PROGRAM} ${args}
+    RESULT_VARIABLE rc OUTPUT_FILE ${STDOUT_FILE} ERROR_VARIABLE err)
+  set(out "")
+else()
+  execute_process(COMMAND ${emulator} ${PROGRAM} ${args}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+endif()
 # Under Wine without a display the virtual X server's shutdown is reported on stderr.
 string(REGEX REPLACE "X connection to [^\n]* broken [^\n]*\n?" "" err "${err}")
 if(NOT rc STREQUAL EXPECT_RC)
