@@ -1,7 +1,13 @@
 // Formats the device listing: decimal first and hexadecimal after, as in 272 [0110h].
 #include "device_listing.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
 #include "qzclasses/format.h"
+#include "qzclasses/text.h"
 #include "qzhid/hid.h"
 
 namespace demo {
@@ -56,6 +62,16 @@ std::u16string ListDiscoveredDevices(const std::u16string& machine) {
     if (const auto* d = dynamic_cast<const qz::TqzHidDevice*>(hid.GetDevice(i))) devices.push_back(d);
   }
   return ListDevices(machine, devices);
+}
+
+int PrintDiscoveredDevices(const std::u16string& machine) {
+  const std::string listing = qz::TextToUtf8(ListDiscoveredDevices(machine));
+  errno = 0;
+  if (std::fputs(listing.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return 0;
+  const int error = errno;
+  std::fprintf(stderr, "hid-demo: cannot write the listing%s%s\n", error ? ": " : "",
+               error ? std::strerror(error) : "");
+  return 1;
 }
 
 }  // namespace demo

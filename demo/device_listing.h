@@ -20,4 +20,9 @@ std::u16string ListDevices(const std::u16string& machine,
 // ground, with the strings each device gives.
 std::u16string ListDiscoveredDevices(const std::u16string& machine);
 
+// Writes that listing to standard output in UTF-8. Returns the exit status: 0 when it
+// was written, 1 (with a message on standard error) when the output cannot take it, as
+// on a full disk or a closed stream.
+int PrintDiscoveredDevices(const std::u16string& machine);
+
 }  // namespace demo

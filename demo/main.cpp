@@ -1,8 +1,6 @@
 // The HID Demo program: the window, or with --list a text listing of the HID devices.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <exception>
 #include <string>
 #include <vector>
@@ -18,17 +16,6 @@ int Usage(const std::string& message) {
   if (!message.empty()) std::fprintf(stderr, "hid-demo: %s\n", message.c_str());
   std::fputs(demo::UsageText().c_str(), stderr);
   return 2;
-}
-
-// Output that cannot be written (a full disk, a closed stream) fails the run.
-int PrintListing(const qz::Text& machine) {
-  const std::string listing = qz::TextToUtf8(demo::ListDiscoveredDevices(machine));
-  errno = 0;
-  if (std::fputs(listing.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return 0;
-  const int error = errno;
-  std::fprintf(stderr, "hid-demo: cannot write the listing%s%s\n", error ? ": " : "",
-               error ? std::strerror(error) : "");
-  return 1;
 }
 
 int NoDisplay() {
@@ -54,7 +41,7 @@ int main(int argc, char** argv) {
   try {
     const demo::InstalledGround ground = demo::InstallGround(options, std::getenv("QZ_PLATFORM"));
     if (!ground.note.empty()) std::fprintf(stderr, "hid-demo: %s\n", qz::TextToUtf8(ground.note).c_str());
-    if (options.list) return PrintListing(ground.machine);
+    if (options.list) return demo::PrintDiscoveredDevices(ground.machine);
     return demoqt::RunHidDemoWindow(argc, argv, ground.note, options.memoLines);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "hid-demo: %s\n", e.what());

@@ -100,9 +100,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   }
   if (options.list) {
     try {
-      std::fputs(qz::TextToUtf8(demo::ListDiscoveredDevices(u"machine")).c_str(), stdout);
-      std::fflush(stdout);
-      return 0;
+      return demo::PrintDiscoveredDevices(u"machine");
     } catch (const std::exception& e) {
       std::fprintf(stderr, "hid-demo: %s\n", e.what());
       return 1;
