@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 #include "qzplatform/win32.h"
 
@@ -27,14 +28,26 @@ class FileHandle {
 
 // An existing file is opened (shared for reading on request); a missing one is
 // created without sharing. Opening first spares a separate look-up of the name for
-// every entry; a directory is refused by the open itself.
+// every entry; a directory is refused by the open itself. Neither shares writing, so
+// while another writer holds the file the open fails with a sharing violation and is
+// tried again until kLogFileWait has passed. Creating opens a file that another writer
+// has just created instead of emptying it.
 HANDLE OpenLogFile(const Text& name, bool shared) {
-  const HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
-                                  shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) return file;
-  return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + kLogFileWait;
+  for (;;) {
+    HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
+                              shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+        std::chrono::steady_clock::now() >= deadline) {
+      return file;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 bool Seek(HANDLE file, std::uint64_t offset, DWORD method, std::uint64_t* position = nullptr) {
@@ -83,17 +96,6 @@ bool WriteAll(HANDLE file, const char* data, std::uint64_t count) {
   return true;
 }
 
-std::string EncodeText(const Text& text, bool ansiOnly) {
-  if (ansiOnly) return TextToAnsi(text);
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
-}
-
 // The part of the file that stays when `count` more bytes must fit within `limit`:
 // its last bytes, or nothing. Calls onReachLimit when bytes are dropped.
 bool KeptTail(HANDLE file, std::uint64_t size, std::uint64_t count, std::uint64_t limit,
@@ -109,14 +111,24 @@ bool KeptTail(HANDLE file, std::uint64_t size, std::uint64_t count, std::uint64_
 
 }  // namespace
 
-bool AppendToLogFile(const LogFileWrite& request, const Text& text) {
+std::string EncodeLogText(std::u16string_view text, bool ansiOnly) {
+  if (ansiOnly) return TextToAnsi(text);
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+bool AppendToLogFile(const LogFileWrite& request, std::string_view bytes) {
   if (request.fileName.empty()) return false;
   FileHandle file(OpenLogFile(request.fileName, request.shared));
   if (!file.valid()) return false;
 
-  // The converted bytes are counted and written, so a code page whose form is
-  // longer or shorter than the UTF-16 text neither truncates it nor reads past it.
-  const std::string bytes = EncodeText(text, request.ansiOnly);
+  // The encoded bytes are counted, so a code page whose form is longer or shorter
+  // than the UTF-16 text neither truncates it nor reads past it.
   std::uint64_t count = bytes.size();
   std::uint64_t size = 0;
   if (!FileSize(file.get(), &size)) return false;
