@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "qzlogfile/log_entry.h"
 #include "qzlogfile/log_file_writer.h"
@@ -147,15 +148,35 @@ void TqzLogFile::Save() {
   {
     std::lock_guard lock(cs);
     name = GetLogFileName();
-    if (name.empty()) return;
-    const bool ansiOnly = GetAnsiOnly();
-    if (WriteBytes(Log.Bytes(ansiOnly, GetSizeLimit()), ansiOnly)) {
-      Log.Clear();
-      return;
-    }
+    // A save asked for while this sink writes the file (by an OnReachLimit handler
+    // that adds an entry) leaves it pending for the next one.
+    if (name.empty() || flSaving) return;
+    if (SavePending()) return;
   }
   // Log keeps the entries: the next save writes them together with newer ones.
   DoFatalError(0, 0, kSaveError + name);
+}
+
+bool TqzLogFile::SavePending() {
+  // The batch leaves Log while it is written, so entries that an OnReachLimit handler
+  // adds meanwhile neither change the bytes being written nor go with the batch.
+  PendingLog batch = std::exchange(Log, PendingLog());
+  const bool ansiOnly = GetAnsiOnly();
+  bool written = false;
+  flSaving = true;
+  try {
+    written = WriteBytes(batch.Bytes(ansiOnly, GetSizeLimit()), ansiOnly);
+  } catch (...) {
+    flSaving = false;
+    batch.Append(Log, ansiOnly, GetSizeLimit());
+    Log = std::move(batch);
+    throw;
+  }
+  flSaving = false;
+  if (written) return true;
+  batch.Append(Log, ansiOnly, GetSizeLimit());
+  Log = std::move(batch);
+  return false;
 }
 
 void TqzLogFile::Clear() {

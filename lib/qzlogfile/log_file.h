@@ -92,6 +92,8 @@ class TqzLogFile : public TqzCustomLogFile {
  private:
   bool Passes(TDetailLevel level) const { return level <= fDetailLevel.load(); }
   bool WriteBytes(std::string_view bytes, bool ansiOnly);
+  // Writes Log to the file with cs held; on failure the entries stay in Log.
+  bool SavePending();
 
   PendingLog Log;  // guarded by cs
   std::atomic<std::uint32_t> fSizeLimit{kDefaultSizeLimit};
@@ -100,6 +102,7 @@ class TqzLogFile : public TqzCustomLogFile {
   std::atomic<TLogOptions> fOptions{kDefaultOptions};
   TNotifyEvent fReachLimit;  // guarded by cs
   bool flVersion = true;     // guarded by cs
+  bool flSaving = false;     // guarded by cs: the file is being written
   std::atomic<bool> fAnsiOnly{true};
   TOnLogEntry fOnLogEntry;  // guarded by cs
   mutable std::recursive_mutex cs;

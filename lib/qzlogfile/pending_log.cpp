@@ -14,6 +14,14 @@ void PendingLog::Append(std::u16string_view entry, bool ansiOnly, std::uint32_t 
   Fit(sizeLimit);
 }
 
+void PendingLog::Append(const PendingLog& newer, bool ansiOnly, std::uint32_t sizeLimit) {
+  std::size_t at = newer.textHead_;
+  for (const Entry& entry : newer.entries_) {
+    Append(std::u16string_view(newer.text_).substr(at, entry.units), ansiOnly, sizeLimit);
+    at += entry.units;
+  }
+}
+
 std::string_view PendingLog::Bytes(bool ansiOnly, std::uint32_t sizeLimit) {
   if (ansiOnly != ansiOnly_) Encode(ansiOnly);
   Fit(sizeLimit);

@@ -19,6 +19,8 @@ class PendingLog {
   // Adds one entry in the file's encoding and drops the oldest that no longer fit
   // (a limit of 0 keeps all).
   void Append(std::u16string_view entry, bool ansiOnly, std::uint32_t sizeLimit);
+  // Adds every entry of `newer`, oldest first.
+  void Append(const PendingLog& newer, bool ansiOnly, std::uint32_t sizeLimit);
   // The pending entries as the file takes them; encoded again only when the encoding
   // has changed since they were added, and fitted to the limit as it is now.
   std::string_view Bytes(bool ansiOnly, std::uint32_t sizeLimit);
