@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <utility>
 
 #include "qzlogfile/log_entry.h"
 #include "qzlogfile/log_file_writer.h"
@@ -17,8 +18,17 @@ constexpr char16_t kBannerPrefix[] = u"qzLink Lib v9.28 Pro ";
 constexpr char16_t kFormatError[] = u"Log format ERROR!!!";
 constexpr char16_t kSaveError[] = u"Error when save log file:";
 
-// Both slashes separate folders, and a drive colon ends a drive.
-bool IsPathDelimiter(char16_t c) { return c == u'\\' || c == u'/' || c == u':'; }
+// The system's folder delimiters and a drive colon. On Windows only the backslash
+// ends a name's directory part, so a name such as sub/x.log is put beside the program
+// (where Windows reads its slash as a delimiter). Elsewhere the slash is the system's
+// delimiter and the platform reads a backslash as one too.
+bool IsPathDelimiter(char16_t c) {
+#ifdef _WIN32
+  return c == u'\\' || c == u':';
+#else
+  return c == u'\\' || c == u'/' || c == u':';
+#endif
+}
 
 // Length of the directory part: everything up to and including the last delimiter.
 std::size_t DirectoryLength(const Text& path) {
@@ -101,7 +111,7 @@ void TqzLogFile::Add(const Text& text) {
   Text line = BuildLogStamp(now, options) + EscapeControlChars(entry);
   if (options.Contains(loDebugOut)) OutputDebugStringW(qzplatform::W(line));
   line.insert(0, u"\r\n");
-  Log += line;
+  Log.Append(line, GetAnsiOnly(), GetSizeLimit());
   if (fEdit->Control() != nullptr) {
     try {
       fEdit->Deliver(line);
@@ -138,19 +148,40 @@ void TqzLogFile::Save() {
   {
     std::lock_guard lock(cs);
     name = GetLogFileName();
-    if (name.empty()) return;
-    if (WriteToFile(Log)) {
-      Log.clear();
-      return;
-    }
+    // A save asked for while this sink writes the file (by an OnReachLimit handler
+    // that adds an entry) leaves it pending for the next one.
+    if (name.empty() || flSaving) return;
+    if (SavePending()) return;
   }
   // Log keeps the entries: the next save writes them together with newer ones.
   DoFatalError(0, 0, kSaveError + name);
 }
 
+bool TqzLogFile::SavePending() {
+  // The batch leaves Log while it is written, so entries that an OnReachLimit handler
+  // adds meanwhile neither change the bytes being written nor go with the batch.
+  PendingLog batch = std::exchange(Log, PendingLog());
+  const bool ansiOnly = GetAnsiOnly();
+  bool written = false;
+  flSaving = true;
+  try {
+    written = WriteBytes(batch.Bytes(ansiOnly, GetSizeLimit()), ansiOnly);
+  } catch (...) {
+    flSaving = false;
+    batch.Append(Log, ansiOnly, GetSizeLimit());
+    Log = std::move(batch);
+    throw;
+  }
+  flSaving = false;
+  if (written) return true;
+  batch.Append(Log, ansiOnly, GetSizeLimit());
+  Log = std::move(batch);
+  return false;
+}
+
 void TqzLogFile::Clear() {
   std::lock_guard lock(cs);
-  Log.clear();
+  Log.Clear();
   const Text name = GetLogFileName();
   if (!name.empty()) DeleteFileW(qzplatform::W(name));
 }
@@ -165,23 +196,28 @@ Text TqzLogFile::GetLogFileName() const {
 }
 
 bool TqzLogFile::WriteToFile(const Text& text) {
+  const bool ansiOnly = GetAnsiOnly();
+  return WriteBytes(EncodeLogText(text, ansiOnly), ansiOnly);
+}
+
+bool TqzLogFile::WriteBytes(std::string_view bytes, bool ansiOnly) {
   std::lock_guard lock(cs);
   LogFileWrite request;
   request.fileName = Trim(GetLogFileName());
   if (request.fileName.empty()) return false;
   const TLogOptions options = GetOptions();
-  request.ansiOnly = GetAnsiOnly();
+  request.ansiOnly = ansiOnly;
   request.shared = options.Contains(loSharedLogFile);
   request.sizeLimit = GetSizeLimit();
   if (fReachLimit) {
     request.onReachLimit = [this, handler = fReachLimit] { handler(this); };
   }
-  return AppendToLogFile(request, text);
+  return AppendToLogFile(request, bytes);
 }
 
 Text TqzLogFile::GetLog() const {
   std::lock_guard lock(cs);
-  return Log;
+  return Log.GetText();
 }
 
 Text TqzLogFile::GetFileName() const {

@@ -10,6 +10,7 @@
 #include "qzclasses/custom_log_file.h"
 #include "qzclasses/edit_control.h"
 #include "qzlogfile/log_options.h"
+#include "qzlogfile/pending_log.h"
 
 namespace qz {
 
@@ -48,17 +49,22 @@ class TqzLogFile : public TqzCustomLogFile {
   void AddSysInfo() override;
   // Appends the pending entries to the file; on failure they stay pending and
   // DoFatalError(0, 0, "Error when save log file:" + path) is called. Does nothing
-  // when there is no file name.
+  // when there is no file name. Pending entries are kept only as far as they fit
+  // within SizeLimit, the newest first.
   void Save() override;
   // Drops the pending entries and deletes the file (a failure to delete is ignored).
   void Clear() override;
 
   // The file's full path (empty when loAutoFileName is off and FileName is empty): the
   // program's path with ".log" as extension, or FileName beside the program unless
-  // FileName's directory part is at least two characters long.
+  // FileName's directory part is at least two characters long. The directory part ends
+  // at the system's folder delimiter or a drive colon: on Windows the backslash only,
+  // so "sub/x.log" goes beside the program (into its folder sub); elsewhere both
+  // slashes.
   Text GetLogFileName() const;
   // Appends `text` to the file, cutting the file's front to keep within SizeLimit;
-  // false when the file cannot be opened, created, cut or written.
+  // false when the file cannot be opened, created, cut or written (or another writer
+  // holds it for too long).
   bool WriteToFile(const Text& text);
   // The entries added since the last successful save, each beginning with CR LF.
   Text GetLog() const;
@@ -85,14 +91,18 @@ class TqzLogFile : public TqzCustomLogFile {
 
  private:
   bool Passes(TDetailLevel level) const { return level <= fDetailLevel.load(); }
+  bool WriteBytes(std::string_view bytes, bool ansiOnly);
+  // Writes Log to the file with cs held; on failure the entries stay in Log.
+  bool SavePending();
 
-  Text Log;  // guarded by cs
+  PendingLog Log;  // guarded by cs
   std::atomic<std::uint32_t> fSizeLimit{kDefaultSizeLimit};
   Text fFileName = kDefaultFileName;  // guarded by cs
   std::atomic<TDetailLevel> fDetailLevel{dlSimple};
   std::atomic<TLogOptions> fOptions{kDefaultOptions};
   TNotifyEvent fReachLimit;  // guarded by cs
   bool flVersion = true;     // guarded by cs
+  bool flSaving = false;     // guarded by cs: the file is being written
   std::atomic<bool> fAnsiOnly{true};
   TOnLogEntry fOnLogEntry;  // guarded by cs
   mutable std::recursive_mutex cs;

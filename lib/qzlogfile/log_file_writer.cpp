@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 #include "qzplatform/win32.h"
 
@@ -27,14 +28,26 @@ class FileHandle {
 
 // An existing file is opened (shared for reading on request); a missing one is
 // created without sharing. Opening first spares a separate look-up of the name for
-// every entry; a directory is refused by the open itself.
+// every entry; a directory is refused by the open itself. Neither shares writing, so
+// while another writer holds the file the open fails with a sharing violation and is
+// tried again until kLogFileWait has passed. Creating opens a file that another writer
+// has just created instead of emptying it.
 HANDLE OpenLogFile(const Text& name, bool shared) {
-  const HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
-                                  shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_NOT_FOUND) return file;
-  return CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                     CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + kLogFileWait;
+  for (;;) {
+    HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
+                              shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
+      file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||
+        std::chrono::steady_clock::now() >= deadline) {
+      return file;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
 }
 
 bool Seek(HANDLE file, std::uint64_t offset, DWORD method, std::uint64_t* position = nullptr) {
@@ -45,15 +58,6 @@ bool Seek(HANDLE file, std::uint64_t offset, DWORD method, std::uint64_t* positi
   if (position != nullptr) {
     *position = (static_cast<std::uint64_t>(static_cast<DWORD>(high)) << 32) | low;
   }
-  return true;
-}
-
-bool FileSize(HANDLE file, std::uint64_t* size) {
-  DWORD high = 0;
-  SetLastError(NO_ERROR);
-  const DWORD low = GetFileSize(file, &high);
-  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
-  *size = (static_cast<std::uint64_t>(high) << 32) | low;
   return true;
 }
 
@@ -83,7 +87,32 @@ bool WriteAll(HANDLE file, const char* data, std::uint64_t count) {
   return true;
 }
 
-std::string EncodeText(const Text& text, bool ansiOnly) {
+// Where the part of the file that stays begins when `count` more bytes must fit within
+// `limit`: one move back from the file's end, which leaves the position there. 0 when
+// the file is short enough (the move would go before its start).
+bool FindCut(HANDLE file, std::uint64_t count, std::uint64_t limit, std::uint64_t* cut) {
+  const std::uint64_t back = count - limit;  // negative (wrapped) unless count >= limit
+  if (Seek(file, back, FILE_END, cut)) return true;
+  *cut = 0;
+  return GetLastError() == ERROR_NEGATIVE_SEEK;
+}
+
+// The part of the file that stays: its bytes from `cut` (the position) to its end
+// `size`, or nothing. Calls onReachLimit first.
+bool KeptTail(HANDLE file, std::uint64_t size, std::uint64_t cut, const LogFileWrite& request,
+              std::string* kept) {
+  if (request.onReachLimit) request.onReachLimit();
+  // An odd cut would shift every later UTF-16 unit by one byte.
+  const bool odd = !request.ansiOnly && (cut & 1) != 0;
+  if (odd) ++cut;
+  if (cut >= size) return true;
+  kept->assign(static_cast<std::size_t>(size - cut), '\0');
+  return (!odd || Seek(file, cut, FILE_BEGIN)) && ReadAll(file, kept->data(), kept->size());
+}
+
+}  // namespace
+
+std::string EncodeLogText(std::u16string_view text, bool ansiOnly) {
   if (ansiOnly) return TextToAnsi(text);
   std::string bytes;
   bytes.reserve(text.size() * 2);
@@ -94,38 +123,25 @@ std::string EncodeText(const Text& text, bool ansiOnly) {
   return bytes;
 }
 
-// The part of the file that stays when `count` more bytes must fit within `limit`:
-// its last bytes, or nothing. Calls onReachLimit when bytes are dropped.
-bool KeptTail(HANDLE file, std::uint64_t size, std::uint64_t count, std::uint64_t limit,
-              const LogFileWrite& request, std::string* kept) {
-  if (request.onReachLimit) request.onReachLimit();
-  std::uint64_t cut = size + count - limit;
-  // An odd cut would shift every later UTF-16 unit by one byte.
-  if (!request.ansiOnly && (cut & 1) != 0) ++cut;
-  if (cut >= size) return true;
-  kept->assign(static_cast<std::size_t>(size - cut), '\0');
-  return Seek(file, cut, FILE_BEGIN) && ReadAll(file, kept->data(), kept->size());
-}
-
-}  // namespace
-
-bool AppendToLogFile(const LogFileWrite& request, const Text& text) {
+bool AppendToLogFile(const LogFileWrite& request, std::string_view bytes) {
   if (request.fileName.empty()) return false;
   FileHandle file(OpenLogFile(request.fileName, request.shared));
   if (!file.valid()) return false;
 
-  // The converted bytes are counted and written, so a code page whose form is
-  // longer or shorter than the UTF-16 text neither truncates it nor reads past it.
-  const std::string bytes = EncodeText(text, request.ansiOnly);
+  // The encoded bytes are counted, so a code page whose form is longer or shorter
+  // than the UTF-16 text neither truncates it nor reads past it.
   std::uint64_t count = bytes.size();
-  std::uint64_t size = 0;
-  if (!FileSize(file.get(), &size)) return false;
   std::uint64_t limit = request.sizeLimit;
   if (!request.ansiOnly) limit &= ~std::uint64_t{1};  // whole UTF-16 units only
-  if (request.sizeLimit != 0) count = std::min(count, limit);
+  std::uint64_t cut = 0;
+  if (request.sizeLimit != 0) {
+    count = std::min(count, limit);
+    if (!FindCut(file.get(), count, limit, &cut)) return false;
+  }
 
-  if (request.sizeLimit == 0 || size + count <= limit) {
-    if (!Seek(file.get(), 0, FILE_END)) return false;
+  if (cut == 0) {
+    std::uint64_t size = 0;
+    if (!Seek(file.get(), 0, FILE_END, &size)) return false;
     if (WriteAll(file.get(), bytes.data(), count)) return true;
     // Take back a partly written piece: the caller keeps the text and writes it again.
     if (Seek(file.get(), size, FILE_BEGIN)) SetEndOfFile(file.get());
@@ -134,9 +150,10 @@ bool AppendToLogFile(const LogFileWrite& request, const Text& text) {
 
   // At the limit the kept tail and the new bytes go to the start in one write; the
   // file is shortened only when it was longer than what it now holds.
+  const std::uint64_t size = cut + limit - count;
   std::string content;
   content.reserve(static_cast<std::size_t>(limit));
-  if (!KeptTail(file.get(), size, count, limit, request, &content)) return false;
+  if (!KeptTail(file.get(), size, cut, request, &content)) return false;
   const std::uint64_t kept = content.size();
   content.append(bytes.data(), static_cast<std::size_t>(count));
   if (!Seek(file.get(), 0, FILE_BEGIN)) return false;

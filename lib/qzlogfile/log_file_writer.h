@@ -1,8 +1,11 @@
 // Appending a text to the log file while keeping the file within its size limit.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <string_view>
 
 #include "qzclasses/text.h"
 
@@ -16,11 +19,20 @@ struct LogFileWrite {
   std::function<void()> onReachLimit;  // called before the front of the file is cut
 };
 
-// Appends `text` to the file, creating it when it does not exist. When the file
-// would grow beyond the limit, the bytes needed are first cut from its front (whole
-// code units in UTF-16), and a text longer than the limit is written only up to it.
-// False when the file cannot be opened, created, cut or written; a failed write
-// leaves the file's old end in place so that a retry does not repeat a torn piece.
-bool AppendToLogFile(const LogFileWrite& request, const Text& text);
+// `text` as the file holds it: the ANSI code page, or UTF-16 little-endian.
+std::string EncodeLogText(std::u16string_view text, bool ansiOnly);
+
+// Appends `bytes` (encoded as request.ansiOnly says) to the file, creating it when it
+// does not exist. When the file would grow beyond the limit, the bytes needed are first
+// cut from its front (whole code units in UTF-16), and bytes beyond the limit are not
+// written. The file is held without write sharing from the size check to the last
+// write, so writers in other sinks or processes wait their turn (up to kLogFileWait)
+// instead of tearing each other's entries. False when the file cannot be opened,
+// created, cut or written; a failed write leaves the file's old end in place so that a
+// retry does not repeat a torn piece.
+bool AppendToLogFile(const LogFileWrite& request, std::string_view bytes);
+
+// How long a writer waits for another one that holds the file.
+inline constexpr std::chrono::milliseconds kLogFileWait{2000};
 
 }  // namespace qz

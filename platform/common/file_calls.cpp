@@ -84,7 +84,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
     file = ground->OpenDevice(path, dwDesiredAccess, dwShareMode, dwFlagsAndAttributes,
                               &is_device, &error);
   if (!is_device)
-    file = qzplatform::PosixFile::Open(path, dwDesiredAccess, dwCreationDisposition,
+    file = qzplatform::PosixFile::Open(path, dwDesiredAccess, dwShareMode, dwCreationDisposition,
                                        dwFlagsAndAttributes, &error);
   if (!file) {
     SetLastError(error ? error : ERROR_GEN_FAILURE);

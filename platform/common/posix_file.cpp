@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,7 +43,32 @@ DWORD ErrorFromErrno(int error) {
   }
 }
 
-std::shared_ptr<PosixFile> PosixFile::Open(std::u16string_view path, DWORD access,
+namespace {
+
+// The share-mode check of a regular file opened for writing (see PosixFile::Open), then
+// the truncation its creation disposition asks for.
+bool ShareWith(int fd, const struct stat& st, DWORD access, DWORD share, bool truncate,
+               DWORD* error) {
+  if ((access & GENERIC_WRITE) && S_ISREG(st.st_mode)) {
+    const int lock = (share & FILE_SHARE_WRITE) ? LOCK_SH : LOCK_EX;
+    int r;
+    do r = ::flock(fd, lock | LOCK_NB);
+    while (r != 0 && errno == EINTR);
+    if (r != 0) {
+      *error = errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno);
+      return false;
+    }
+  }
+  if (truncate && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0) {
+    *error = ErrorFromErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::shared_ptr<PosixFile> PosixFile::Open(std::u16string_view path, DWORD access, DWORD share,
                                            DWORD disposition, DWORD flags, DWORD* error) {
   const std::string p = PosixPath(path);
   if (p.empty()) {
@@ -66,7 +92,9 @@ std::shared_ptr<PosixFile> PosixFile::Open(std::u16string_view path, DWORD acces
   // its owner when it is created.
   const bool program = p.size() > 4 && (p.compare(p.size() - 4, 4, ".exe") == 0 ||
                                         p.compare(p.size() - 4, 4, ".EXE") == 0);
-  int fd = ::open(p.c_str(), mode | O_CLOEXEC, program ? 0744 : 0644);
+  // Truncation waits until the share check has let the writer in.
+  const bool truncate = (mode & O_TRUNC) != 0;
+  int fd = ::open(p.c_str(), (mode & ~O_TRUNC) | O_CLOEXEC, program ? 0744 : 0644);
   if (fd < 0) {
     int e = errno;
     *error = ErrorFromErrno(e);
@@ -79,10 +107,14 @@ std::shared_ptr<PosixFile> PosixFile::Open(std::u16string_view path, DWORD acces
     }
     return nullptr;
   }
-  struct stat st;
+  struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
     ::close(fd);
     *error = ERROR_ACCESS_DENIED;  // what Windows answers for a folder opened as a file
+    return nullptr;
+  }
+  if (!ShareWith(fd, st, access, share, truncate, error)) {
+    ::close(fd);
     return nullptr;
   }
   return std::shared_ptr<PosixFile>(new PosixFile(fd, access, (flags & FILE_FLAG_OVERLAPPED) != 0));

@@ -9,8 +9,12 @@ namespace qzplatform {
 
 class PosixFile : public FileObject {
  public:
-  // Opens with CreateFileW's access and creation disposition; null and *error on failure.
-  static std::shared_ptr<PosixFile> Open(std::u16string_view path, DWORD access,
+  // Opens with CreateFileW's access, share mode and creation disposition; null and
+  // *error on failure. Writers of a regular file are kept apart as Windows' share modes
+  // keep them: a writer that does not share writing holds an exclusive advisory lock for
+  // the handle's life, one that does a shared lock, and a conflicting open fails with
+  // ERROR_SHARING_VIOLATION before it changes the file. Readers are not held off.
+  static std::shared_ptr<PosixFile> Open(std::u16string_view path, DWORD access, DWORD share,
                                          DWORD disposition, DWORD flags, DWORD* error);
   ~PosixFile() override;
 

@@ -95,5 +95,38 @@ TEST_F(LogFileTest, FailedSaveAtDestructionIsReportedButNotRaised) {
   EXPECT_EQ(events.fatal_message, SaveError(folder));
 }
 
+// A full disk: every save fails while entries keep coming. The pending entries stay
+// within the size limit, the newest whole ones, and are what the file gets once the
+// disk has room again.
+TEST_F(LogFileTest, FullDiskKeepsTheNewestEntriesWithinTheLimit) {
+#ifdef _WIN32
+  const fs::path full = dir_ / "full.log";
+  fs::create_directory(full);  // refuses every save
+#else
+  const fs::path full = "/dev/full";  // every write fails for want of space
+#endif
+  constexpr std::uint32_t kLimit = 1024;
+  constexpr int kEntries = 5000;
+  log_->SetFileName(ToText(full));
+  log_->SetSizeLimit(kLimit);
+  LogEvents events;
+  events.Attach(*log_);
+  for (int i = 0; i < kEntries; ++i) log_->Add(qz::TextFromUtf8("entry " + std::to_string(i)));
+  EXPECT_EQ(events.fatal_count, kEntries + 1);  // the banner's save and each entry's
+
+  std::string newest;
+  for (int i = kEntries - 1;; --i) {
+    const std::string entry = "\r\nentry " + std::to_string(i);
+    if (newest.size() + entry.size() > kLimit) break;
+    newest.insert(0, entry);
+  }
+  EXPECT_EQ(qz::TextToAnsi(log_->GetLog()), newest);
+
+  log_->SetFileName(ToText(file_));  // room again
+  log_->Save();
+  EXPECT_EQ(FileBytes(), newest);
+  EXPECT_TRUE(log_->GetLog().empty());
+}
+
 }  // namespace
 }  // namespace qztest

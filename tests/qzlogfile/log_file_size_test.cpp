@@ -114,5 +114,20 @@ TEST_F(LogFileSizeTest, AnsiCountsAndWritesTheConvertedBytes) {
   EXPECT_EQ(converted[1], '?');
 }
 
+// An OnReachLimit handler may log: its entry waits for the next save rather than
+// writing the file while this sink cuts it.
+TEST_F(LogFileSizeTest, EntryOfTheReachLimitHandlerGoesWithTheNextSave) {
+  log_->SetSizeLimit(200);
+  WriteBytes(file_, Pattern(190));
+  events_.on_reach = [&] {
+    if (events_.reach_count == 1) log_->Add(u"cut");
+  };
+  log_->Add(u"x");  // the banner's save cuts the file
+  EXPECT_EQ(events_.fatal_count, 0);
+  const std::string bytes = FileBytes();
+  EXPECT_EQ(bytes.substr(bytes.size() - 8), "\r\ncut\r\nx");
+  EXPECT_TRUE(log_->GetLog().empty());
+}
+
 }  // namespace
 }  // namespace qztest

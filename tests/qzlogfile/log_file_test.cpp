@@ -161,7 +161,11 @@ TEST_F(LogFileTest, FileNameIsPlacedBesideTheProgramUnlessItHasAFolder) {
       {u"\\name.log", folder + u"\\name.log"},  // one-character folder: appended
       {u"logs\\name.log", u"logs\\name.log"},   // relative folder: as it is
       {u"C:name.log", u"C:name.log"},           // a drive colon ends the folder part
-      {u"a/name.log", u"a/name.log"},
+#ifdef _WIN32
+      {u"sub/name.log", folder + u"sub/name.log"},  // a slash is no delimiter: beside it
+#else
+      {u"a/name.log", u"a/name.log"},  // the system's delimiter
+#endif
   };
   for (const auto& [name, expected] : cases) {
     log_->SetFileName(name);
