@@ -2,6 +2,7 @@
 #include "qzlogfile/log_file.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <utility>
 
@@ -212,7 +213,10 @@ bool TqzLogFile::WriteBytes(std::string_view bytes, bool ansiOnly) {
   if (fReachLimit) {
     request.onReachLimit = [this, handler = fReachLimit] { handler(this); };
   }
-  return AppendToLogFile(request, bytes);
+  if (flHeldOff) request.wait = std::chrono::milliseconds(0);
+  const bool written = AppendToLogFile(request, bytes);
+  flHeldOff = !written && GetLastError() == ERROR_SHARING_VIOLATION;
+  return written;
 }
 
 Text TqzLogFile::GetLog() const {

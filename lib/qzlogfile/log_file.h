@@ -103,6 +103,10 @@ class TqzLogFile : public TqzCustomLogFile {
   TNotifyEvent fReachLimit;  // guarded by cs
   bool flVersion = true;     // guarded by cs
   bool flSaving = false;     // guarded by cs: the file is being written
+  // guarded by cs: the last save found the file held by another writer for the whole
+  // wait; later saves try once, so a program that keeps the file open (a viewer that
+  // shares no writing) does not stall every entry, until a save gets through again
+  bool flHeldOff = false;
   std::atomic<bool> fAnsiOnly{true};
   TOnLogEntry fOnLogEntry;  // guarded by cs
   mutable std::recursive_mutex cs;

@@ -30,10 +30,10 @@ class FileHandle {
 // created without sharing. Opening first spares a separate look-up of the name for
 // every entry; a directory is refused by the open itself. Neither shares writing, so
 // while another writer holds the file the open fails with a sharing violation and is
-// tried again until kLogFileWait has passed. Creating opens a file that another writer
+// tried again until `wait` has passed. Creating opens a file that another writer
 // has just created instead of emptying it.
-HANDLE OpenLogFile(const Text& name, bool shared) {
-  const auto deadline = std::chrono::steady_clock::now() + kLogFileWait;
+HANDLE OpenLogFile(const Text& name, bool shared, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
     HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
                               shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
@@ -125,7 +125,7 @@ std::string EncodeLogText(std::u16string_view text, bool ansiOnly) {
 
 bool AppendToLogFile(const LogFileWrite& request, std::string_view bytes) {
   if (request.fileName.empty()) return false;
-  FileHandle file(OpenLogFile(request.fileName, request.shared));
+  FileHandle file(OpenLogFile(request.fileName, request.shared, request.wait));
   if (!file.valid()) return false;
 
   // The encoded bytes are counted, so a code page whose form is longer or shorter

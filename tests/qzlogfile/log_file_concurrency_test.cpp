@@ -1,6 +1,7 @@
 // Two threads adding entries while the file is cut at its front, through one sink or
 // through two sinks on the same file: every entry reaches the file exactly once, whole,
 // and in its thread's order.
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <regex>
@@ -149,6 +150,30 @@ TEST_F(LogFileTest, TwoSinksOnOneFileWriteEveryEntryOnceWhole) {
   EXPECT_GT(events[0].reach_count + events[1].reach_count, 100);
   EXPECT_LE(fs::file_size(file_), 512u);
   ExpectEveryEntryOnceWholeInOrder(JoinContents(contents), Banner(), kThreads);
+}
+
+// A program that keeps the file open without sharing writing holds off one save for the
+// whole wait; the saves after it try once, and once the file is free again the held-back
+// entries reach it.
+TEST_F(LogFileTest, AFileHeldByAnotherProgramStallsOneSaveOnly) {
+  HANDLE holder = CreateFileW(qzplatform::W(ToText(file_)), GENERIC_WRITE, 0, nullptr,
+                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+  LogEvents events;
+  events.Attach(*log_);
+  const auto start = std::chrono::steady_clock::now();
+  for (int seq = 0; seq < 5; ++seq) log_->Add(EntryText(0, seq));
+  const auto held = std::chrono::steady_clock::now() - start;
+  CloseHandle(holder);
+  log_->Add(EntryText(0, 5));
+
+  EXPECT_LT(held, std::chrono::seconds(4));  // five full waits would take ten
+  EXPECT_GT(events.fatal_count, 0);  // the held-off saves are reported
+  const std::string written = FileBytes();
+  for (int seq = 0; seq <= 5; ++seq) {
+    EXPECT_NE(written.find("\r\n" + qz::TextToAnsi(EntryText(0, seq))), std::string::npos)
+        << "entry " << seq;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(SafeModeAndSaver, LogFileConcurrencyTest, ::testing::Bool(),
