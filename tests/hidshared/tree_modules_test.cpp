@@ -29,6 +29,7 @@ struct Change {
 class FakeTree : public DeviceTree {
  public:
   std::vector<DevNode> Snapshot() override {
+    ++snapshots;
     DevNode root;
     root.instance_id = u"HTREE\\ROOT\\0";
     root.root = true;
@@ -54,8 +55,10 @@ class FakeTree : public DeviceTree {
     nodes[2].properties.push_back({SPDRP_DRIVER, u"{745a17a0-74d3-11d0-b6fe-00a0c90f57da}\\0003"});
     nodes[2].hardware_values = {{u"PortName", REG_SZ, RegSz(u"COM3")}};
     nodes[4].present = false;  // unplugged: a phantom
+    if (stopped_gone) nodes.erase(nodes.begin() + 3);
     return nodes;
   }
+  std::optional<std::string> StateMark() override { return mark; }
   DWORD ChangeState(const DevNode& node, DWORD state, DWORD scope) override {
     changes.push_back({node.instance_id, state, scope});
     return ERROR_SUCCESS;
@@ -64,6 +67,9 @@ class FakeTree : public DeviceTree {
   DWORD Unremove(const DevNode&) override { return ERROR_NOT_SUPPORTED; }
 
   std::vector<Change> changes;  // in the order they were asked for
+  int snapshots = 0;
+  std::optional<std::string> mark;  // none: every call takes a snapshot
+  bool stopped_gone = false;        // the stopped collection's node is unplugged
 };
 
 class FakeGround : public qzplatform::Ground, public DeviceTreeSource {
@@ -325,6 +331,36 @@ TEST_F(TreeModules, TheConfigurationManagerWalksPresentNodesAndFindsPhantomsOnRe
       list_size(&size, qzplatform::W(std::u16string(u"UsbCcgp")), CM_GETIDLIST_FILTER_SERVICE),
       CR_SUCCESS);
   EXPECT_EQ(size, kUsb.size() + 2);
+}
+
+TEST_F(TreeModules, OneSnapshotServesEveryCallUntilTheTreesMarkChanges) {
+  FakeTree& tree = *ground->tree;
+  tree.mark = "1";
+  const auto key = Entry<PFN_SetupDiOpenDevRegKey>(SetupApiModule(), "SetupDiOpenDevRegKey");
+  const auto list_size = Entry<PFN_CM_Get_Device_ID_List_SizeW>(CfgMgrModule(),
+                                                                 "CM_Get_Device_ID_List_SizeW");
+  HDEVINFO set = ClassDevs(&kHidClassGuid, DIGCF_PRESENT);
+  SP_DEVINFO_DATA info{};
+  info.cbSize = sizeof info;
+  for (DWORD i = 0;
+       Entry<PFN_SetupDiEnumDeviceInfo>(SetupApiModule(), "SetupDiEnumDeviceInfo")(set, i, &info);
+       ++i) {
+    HKEY hardware = key(set, &info, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+    ASSERT_NE(hardware, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
+    EXPECT_EQ(RegCloseKey(hardware), ERROR_SUCCESS);
+    ULONG length = 0;
+    EXPECT_EQ(list_size(&length, qzplatform::W(kUsb.c_str()), CM_GETIDLIST_FILTER_BUSRELATIONS),
+              CR_SUCCESS);
+  }
+  Destroy(set);
+  EXPECT_EQ(tree.snapshots, 1) << "the listing's calls share one snapshot";
+
+  tree.stopped_gone = true;
+  tree.mark = "2";
+  HDEVINFO after = ClassDevs(&kHidClassGuid, DIGCF_PRESENT);
+  EXPECT_EQ(Members(after), (std::vector<std::u16string>{kRunning})) << "the change is seen";
+  Destroy(after);
+  EXPECT_EQ(tree.snapshots, 2);
 }
 
 }  // namespace

@@ -193,6 +193,26 @@ TEST_F(DeviceTreeTest, AnUnboundDeviceKeepsTheCollectionsLastSeen) {
       << "the driver it had before";
 }
 
+TEST_F(DeviceTreeTest, ADevicePluggedOrUnpluggedAfterAListingIsSeenByTheNext) {
+  ASSERT_EQ(Enumerate(&kHidInterfaceGuid, true, true).size(), 3u);
+  FakeNode plugged;
+  plugged.number = 3;
+  plugged.product = 0x0005;
+  plugged.usb->serial = "SN-0043";
+  plugged.descriptor = Vendor64Descriptor();
+  sysfs_.Add(plugged);
+  auto list = Enumerate(&kHidInterfaceGuid, true, true);
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[3].second->NameSymbolic, Dev("hidraw3"));
+
+  // Unplugged: the HID device and its hidraw node leave sysfs.
+  std::filesystem::remove(sysfs_.roots().sysfs + "/bus/hid/devices/0003:1209:0003.0001");
+  std::filesystem::remove(sysfs_.roots().sysfs + "/class/hidraw/hidraw0");
+  list = Enumerate(&kHidInterfaceGuid, true, true);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0].second->NameSymbolic, Dev("hidraw1&col01"));
+}
+
 TEST_F(DeviceTreeTest, ControlFilesThatRefuseGiveAccessDenied) {
   SetupApi api;
   const std::string unbind = sysfs_.roots().sysfs + "/bus/hid/drivers/hid-generic/unbind";

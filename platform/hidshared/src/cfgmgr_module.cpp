@@ -1,6 +1,7 @@
 // "cfgmgr32.dll" and "ntdll.dll" over a ground's device tree: device nodes by number,
 // their properties and relations, ID lists; ZwQueryKey's key names.
 #include <algorithm>
+#include <functional>
 #include <type_traits>
 
 #include "device_tree_common.h"
@@ -8,30 +9,10 @@
 namespace qzplatform::hidshared {
 namespace {
 
-std::vector<DevNode> Nodes() {
-  auto tree = ActiveTree();
-  return tree ? tree->Snapshot() : std::vector<DevNode>{};
-}
-
-const DevNode* FindNode(const std::vector<DevNode>& nodes, DEVINST number) {
-  for (const DevNode& n : nodes)
-    if (DevInstOf(n.instance_id) == number) return &n;
-  return nullptr;
-}
-
-const DevNode* FindNode(const std::vector<DevNode>& nodes, std::u16string_view id) {
-  for (const DevNode& n : nodes)
-    if (SameId(n.instance_id, id)) return &n;
-  return nullptr;
-}
-
-// The node no ID names: the tree's root, else (a tree without one) its first top node.
-const DevNode* RootNode(const std::vector<DevNode>& nodes) {
-  for (const DevNode& n : nodes)
-    if (n.root) return &n;
-  for (const DevNode& n : nodes)
-    if (n.parent.empty()) return &n;
-  return nullptr;
+// The active tree's nodes; an empty table without a tree.
+std::shared_ptr<const NodeTable> Nodes() {
+  auto nodes = ActiveNodes();
+  return nodes ? nodes : std::make_shared<const NodeTable>(std::vector<DevNode>{});
 }
 
 CONFIGRET WINAPI CM_Locate_DevNodeW(PDEVINST pdnDevInst, DEVINSTID_W pDeviceID, ULONG ulFlags) {
@@ -39,7 +20,7 @@ CONFIGRET WINAPI CM_Locate_DevNodeW(PDEVINST pdnDevInst, DEVINSTID_W pDeviceID, 
   *pdnDevInst = 0;
   if (ulFlags & ~0x7u) return CR_INVALID_FLAG;
   const auto nodes = Nodes();
-  const DevNode* node = pDeviceID && *pDeviceID ? FindNode(nodes, U(pDeviceID)) : RootNode(nodes);
+  const DevNode* node = pDeviceID && *pDeviceID ? nodes->Find(U(pDeviceID)) : nodes->Root();
   // A node that is not present is found only when phantoms are asked for.
   if (!node || (!node->present && !(ulFlags & CM_LOCATE_DEVNODE_PHANTOM)))
     return CR_NO_SUCH_DEVNODE;
@@ -54,7 +35,7 @@ CONFIGRET WINAPI CM_Get_DevNode_Registry_PropertyW(DEVINST dnDevInst, ULONG ulPr
   if (ulFlags) return CR_INVALID_FLAG;
   if (ulProperty == 0 || ulProperty > CM_DRP_MAX) return CR_INVALID_PROPERTY;
   const auto nodes = Nodes();
-  const DevNode* node = FindNode(nodes, dnDevInst);
+  const DevNode* node = nodes->Find(dnDevInst);
   if (!node) return CR_INVALID_DEVNODE;
   // The configuration manager numbers the same properties from 1.
   const auto value = node->Value(ulProperty - 1);
@@ -75,33 +56,34 @@ CONFIGRET WINAPI CM_Get_DevNode_Registry_PropertyW(DEVINST dnDevInst, ULONG ulPr
 // in the tree.
 enum class Walk { kParent, kChild, kSibling };
 
+const DevNode* Next(const NodeTable& nodes, const DevNode& node, Walk walk) {
+  if (walk == Walk::kParent) {
+    const DevNode* parent = nodes.Find(node.parent);
+    return parent && parent->present ? parent : nullptr;
+  }
+  if (walk == Walk::kSibling && node.parent.empty()) return nullptr;
+  const auto& row = nodes.Children(walk == Walk::kChild ? node.instance_id : node.parent);
+  // Siblings follow the node; the row is in tree order, as the nodes are.
+  auto it = walk == Walk::kChild ? row.begin()
+                                 : std::upper_bound(row.begin(), row.end(), &node, std::less<>());
+  for (; it != row.end(); ++it)
+    if ((*it)->present) return *it;
+  return nullptr;
+}
+
 template <Walk walk>
 CONFIGRET WINAPI Relative(PDEVINST pdnDevInst, DEVINST dnDevInst, ULONG ulFlags) {
   if (!pdnDevInst) return CR_INVALID_POINTER;
   *pdnDevInst = 0;
   if (ulFlags) return CR_INVALID_FLAG;
   const auto nodes = Nodes();
-  const DevNode* node = FindNode(nodes, dnDevInst);
+  const DevNode* node = nodes->Find(dnDevInst);
   if (!node) return CR_INVALID_DEVNODE;
   if (!node->present) return CR_NO_SUCH_DEVNODE;
-  bool passed = false;
-  for (const DevNode& n : nodes) {
-    bool hit = false;
-    if constexpr (walk == Walk::kParent) hit = SameId(n.instance_id, node->parent);
-    if constexpr (walk == Walk::kChild) hit = SameId(n.parent, node->instance_id);
-    if constexpr (walk == Walk::kSibling) {
-      if (&n == node) {
-        passed = true;
-        continue;
-      }
-      hit = passed && !node->parent.empty() && SameId(n.parent, node->parent);
-    }
-    if (hit && n.present) {
-      *pdnDevInst = DevInstOf(n.instance_id);
-      return CR_SUCCESS;
-    }
-  }
-  return CR_NO_SUCH_DEVNODE;
+  const DevNode* next = Next(*nodes, *node, walk);
+  if (!next) return CR_NO_SUCH_DEVNODE;
+  *pdnDevInst = DevInstOf(next->instance_id);
+  return CR_SUCCESS;
 }
 
 // The IDs a filter selects, as a REG_MULTI_SZ list, or a CR_ error.
@@ -119,17 +101,17 @@ CONFIGRET IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
   std::vector<std::u16string> ids;
   if (kind & kRelations) {
     if (!filter) return CR_INVALID_POINTER;
-    const DevNode* node = FindNode(nodes, U(filter));
+    const DevNode* node = nodes->Find(U(filter));
     if (!node || !node->present) return CR_NO_SUCH_DEVNODE;
     if (kind == CM_GETIDLIST_FILTER_BUSRELATIONS) {
-      for (const DevNode& n : nodes)
-        if (n.present && SameId(n.parent, node->instance_id)) ids.push_back(n.instance_id);
+      for (const DevNode* n : nodes->Children(node->instance_id))
+        if (n->present) ids.push_back(n->instance_id);
     } else if (kind == CM_GETIDLIST_FILTER_REMOVALRELATIONS) {
       ids = node->removal_relations;
     }
   } else {
     const bool present_only = flags & CM_GETIDLIST_FILTER_PRESENT;
-    for (const DevNode& n : nodes) {
+    for (const DevNode& n : nodes->nodes()) {
       if (present_only && !n.present) continue;
       if (kind == CM_GETIDLIST_FILTER_ENUMERATOR && filter && *filter &&
           !SameId(EnumeratorOf(n.instance_id), U(filter)))
@@ -170,7 +152,7 @@ CONFIGRET WINAPI CM_Request_Device_EjectW(DEVINST dnDevInst, PPNP_VETO_TYPE pVet
                                           ULONG, ULONG) {
   if (pVetoType) *pVetoType = PNP_VetoTypeUnknown;
   const auto nodes = Nodes();
-  const DevNode* node = FindNode(nodes, dnDevInst);
+  const DevNode* node = nodes->Find(dnDevInst);
   if (!node) return CR_INVALID_DEVNODE;
   auto tree = ActiveTree();
   const DWORD error = tree ? tree->Remove(*node) : ERROR_NO_SUCH_DEVINST;

@@ -1,6 +1,6 @@
 // Device nodes' properties as SetupAPI and the configuration manager hand them out,
 // their numbers, and the helpers the tree modules share.
-#include <map>
+#include <algorithm>
 #include <mutex>
 
 #include "device_tree_common.h"
@@ -32,12 +32,21 @@ std::shared_ptr<DeviceTree> ActiveTree() {
 
 std::u16string LowerId(std::u16string_view id) {
   std::u16string r(id);
-  for (char16_t& c : r)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  for (char16_t& c : r) c = LowerIdChar(c);
   return r;
 }
 
-bool SameId(std::u16string_view a, std::u16string_view b) { return LowerId(a) == LowerId(b); }
+bool SameId(std::u16string_view a, std::u16string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
+           return LowerIdChar(x) == LowerIdChar(y);
+         });
+}
+
+std::size_t IdHash::operator()(std::u16string_view id) const {
+  std::size_t hash = 14695981039346656037u;  // FNV-1a over the lower-case code units
+  for (char16_t c : id) hash = (hash ^ LowerIdChar(c)) * 1099511628211u;
+  return hash;
+}
 
 bool SameGuidValue(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
@@ -93,9 +102,9 @@ std::u16string DriverKey(const DevNode& node) {
 
 DEVINST DevInstOf(const std::u16string& instance_id) {
   static std::mutex mutex;
-  static std::map<std::u16string, DEVINST> numbers;
+  static std::unordered_map<std::u16string, DEVINST, IdHash, IdEqual> numbers;
   std::lock_guard lock(mutex);
-  auto [it, fresh] = numbers.emplace(LowerId(instance_id), 0);
+  auto [it, fresh] = numbers.try_emplace(instance_id, 0);
   if (fresh) it->second = static_cast<DEVINST>(numbers.size());
   return it->second;
 }

@@ -2,6 +2,7 @@
 // hold a snapshot of the tree), their devices and interfaces, properties, hardware
 // and driver keys, instance IDs and the class installer's state changes.
 #include <algorithm>
+#include <deque>
 #include <map>
 #include <type_traits>
 
@@ -15,15 +16,20 @@ constexpr DWORD kNoClassInstallParams = 0xE0000215u;  // ERROR_NO_CLASSINSTALL_P
 
 struct SetInterface {
   std::size_t node;
-  DeviceInterface itf;
+  const DeviceInterface* itf;
 };
 
 class DeviceInfoSet : public KernelObject {
  public:
   std::shared_ptr<DeviceTree> tree;
   std::optional<GUID> class_guid;  // the set's class, when it has one
-  std::vector<DevNode> nodes;
+  // The members: nodes of the snapshot the set was made from, which it keeps, or of
+  // `opened`, those added by ID since.
+  std::shared_ptr<const NodeTable> snapshot;
+  std::deque<DevNode> opened;
+  std::vector<const DevNode*> nodes;
   std::vector<SetInterface> interfaces;
+  std::vector<std::vector<std::size_t>> node_interfaces;  // per node: its interfaces' indexes
   // Class-install parameters per member (its index + 1; 0: the set's own).
   std::map<std::size_t, std::vector<BYTE>> params;
 };
@@ -47,12 +53,12 @@ const DevNode* NodeOf(const DeviceInfoSet& set, const SP_DEVINFO_DATA* data, std
     return nullptr;
   }
   if (data->Reserved == 0 || data->Reserved > set.nodes.size() ||
-      DevInstOf(set.nodes[data->Reserved - 1].instance_id) != data->DevInst) {
+      DevInstOf(set.nodes[data->Reserved - 1]->instance_id) != data->DevInst) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   *index = data->Reserved - 1;
-  return &set.nodes[*index];
+  return set.nodes[*index];
 }
 
 bool Fill(SP_DEVINFO_DATA* data, const DevNode& node, std::size_t index) {
@@ -75,24 +81,29 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
   set->tree = ActiveTree();
   if (!all && !interfaces) set->class_guid = *ClassGuid;
   const std::u16string_view enumerator = Enumerator ? U(Enumerator) : u"";
-  if (set->tree)
-    for (DevNode& node : set->tree->Snapshot()) {
+  if (set->tree) set->snapshot = set->tree->Current();
+  if (set->snapshot)
+    for (const DevNode& node : set->snapshot->nodes()) {
       if (node.root || (!enumerator.empty() && !SameId(EnumeratorOf(node.instance_id), enumerator)))
         continue;
-      std::vector<DeviceInterface> matching;
+      std::vector<const DeviceInterface*> matching;
       if (interfaces) {
         // A present-only set lists the interfaces of started devices alone.
         for (const DeviceInterface& itf : node.interfaces)
           if ((all || SameGuidValue(itf.interface_class, *ClassGuid)) && (!present || itf.active))
-            matching.push_back(itf);
+            matching.push_back(&itf);
         if (matching.empty()) continue;
       } else if ((present && !node.present) ||
                  (!all && !SameGuidValue(node.class_guid, *ClassGuid))) {
         continue;
       }
       const std::size_t index = set->nodes.size();
-      for (DeviceInterface& itf : matching) set->interfaces.push_back({index, std::move(itf)});
-      set->nodes.push_back(std::move(node));
+      set->node_interfaces.emplace_back();
+      for (const DeviceInterface* itf : matching) {
+        set->node_interfaces.back().push_back(set->interfaces.size());
+        set->interfaces.push_back({index, itf});
+      }
+      set->nodes.push_back(&node);
     }
   return InsertHandle(std::move(set));
 }
@@ -115,7 +126,7 @@ BOOL WINAPI SetupDiEnumDeviceInfo(HDEVINFO DeviceInfoSet, DWORD MemberIndex,
   if (!set) return FALSE;
   if (!DeviceInfoData) return Failed(ERROR_INVALID_PARAMETER);
   if (MemberIndex >= set->nodes.size()) return Failed(ERROR_NO_MORE_ITEMS);
-  return Fill(DeviceInfoData, set->nodes[MemberIndex], MemberIndex);
+  return Fill(DeviceInfoData, *set->nodes[MemberIndex], MemberIndex);
 }
 
 BOOL WINAPI SetupDiGetDeviceRegistryPropertyW(HDEVINFO DeviceInfoSet,
@@ -169,14 +180,17 @@ BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
     return Failed(ERROR_INVALID_USER_BUFFER);
   std::size_t only = 0;
   if (DeviceInfoData && !NodeOf(*set, DeviceInfoData, &only)) return FALSE;
+  // A device's own interfaces, or all of the set's.
+  const std::vector<std::size_t>* own = DeviceInfoData ? &set->node_interfaces[only] : nullptr;
+  const std::size_t count = own ? own->size() : set->interfaces.size();
   DWORD seen = 0;
-  for (std::size_t i = 0; i < set->interfaces.size(); ++i) {
+  for (std::size_t k = 0; k < count; ++k) {
+    const std::size_t i = own ? (*own)[k] : k;
     const SetInterface& s = set->interfaces[i];
-    if (DeviceInfoData && s.node != only) continue;
-    if (!SameGuidValue(s.itf.interface_class, *InterfaceClassGuid)) continue;
+    if (!SameGuidValue(s.itf->interface_class, *InterfaceClassGuid)) continue;
     if (seen++ != MemberIndex) continue;
-    DeviceInterfaceData->InterfaceClassGuid = s.itf.interface_class;
-    DeviceInterfaceData->Flags = s.itf.active ? SPINT_ACTIVE : 0;
+    DeviceInterfaceData->InterfaceClassGuid = s.itf->interface_class;
+    DeviceInterfaceData->Flags = s.itf->active ? SPINT_ACTIVE : 0;
     DeviceInterfaceData->Reserved = i + 1;
     return TRUE;
   }
@@ -196,17 +210,17 @@ BOOL WINAPI SetupDiGetDeviceInterfaceDetailW(HDEVINFO DeviceInfoSet,
   if (DeviceInterfaceData->Reserved == 0 || DeviceInterfaceData->Reserved > set->interfaces.size())
     return Failed(ERROR_INVALID_PARAMETER);
   const SetInterface& s = set->interfaces[DeviceInterfaceData->Reserved - 1];
-  const DWORD needed = static_cast<DWORD>(kPathOffset + (s.itf.path.size() + 1) * sizeof(WCHAR));
+  const DWORD needed = static_cast<DWORD>(kPathOffset + (s.itf->path.size() + 1) * sizeof(WCHAR));
   if (RequiredSize) *RequiredSize = needed;
   // The device is reported with the size too, as the first of the two calls relies on.
-  if (DeviceInfoData && !Fill(DeviceInfoData, set->nodes[s.node], s.node)) return FALSE;
+  if (DeviceInfoData && !Fill(DeviceInfoData, *set->nodes[s.node], s.node)) return FALSE;
   if (!Detail) return Failed(DetailSize ? ERROR_INVALID_USER_BUFFER : ERROR_INSUFFICIENT_BUFFER);
   if (DetailSize < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W) ||
       Detail->cbSize != sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_W))
     return Failed(ERROR_INVALID_USER_BUFFER);
   if (DetailSize < needed) return Failed(ERROR_INSUFFICIENT_BUFFER);
-  std::memcpy(reinterpret_cast<BYTE*>(Detail) + kPathOffset, s.itf.path.c_str(),
-              (s.itf.path.size() + 1) * sizeof(WCHAR));
+  std::memcpy(reinterpret_cast<BYTE*>(Detail) + kPathOffset, s.itf->path.c_str(),
+              (s.itf->path.size() + 1) * sizeof(WCHAR));
   return TRUE;
 }
 
@@ -233,19 +247,20 @@ BOOL WINAPI SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstance
   if (!set) return FALSE;
   if (!DeviceInstanceId) return Failed(ERROR_INVALID_PARAMETER);
   const std::u16string id = U(DeviceInstanceId);
-  std::optional<DevNode> found;
-  if (set->tree)
-    for (DevNode& node : set->tree->Snapshot())
-      if (!node.root && SameId(node.instance_id, id)) found = std::move(node);
-  if (!found) return Failed(ERROR_NO_SUCH_DEVINST);
+  const auto nodes = set->tree ? set->tree->Current() : nullptr;
+  const DevNode* found = nodes ? nodes->Find(id) : nullptr;
+  if (!found || found->root) return Failed(ERROR_NO_SUCH_DEVINST);
   if (set->class_guid && !SameGuidValue(*set->class_guid, found->class_guid))
     return Failed(kClassMismatch);
   if (DeviceInfoData && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
     return Failed(ERROR_INVALID_USER_BUFFER);
   std::size_t index = 0;
-  while (index < set->nodes.size() && !SameId(set->nodes[index].instance_id, id)) ++index;
-  if (index == set->nodes.size()) set->nodes.push_back(std::move(*found));
-  return !DeviceInfoData || Fill(DeviceInfoData, set->nodes[index], index);
+  while (index < set->nodes.size() && !SameId(set->nodes[index]->instance_id, id)) ++index;
+  if (index == set->nodes.size()) {
+    set->nodes.push_back(&set->opened.emplace_back(*found));
+    set->node_interfaces.emplace_back();
+  }
+  return !DeviceInfoData || Fill(DeviceInfoData, *set->nodes[index], index);
 }
 
 // The parameters are kept as given, for the device or (without one) the whole set;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <dirent.h>
 #include <filesystem>
 
 #include "device_path.h"
@@ -62,6 +63,25 @@ std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collec
   if (device.collections.size() > 1)
     id += "&COL" + Hex(static_cast<unsigned>(collection + 1), 2);
   return Wide(id + "\\" + device.hid_id);
+}
+
+// The names and inode numbers of the HID devices and hidraw nodes sysfs lists: a device
+// that comes or goes, and a driver bound or unbound (which makes or ends the device's
+// hidraw node, an entry with a new inode number each time), changes it.
+std::optional<std::string> LinuxDeviceTree::StateMark() {
+  std::string mark;
+  for (const char* listing : {"/bus/hid/devices", "/class/hidraw"}) {
+    DIR* dir = ::opendir((roots_.sysfs + listing).c_str());
+    if (!dir) {
+      mark += "-\n";
+      continue;
+    }
+    while (const dirent* entry = ::readdir(dir))
+      mark.append(entry->d_name).append(":").append(std::to_string(entry->d_ino)).append("\n");
+    ::closedir(dir);
+    mark += "\n";
+  }
+  return mark;
 }
 
 std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {

@@ -18,6 +18,8 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
  public:
   explicit LinuxDeviceTree(Roots roots) : roots_(std::move(roots)) {}
   std::vector<hidshared::DevNode> Snapshot() override;
+  // What the HID device and hidraw listings of sysfs hold: a few directory reads.
+  std::optional<std::string> StateMark() override;
   DWORD ChangeState(const hidshared::DevNode& node, DWORD state_change, DWORD scope) override;
   DWORD Remove(const hidshared::DevNode& node) override;
   DWORD Unremove(const hidshared::DevNode& node) override;

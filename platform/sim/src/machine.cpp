@@ -134,6 +134,11 @@ std::vector<InterfaceInfo> Machine::Interfaces(bool present_only) const {
   return result;
 }
 
+std::uint64_t Machine::ChangeCount() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->changes;
+}
+
 bool Machine::PushInput(std::size_t device, std::vector<std::uint8_t> report) {
   std::lock_guard lock(state_->mutex);
   return state_->DeliverLocked(state_->Device(device), std::move(report), false);

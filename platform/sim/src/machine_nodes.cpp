@@ -30,6 +30,7 @@ void MachineState::ChangeNodeLocked(std::size_t device, std::size_t collection,
                             std::to_string(collection));
   std::vector<bool> before;
   for (const SimInterface& itf : d.interfaces) before.push_back(Started(d, itf));
+  ++changes;
   bool& disabled = whole ? d.disabled : d.interfaces[collection].disabled;
   bool& removed = whole ? d.removed : d.interfaces[collection].removed;
   switch (change) {

@@ -90,17 +90,18 @@ MachineState::MachineState(std::vector<DeviceDescription> descriptions) : versio
     Build(i);
   }
   std::set<std::string> names;
-  std::map<std::u16string, std::size_t> paths;
   std::map<std::u16string, unsigned> driver_numbers;
   for (std::size_t i = 0; i < devices.size(); ++i) {
     SimDevice& d = devices[i];
     if (!names.insert(d.desc.name).second)
       ThrowFieldError(i, d.desc.name, "name", "the name is used by an earlier device");
-    for (SimInterface& itf : d.interfaces) {
-      auto [it, fresh] = paths.emplace(itf.path_key, i);
+    for (std::size_t c = 0; c < d.interfaces.size(); ++c) {
+      SimInterface& itf = d.interfaces[c];
+      auto [it, fresh] = paths_.emplace(itf.path_key, std::pair(i, c));
       if (!fresh)
         ThrowFieldError(i, d.desc.name, "enumeration.instance_id",
-                        "gives the same device interface as device " + std::to_string(it->second));
+                        "gives the same device interface as device " +
+                            std::to_string(it->second.first));
       if (itf.driver.empty()) {
         // Driver keys number the device nodes of each setup class.
         const std::u16string cls = GuidText(itf.class_guid);
@@ -254,6 +255,7 @@ bool MachineState::DeliverLocked(SimDevice& device, Report report, bool truncate
 
 void MachineState::UnplugLocked(SimDevice& device) {
   device.behaviour.unplugged = true;
+  ++changes;
   ++device.generation;
   device.script_running = false;
   for (SimInterface& itf : device.interfaces) {
@@ -265,6 +267,7 @@ void MachineState::UnplugLocked(SimDevice& device) {
 
 void MachineState::ReplugLocked(SimDevice& device) {
   device.behaviour.unplugged = false;
+  ++changes;
   // A device plugged in again is detected anew, also after its nodes were removed.
   device.removed = false;
   for (SimInterface& itf : device.interfaces) itf.removed = false;
@@ -295,37 +298,33 @@ void MachineState::UpdateScriptLocked(SimDevice& device) {
 DWORD MachineState::Open(std::u16string_view path, DWORD access, DWORD share, bool overlapped,
                          const std::shared_ptr<MachineState>& self,
                          std::shared_ptr<DeviceFile>* file) {
-  const std::u16string key = LowerAscii(std::u16string(path));
+  const auto found = paths_.find(LowerAscii(std::u16string(path)));
+  if (found == paths_.end()) return ERROR_FILE_NOT_FOUND;
+  const auto [i, c] = found->second;
   std::lock_guard lock(mutex);
-  for (std::size_t i = 0; i < devices.size(); ++i) {
-    SimDevice& d = devices[i];
-    for (std::size_t c = 0; c < d.interfaces.size(); ++c) {
-      SimInterface& itf = d.interfaces[c];
-      if (itf.path_key != key) continue;
-      if (d.behaviour.unplugged) return ERROR_FILE_NOT_FOUND;
-      if (!Started(d, itf)) return ERROR_FILE_NOT_FOUND;  // disabled or removed: no interface
-      if (d.behaviour.exclusive) return ERROR_SHARING_VIOLATION;
-      const hidshared::Access asked = hidshared::AccessOf(access);
-      const AccessModes want{asked.read, asked.write};
-      const AccessModes refused = Union(d.behaviour.refuse, itf.refuse);
-      if ((want.read && refused.read) || (want.write && refused.write)) return ERROR_ACCESS_DENIED;
-      // Windows' sharing rules: only opens with read or write access take part.
-      if (want.read || want.write)
-        for (const auto& weak : itf.files) {
-          auto other = weak.lock();
-          if (!other || other->closed()) continue;
-          const AccessModes has = other->access();
-          if (!hidshared::SharingAllows(asked, share, {has.read, has.write}, other->share()))
-            return ERROR_SHARING_VIOLATION;
-        }
-      *file = std::make_shared<DeviceFile>(self, FileTarget{i, c, d.generation, itf.generation}, itf.data, want,
-                                           share, overlapped);
-      itf.files.push_back(*file);
-      UpdateScriptLocked(d);
-      return ERROR_SUCCESS;
+  SimDevice& d = devices[i];
+  SimInterface& itf = d.interfaces[c];
+  if (d.behaviour.unplugged) return ERROR_FILE_NOT_FOUND;
+  if (!Started(d, itf)) return ERROR_FILE_NOT_FOUND;  // disabled or removed: no interface
+  if (d.behaviour.exclusive) return ERROR_SHARING_VIOLATION;
+  const hidshared::Access asked = hidshared::AccessOf(access);
+  const AccessModes want{asked.read, asked.write};
+  const AccessModes refused = Union(d.behaviour.refuse, itf.refuse);
+  if ((want.read && refused.read) || (want.write && refused.write)) return ERROR_ACCESS_DENIED;
+  // Windows' sharing rules: only opens with read or write access take part.
+  if (want.read || want.write)
+    for (const auto& weak : itf.files) {
+      auto other = weak.lock();
+      if (!other || other->closed()) continue;
+      const AccessModes has = other->access();
+      if (!hidshared::SharingAllows(asked, share, {has.read, has.write}, other->share()))
+        return ERROR_SHARING_VIOLATION;
     }
-  }
-  return ERROR_FILE_NOT_FOUND;
+  *file = std::make_shared<DeviceFile>(self, FileTarget{i, c, d.generation, itf.generation},
+                                       itf.data, want, share, overlapped);
+  itf.files.push_back(*file);
+  UpdateScriptLocked(d);
+  return ERROR_SUCCESS;
 }
 
 void MachineState::Detach(const FileTarget& target, const DeviceFile* file) {

@@ -79,6 +79,8 @@ class MachineState {
   std::condition_variable script_cv;
   bool stopping = false;  // set once, when the machine is destroyed
   std::vector<SimDevice> devices;
+  // Plugs, unplugs and node changes so far (Machine::ChangeCount).
+  std::uint64_t changes = 0;
   OSVERSIONINFOEXW version{};
   std::optional<SYSTEMTIME> clock;
   // The process as the class installer sees it, what it changed, and the temporary folder.
@@ -118,6 +120,8 @@ class MachineState {
                   ULONG length, bool exact);
 
  private:
+  // Every interface's device and collection by its lower-case path (fixed after loading).
+  std::map<std::u16string, std::pair<std::size_t, std::size_t>> paths_;
   // The device and interface a file still reaches, or null (unplugged since).
   SimInterface* Reach(const FileTarget& target, DWORD* error);
   void Build(std::size_t index);

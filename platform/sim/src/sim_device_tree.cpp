@@ -4,6 +4,8 @@
 #include "sim_device_tree.h"
 
 #include <algorithm>
+#include <span>
+#include <unordered_set>
 
 #include "field_error.h"
 #include "qzplatform/hidshared/collection_kind.h"
@@ -43,11 +45,6 @@ void AddValue(DevNode& node, std::u16string name, const std::u16string& text) {
     node.hardware_values.push_back({std::move(name), REG_SZ, hidshared::RegSz(text)});
 }
 
-bool Listed(const std::vector<DevNode>& nodes, const std::u16string& id) {
-  return std::any_of(nodes.begin(), nodes.end(),
-                     [&](const DevNode& n) { return LowerAscii(n.instance_id) == LowerAscii(id); });
-}
-
 }  // namespace
 
 SimDeviceTree::Built SimDeviceTree::Build() const {
@@ -58,16 +55,21 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
   built.nodes.push_back(std::move(root));
   built.places.push_back({});
 
+  // Interfaces come device by device, each device's collections in a row.
   const std::vector<InterfaceInfo> all = machine_->Interfaces(false);
-  std::vector<std::u16string> used_drivers;
-  for (const InterfaceInfo& info : all) used_drivers.push_back(LowerAscii(info.driver));
+  built.nodes.reserve(1 + 2 * all.size());
+  built.places.reserve(1 + 2 * all.size());
+  std::unordered_set<std::u16string> used_drivers, usb_ids;  // in lower case
+  for (const InterfaceInfo& info : all) used_drivers.insert(LowerAscii(info.driver));
+  unsigned next_driver = 0;  // the USB nodes' driver keys take free numbers in turn
   std::size_t hid_pdos = 0;
-  for (std::size_t device = 0; device < machine_->DeviceCount(); ++device) {
-    std::vector<InterfaceInfo> collections;
-    std::copy_if(all.begin(), all.end(), std::back_inserter(collections),
-                 [&](const InterfaceInfo& i) { return i.device == device; });
-    if (collections.empty()) continue;
+  for (auto row = all.begin(); row != all.end();) {
+    const auto row_end = std::find_if(
+        row, all.end(), [&](const InterfaceInfo& i) { return i.device != row->device; });
+    const std::span<const InterfaceInfo> collections(row, row_end);
+    row = row_end;
     const InterfaceInfo& first = collections.front();
+    const std::size_t device = first.device;
     const DeviceDescription& desc = machine_->Description(device);
     const std::u16string ids = VidPid(first.vendor_id, first.product_id);
     const std::u16string rev = u"&REV_" + Hex(first.version, 4);
@@ -78,22 +80,21 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
         Number(device + 1);
     usb.instance_id =
         u"USB\\" + ids + u"\\" + (UsableSerial(desc.serial) ? *desc.serial : generated);
-    if (Listed(built.nodes,
-               usb.instance_id))  // two devices with one serial: the second gets its own ID
+    // Two devices with one serial: the second gets its own ID.
+    if (!usb_ids.insert(LowerAscii(usb.instance_id)).second) {
       usb.instance_id = u"USB\\" + ids + u"\\6&" +
                         Hex(0x2C3D4E5Fu + static_cast<unsigned>(device), 8) + u"&0&" +
                         Number(device + 1);
+      usb_ids.insert(LowerAscii(usb.instance_id));
+    }
     usb.class_guid = kHidClassGuid;
     usb.parent = built.nodes.front().instance_id;
     // The USB node's driver key takes the first number of the HID class left free.
     std::u16string driver;
-    for (unsigned n = 0; driver.empty(); ++n) {
-      std::u16string key = GuidText(kHidClassGuid) + u"\\" + Number(10000 + n).substr(1);
-      if (std::find(used_drivers.begin(), used_drivers.end(), LowerAscii(key)) ==
-          used_drivers.end()) {
-        used_drivers.push_back(LowerAscii(key));
-        driver = std::move(key);
-      }
+    while (driver.empty()) {
+      std::u16string key =
+          GuidText(kHidClassGuid) + u"\\" + Number(10000 + next_driver++).substr(1);
+      if (used_drivers.insert(LowerAscii(key)).second) driver = std::move(key);
     }
     const bool usb_removed = first.device_removed;
     usb.present = first.present && !usb_removed;
@@ -148,9 +149,14 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
   return built;
 }
 
+std::optional<std::string> SimDeviceTree::StateMark() {
+  return std::to_string(machine_->ChangeCount());
+}
+
 std::vector<DevNode> SimDeviceTree::Snapshot() {
   Built built = Build();
   std::vector<DevNode> nodes;
+  nodes.reserve(built.nodes.size());
   for (std::size_t i = 0; i < built.nodes.size(); ++i)
     if (!built.places[i].removed) nodes.push_back(std::move(built.nodes[i]));
   return nodes;

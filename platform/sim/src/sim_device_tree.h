@@ -16,6 +16,8 @@ class SimDeviceTree : public hidshared::DeviceTree {
   // Every node but removed ones: a removed node is gone from every list and search;
   // only a set that holds it can bring it back.
   std::vector<hidshared::DevNode> Snapshot() override;
+  // The machine's change count: plugs, unplugs and node changes.
+  std::optional<std::string> StateMark() override;
   // A 32-bit process on 64-bit Windows is refused with ERROR_IN_WOW64 (a program
   // sharing the machine, the 64-bit helper, is not), one without administrator rights
   // with ERROR_ACCESS_DENIED. Carried-out property changes are recorded on the machine.

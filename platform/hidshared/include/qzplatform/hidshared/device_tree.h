@@ -7,6 +7,7 @@
 #ifndef _WIN32
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,11 +57,20 @@ struct DevNode {
   std::optional<PropertyValue> Value(DWORD code) const;
 };
 
+// The nodes of one snapshot with their indexes (device_tree_common.h).
+class NodeTable;
+
 class DeviceTree {
  public:
   virtual ~DeviceTree() = default;
   // Every device node as it is now. Bus relations are the nodes whose parent it is.
   virtual std::vector<DevNode> Snapshot() = 0;
+  // A cheap mark of the machine's state: while it reads the same, Snapshot gives the
+  // same nodes. None (the default): the tree has no such mark.
+  virtual std::optional<std::string> StateMark() { return std::nullopt; }
+  // The nodes as they are now, for the modules: one snapshot per change of the state
+  // mark (per call without a mark), shared by every call until the next change.
+  std::shared_ptr<const NodeTable> Current();
   // The class installer's DIF_PROPERTYCHANGE: DICS_ENABLE, DICS_DISABLE or
   // DICS_PROPCHANGE (restart) in `scope`. 0, or the Win32 error the call fails with
   // (ERROR_ACCESS_DENIED without the rights for it).
@@ -68,6 +78,11 @@ class DeviceTree {
   // SetupDiRemoveDevice and SetupDiUnremoveDevice: 0 or the Win32 error.
   virtual DWORD Remove(const DevNode& node) = 0;
   virtual DWORD Unremove(const DevNode& node) = 0;
+
+ private:
+  std::mutex mutex_;
+  std::optional<std::string> mark_;  // of the table below
+  std::shared_ptr<const NodeTable> table_;
 };
 
 // A ground that has a device tree implements this beside Ground.

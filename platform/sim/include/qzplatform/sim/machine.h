@@ -74,6 +74,9 @@ class Machine {
   std::u16string InterfacePath(std::size_t device, std::size_t collection = 0) const;
   // Every interface; with `present_only` those of plugged-in devices.
   std::vector<InterfaceInfo> Interfaces(bool present_only = true) const;
+  // Counts the plugs, unplugs and node changes: while it stays the same, so does what
+  // Interfaces returns.
+  std::uint64_t ChangeCount() const;
 
   // The device sends an input report (report ID byte first, 0 without report IDs).
   // It reaches the collection that declares that input report ID, padded to its
