@@ -227,12 +227,14 @@ void TqzBaseIO::DeviceListClear() {
 
 void TqzBaseIO::Update() { DoNotify(3); }
 
+// Listeners are told apart by code and object: two boxes (or two processors) of one class
+// on one component each keep their own entry.
 void TqzBaseIO::NotifyAdd(const TqzNotifyEvent& NotifyEvent) {
-  if (qzNotifyList.IndexOf(NotifyEvent) < 0) qzNotifyList.Add(NotifyEvent);
+  if (qzNotifyList.IndexOfListener(NotifyEvent) < 0) qzNotifyList.Add(NotifyEvent);
 }
 
 void TqzBaseIO::NotifyDelete(const TqzNotifyEvent& NotifyEvent) {
-  const std::int32_t index = qzNotifyList.IndexOf(NotifyEvent);
+  const std::int32_t index = qzNotifyList.IndexOfListener(NotifyEvent);
   if (index >= 0) qzNotifyList.Delete(index);
 }
 

@@ -53,15 +53,7 @@ void TqzCustomDataProcessor::SetDataProcessor(TqzCustomDataProcessor* Value) {
 }
 
 void TqzCustomDataProcessor::SetDevice(TqzBaseIO* Value) {
-  if (fDevice && fDevice != Value) {
-    // Listeners compare by code, so the entry found may be another processor's (one of
-    // the same chain): only this processor's own entry is taken out.
-    const TqzNotifyEvent handler = NotifyHandler();
-    const std::int32_t index = fDevice->qzNotifyList.IndexOf(handler);
-    if (index >= 0 && fDevice->qzNotifyList.Get(index).Object() == handler.Object()) {
-      fDevice->NotifyDelete(handler);
-    }
-  }
+  if (fDevice && fDevice != Value) fDevice->NotifyDelete(NotifyHandler());
   fDevice = Value;
   if (Value) {
     FreeNotification(Value);
