@@ -55,7 +55,9 @@ class TqzHid : public TqzBaseIO {
   // report ID first. The Boolean ones are false while closed or when the system
   // refuses; a null buffer with a non-zero size is refused without a system call.
   // SendData copies the bytes and returns once the write has started; a later SendData
-  // first waits for the earlier write to end.
+  // first waits for the earlier write to end, at most kSendDataWaitMs: when it has not
+  // ended by then, the new bytes are not sent (logged at dlDetail, last error ERROR_BUSY).
+  static constexpr DWORD kSendDataWaitMs = 1000;
   void SendData(const void* Buff, std::uint32_t N) override;
   void SendChar(char16_t Ch) override;             // one byte: the low 8 bits
   void SendString(const std::string& S) override;  // nothing for an empty S
