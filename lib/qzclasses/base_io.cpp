@@ -27,9 +27,6 @@ struct BroadcastHeader {
   DWORD dbch_reserved;
 };
 
-// The LinkUse objects of the calling thread, innermost first.
-thread_local const void* t_linkUses = nullptr;
-
 // Waits until done(); the main thread keeps running hand-offs meanwhile, so a worker
 // that hands a call over while it is waited for still finishes.
 void Await(const std::function<bool()>& done) {
@@ -76,22 +73,23 @@ TqzBaseIO::~TqzBaseIO() {
   qzNotifyList.Clear();
 }
 
-TqzBaseIO::LinkUse::LinkUse(TqzBaseIO& io)
-    : io_(io), outer_(static_cast<const LinkUse*>(t_linkUses)) {
+thread_local const TqzBaseIO::LinkUse* TqzBaseIO::LinkUse::innermost_ = nullptr;
+
+TqzBaseIO::LinkUse::LinkUse(TqzBaseIO& io) : io_(io), outer_(innermost_) {
   // Counted before any link is read: a removal that finds no user has cleared the link
   // before this thread reads it.
   ++io_.fLinkUsers;
-  t_linkUses = this;
+  innermost_ = this;
 }
 
 TqzBaseIO::LinkUse::~LinkUse() {
-  t_linkUses = outer_;
+  innermost_ = outer_;
   io_.ReturnLinkUses(-1);
 }
 
 int TqzBaseIO::LinkUse::Held(const TqzBaseIO& io) {
   int held = 0;
-  for (auto* use = static_cast<const LinkUse*>(t_linkUses); use; use = use->outer_)
+  for (const LinkUse* use = innermost_; use; use = use->outer_)
     if (&use->io_ == &io) ++held;
   return held;
 }
@@ -116,7 +114,8 @@ void TqzBaseIO::WaitLinkUsers() {
   } catch (...) {
     // A posted call failed meanwhile; this wait runs in removal notices, which must not
     // raise, so the error goes back to the main thread's queue.
-    Dispatcher::Main().Post([error = std::current_exception()] { std::rethrow_exception(error); });
+    Dispatcher::Main().Post(
+        [error = std::current_exception()] { std::rethrow_exception(error); });
   }
   --fLinkWaiters;
 }

@@ -153,7 +153,7 @@ class TqzBaseIO : public Component {
     static int Held(const TqzBaseIO& io);
 
    private:
-    friend class TqzBaseIO;
+    static thread_local const LinkUse* innermost_;  // the calling thread's uses
     TqzBaseIO& io_;
     const LinkUse* outer_;
   };

@@ -47,7 +47,8 @@ class DyingLog : public qz::TqzCustomLogFile {
 
 class DyingProcessor : public qz::TqzCustomDataProcessor {
  public:
-  DyingProcessor(qz::Component* owner, Dying& dying) : TqzCustomDataProcessor(owner), dying_(dying) {}
+  DyingProcessor(qz::Component* owner, Dying& dying)
+      : TqzCustomDataProcessor(owner), dying_(dying) {}
   ~DyingProcessor() override { dying_.Linger(); }
   void DoProcessing(const void*, std::uint32_t, qz::TIgnoreTypes&) override { dying_.Call(); }
 

@@ -176,7 +176,8 @@ TEST_F(HidTransfer, SendDataGivesUpOnAWriteTheDeviceDoesNotTake) {
   hid->SetActive(false);  // ends the held write, and with it a wait without limit
   sending.wait();
   EXPECT_TRUE(returned) << "SendData waited for the earlier write without a limit";
-  EXPECT_TRUE(log.Contains(u"qzHID: SendData: the previous write has not ended, 65 bytes not sent"));
+  EXPECT_TRUE(
+      log.Contains(u"qzHID: SendData: the previous write has not ended, 65 bytes not sent"));
   EXPECT_TRUE(machine->TakeOutputReports(echo).empty());
 }
 
