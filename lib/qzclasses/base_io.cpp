@@ -1,9 +1,13 @@
 // The base of the library's I/O components.
 #include "qzclasses/base_io.h"
 
+#include <chrono>
 #include <cstring>
+#include <functional>
+#include <thread>
 
 #include "qzclasses/data_processor.h"
+#include "qzclasses/dispatcher.h"
 #include "qzclasses/errors.h"
 
 namespace qz {
@@ -22,6 +26,16 @@ struct BroadcastHeader {
   DWORD dbch_devicetype;
   DWORD dbch_reserved;
 };
+
+// Waits until done(); the main thread keeps running hand-offs meanwhile, so a worker
+// that hands a call over while it is waited for still finishes.
+void Await(const std::function<bool()>& done) {
+  if (Dispatcher::IsInstalled()) {
+    Dispatcher::Main().WaitUntil(done);
+  } else {
+    while (!done()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
 
 HANDLE NewAutoResetEvent() {
   HANDLE event = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -57,6 +71,53 @@ TqzBaseIO::~TqzBaseIO() {
   CloseHandle(fOvlRead.hEvent);
   DeviceListClear();
   qzNotifyList.Clear();
+}
+
+thread_local const TqzBaseIO::LinkUse* TqzBaseIO::LinkUse::innermost_ = nullptr;
+
+TqzBaseIO::LinkUse::LinkUse(TqzBaseIO& io) : io_(io), outer_(innermost_) {
+  // Counted before any link is read: a removal that finds no user has cleared the link
+  // before this thread reads it.
+  ++io_.fLinkUsers;
+  innermost_ = this;
+}
+
+TqzBaseIO::LinkUse::~LinkUse() {
+  innermost_ = outer_;
+  io_.ReturnLinkUses(-1);
+}
+
+int TqzBaseIO::LinkUse::Held(const TqzBaseIO& io) {
+  int held = 0;
+  for (const LinkUse* use = innermost_; use; use = use->outer_)
+    if (&use->io_ == &io) ++held;
+  return held;
+}
+
+bool TqzBaseIO::OnOwnIOThread() const {
+  const TqzThreadIO* thread = TqzThreadIO::Current();
+  return thread != nullptr && thread->GetLink() == this;
+}
+
+void TqzBaseIO::ReturnLinkUses(int delta) {
+  // A waiter may sleep until woken: wake it when the last use ends.
+  if ((fLinkUsers += delta) == 0 && fLinkWaiters.load() > 0 && Dispatcher::IsInstalled())
+    Dispatcher::Main().Signal();
+}
+
+void TqzBaseIO::WaitLinkUsers() {
+  const int own = LinkUse::Held(*this);
+  if (fLinkUsers.load() <= own) return;
+  ++fLinkWaiters;
+  try {
+    Await([&] { return fLinkUsers.load() <= own; });
+  } catch (...) {
+    // A posted call failed meanwhile; this wait runs in removal notices, which must not
+    // raise, so the error goes back to the main thread's queue.
+    Dispatcher::Main().Post(
+        [error = std::current_exception()] { std::rethrow_exception(error); });
+  }
+  --fLinkWaiters;
 }
 
 bool TqzBaseIO::GetActive() const {
@@ -122,11 +183,27 @@ void TqzBaseIO::DoOpen() {
 }
 
 void TqzBaseIO::DoClose() {
-  if (fClosing.exchange(true)) return;
+  const std::thread::id me = std::this_thread::get_id();
+  std::thread::id closer{};
+  bool owner = fClosingThread.compare_exchange_strong(closer, me);
+  // A close inside this thread's own close (its OnClose) goes ahead: the outer one has
+  // finished with its handle.
+  while (!owner && closer != me) {
+    // The other close waits for this thread's loop and closes the handle itself.
+    if (OnOwnIOThread()) return;
+    // The I/O thread's own close may reopen from its OnClose: it finishes first, then
+    // this close takes effect on what is open by then.
+    Await([&] { return fClosingThread.load() == std::thread::id{}; });
+    closer = std::thread::id{};
+    owner = fClosingThread.compare_exchange_strong(closer, me);
+  }
   struct Release {
-    std::atomic<bool>& flag;
-    ~Release() { flag = false; }
-  } release{fClosing};
+    std::atomic<std::thread::id>& closer;
+    bool owner;
+    ~Release() {
+      if (owner) closer = std::thread::id{};
+    }
+  } release{fClosingThread, owner};
   const HANDLE handle = fHandle.load();
   if (handle == INVALID_HANDLE_VALUE) return;
   // The handle goes first, so that a read the thread is blocked in ends.
@@ -174,7 +251,8 @@ void TqzBaseIO::DoFatalError(std::uint32_t ErrorCode, std::uint32_t Detail, cons
                              bool ShowOnly) {
   bool raise = true;
   if (fOnFatalError) fOnFatalError(this, ErrorCode, Detail, ErrorMsg, raise);
-  if (fLog) fLog->AddLogFmt(dlSimple, u"Fatal Error: %u, %u, %s", {ErrorCode, Detail, ErrorMsg});
+  if (TqzCustomLogFile* log = GetLog())
+    log->AddLogFmt(dlSimple, u"Fatal Error: %u, %u, %s", {ErrorCode, Detail, ErrorMsg});
   if (!raise || Loading()) return;
   if (!ShowOnly) throw Error(ErrorMsg);
   const Text caption = u"Error";
@@ -227,12 +305,14 @@ void TqzBaseIO::DeviceListClear() {
 
 void TqzBaseIO::Update() { DoNotify(3); }
 
+// Listeners are told apart by code and object: two boxes (or two processors) of one class
+// on one component each keep their own entry.
 void TqzBaseIO::NotifyAdd(const TqzNotifyEvent& NotifyEvent) {
-  if (qzNotifyList.IndexOf(NotifyEvent) < 0) qzNotifyList.Add(NotifyEvent);
+  if (qzNotifyList.IndexOfListener(NotifyEvent) < 0) qzNotifyList.Add(NotifyEvent);
 }
 
 void TqzBaseIO::NotifyDelete(const TqzNotifyEvent& NotifyEvent) {
-  const std::int32_t index = qzNotifyList.IndexOf(NotifyEvent);
+  const std::int32_t index = qzNotifyList.IndexOfListener(NotifyEvent);
   if (index >= 0) qzNotifyList.Delete(index);
 }
 
@@ -289,22 +369,26 @@ void TqzBaseIO::Notification(Component* AComponent, Operation AOperation) {
     fTerminal = nullptr;
     hTerminal = nullptr;
     fOldTerminalWndProc = TWndMethod();
-  } else if (AComponent == fLog) {
+  } else if (AComponent == fLog.load()) {
     fLog = nullptr;
   }
+  // A thread may have read a link just before (also one replaced since): it must be done
+  // with it before the component goes.
+  WaitLinkUsers();
 }
 
 void TqzBaseIO::LogAdd(TDetailLevel Level, const Text& text) {
-  if (!fLog) return;
+  TqzCustomLogFile* log = GetLog();
+  if (!log) return;
   if (text.empty()) {
-    fLog->AddSysInfo();
+    log->AddSysInfo();
   } else {
-    fLog->AddLog(Level, LogPrefix() + text);
+    log->AddLog(Level, LogPrefix() + text);
   }
 }
 
 void TqzBaseIO::LogAddFmt(TDetailLevel Level, const Text& Format, const FormatArgs& Args) {
-  if (fLog) fLog->AddLogFmt(Level, LogPrefix() + Format, Args);
+  if (TqzCustomLogFile* log = GetLog()) log->AddLogFmt(Level, LogPrefix() + Format, Args);
 }
 
 }  // namespace qz

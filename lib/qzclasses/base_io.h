@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -47,7 +48,7 @@ class TqzBaseIO : public Component {
   // While loading only stores the value; at design time tries an open and closes at once.
   void SetActive(bool Value);
 
-  TqzCustomLogFile* GetLog() const { return fLog; }
+  TqzCustomLogFile* GetLog() const { return fLog.load(); }
   void SetLog(TqzCustomLogFile* Value);
   TqzCustomDataProcessor* GetDataProcessor() const { return fDataProcessor.load(); }
   // Clearing it unlinks the processor; a new processor is linked to this component.
@@ -136,6 +137,30 @@ class TqzBaseIO : public Component {
   virtual bool WMDeviceChange(Message& Msg);
 
  protected:
+  // Held by a thread while it may use the links (log, data processor) off the main
+  // thread's watch: a removal notice clears its link and then waits until no other thread
+  // holds a use, so a linked component is never used once told that it goes away. The
+  // I/O thread holds one except while it waits for the device; a hand-off to the main
+  // thread lends it to the main thread.
+  class LinkUse {
+   public:
+    explicit LinkUse(TqzBaseIO& io);
+    ~LinkUse();
+    LinkUse(const LinkUse&) = delete;
+    LinkUse& operator=(const LinkUse&) = delete;
+
+    // The uses the calling thread holds on io.
+    static int Held(const TqzBaseIO& io);
+
+   private:
+    static thread_local const LinkUse* innermost_;  // the calling thread's uses
+    TqzBaseIO& io_;
+    const LinkUse* outer_;
+  };
+  // Returns once no thread but the calling one holds a LinkUse; the main thread keeps
+  // running hand-offs meanwhile.
+  void WaitLinkUsers();
+
   void LogAdd(TDetailLevel Level, const Text& text);
   void LogAddFmt(TDetailLevel Level, const Text& Format, const FormatArgs& Args);
   // The prefix of logged texts: sLogPrefix when set, else the concrete class name.
@@ -148,7 +173,7 @@ class TqzBaseIO : public Component {
   void TerminalWndProc(Message& Msg);
 
   TqzNotifyList qzNotifyList;
-  TqzCustomLogFile* fLog = nullptr;
+  std::atomic<TqzCustomLogFile*> fLog{nullptr};
   // The receive path reads the links on the I/O thread while the main thread sets them.
   std::atomic<TqzCustomDataProcessor*> fDataProcessor{nullptr};
   TOnFatalErrorEvent fOnFatalError;
@@ -181,15 +206,24 @@ class TqzBaseIO : public Component {
   // A processor reads the device handle (to flush it) and its own listener entry.
   friend class TqzCustomDataProcessor;
 
+  // Adds delta to the LinkUse count, waking a waiter when it drops to none.
+  void ReturnLinkUses(int delta);
   // Puts the terminal's window procedure back and tells it that it is released.
   void ReleaseTerminal();
   // Sends Msg to the terminal window hTerminal names, on the main thread; nothing when
   // there is none.
   void SendToTerminal(UINT Msg, WPARAM WParam, LPARAM LParam);
 
-  // Set while one DoClose runs, so a close from the I/O thread and one from the main
-  // thread at the same moment close the handle once.
-  std::atomic<bool> fClosing{false};
+  // Whether the calling thread is an I/O thread of this component.
+  bool OnOwnIOThread() const;
+
+  // The thread whose DoClose runs (none while no close runs): a close from the I/O thread
+  // and one from the main thread at the same moment close the handle once, and a close
+  // from the main thread finishes after the loop's own close, whatever its OnClose did.
+  std::atomic<std::thread::id> fClosingThread{};
+  // LinkUse holders, and threads waiting in WaitLinkUsers.
+  std::atomic<int> fLinkUsers{0};
+  std::atomic<int> fLinkWaiters{0};
 };
 
 }  // namespace qz

@@ -39,6 +39,9 @@ void Component::DestroyComponents() {
     Component* child = components_.back();
     components_.pop_back();
     child->owner_ = nullptr;
+    // Linked components are told while the child is still whole: its own destructor
+    // runs only after they have dropped it (a thread of theirs may be using it).
+    child->NotifyRemoval();
     delete child;
   }
 }

@@ -22,9 +22,12 @@ TqzCustomDataProcessor::~TqzCustomDataProcessor() {
 void TqzCustomDataProcessor::Notification(Component* AComponent, Operation AOperation) {
   Component::Notification(AComponent, AOperation);
   if (AOperation != Operation::Remove || AComponent == nullptr) return;
-  if (AComponent == fDataProcessor) SetDataProcessor(nullptr);
+  if (AComponent == GetDataProcessor()) SetDataProcessor(nullptr);
   if (AComponent == fDevice) SetDevice(nullptr);
-  if (AComponent == fLog) SetLog(nullptr);
+  if (AComponent == GetLog()) SetLog(nullptr);
+  // The component's I/O thread may be inside this processor's DoProcessing, using the
+  // link just cleared.
+  if (fDevice) fDevice->WaitLinkUsers();
 }
 
 void TqzCustomDataProcessor::DeviceNotify(Component*, std::int32_t Code) {
@@ -42,7 +45,7 @@ void TqzCustomDataProcessor::DoMediumOpened() { LogAdd(dlDebug, u"Medium Opened"
 void TqzCustomDataProcessor::SetDataProcessor(TqzCustomDataProcessor* Value) {
   if (Value == this) return;
   // A chain that leads back here would pass every block round for ever.
-  for (const TqzCustomDataProcessor* p = Value; p != nullptr; p = p->fDataProcessor) {
+  for (const TqzCustomDataProcessor* p = Value; p != nullptr; p = p->GetDataProcessor()) {
     if (p == this) throw Error(u"The data processor chain would form a loop");
   }
   fDataProcessor = Value;
@@ -53,15 +56,7 @@ void TqzCustomDataProcessor::SetDataProcessor(TqzCustomDataProcessor* Value) {
 }
 
 void TqzCustomDataProcessor::SetDevice(TqzBaseIO* Value) {
-  if (fDevice && fDevice != Value) {
-    // Listeners compare by code, so the entry found may be another processor's (one of
-    // the same chain): only this processor's own entry is taken out.
-    const TqzNotifyEvent handler = NotifyHandler();
-    const std::int32_t index = fDevice->qzNotifyList.IndexOf(handler);
-    if (index >= 0 && fDevice->qzNotifyList.Get(index).Object() == handler.Object()) {
-      fDevice->NotifyDelete(handler);
-    }
-  }
+  if (fDevice && fDevice != Value) fDevice->NotifyDelete(NotifyHandler());
   fDevice = Value;
   if (Value) {
     FreeNotification(Value);
@@ -119,12 +114,13 @@ void TqzCustomDataProcessor::DoFatalErrors(std::uint32_t Code, std::uint32_t Det
                                            const Text& Msg) {
   bool raise = true;
   if (fOnFatalError) fOnFatalError(this, Code, Detail, Msg, raise);
-  if (fLog) fLog->AddLogFmt(dlSimple, u"Fatal Error: %u, %u, %s", {Code, Detail, Msg});
+  if (TqzCustomLogFile* log = GetLog())
+    log->AddLogFmt(dlSimple, u"Fatal Error: %u, %u, %s", {Code, Detail, Msg});
   if (raise) throw Error(Msg);
 }
 
 void TqzCustomDataProcessor::DoProcessing(const void* Data, std::uint32_t Len, TIgnoreTypes& R) {
-  if (fDataProcessor) fDataProcessor->DoProcessing(Data, Len, R);
+  if (TqzCustomDataProcessor* next = GetDataProcessor()) next->DoProcessing(Data, Len, R);
 }
 
 void TqzCustomDataProcessor::DataReceive(const void* ptrBuffer, std::uint32_t Len) {
@@ -140,12 +136,12 @@ void TqzCustomDataProcessor::SetLog(TqzCustomLogFile* Value) {
 }
 
 void TqzCustomDataProcessor::LogAdd(TDetailLevel Level, const Text& text) {
-  if (fLog) fLog->AddLog(Level, sLogPrefix + text);
+  if (TqzCustomLogFile* log = GetLog()) log->AddLog(Level, sLogPrefix + text);
 }
 
 void TqzCustomDataProcessor::LogAddFmt(TDetailLevel Level, const Text& Format,
                                        const FormatArgs& Args) {
-  if (fLog) fLog->AddLogFmt(Level, sLogPrefix + Format, Args);
+  if (TqzCustomLogFile* log = GetLog()) log->AddLogFmt(Level, sLogPrefix + Format, Args);
 }
 
 }  // namespace qz

@@ -2,6 +2,7 @@
 // received block first, can be chained, and send data to the device.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,9 @@
 
 namespace qz {
 
+// A derived processor deleted directly (not by its owner) while its component receives
+// calls NotifyRemoval() first in its destructor, so that DoProcessing is never called on
+// it once its own part is gone.
 class TqzCustomDataProcessor : public Component {
  public:
   // Needs an installed dispatcher for its completion timer (throws Error otherwise).
@@ -55,9 +59,9 @@ class TqzCustomDataProcessor : public Component {
   virtual void DoAfterSendComplete(bool& flIgnore);
 
   TqzBaseIO* GetDevice() const { return fDevice; }
-  TqzCustomDataProcessor* GetDataProcessor() const { return fDataProcessor; }
+  TqzCustomDataProcessor* GetDataProcessor() const { return fDataProcessor.load(); }
   bool GetActive() const { return fActive; }
-  TqzCustomLogFile* GetLog() const { return fLog; }
+  TqzCustomLogFile* GetLog() const { return fLog.load(); }
   void SetLog(TqzCustomLogFile* Value);
   const TOnFatalErrorEvent& GetOnFatalError() const { return fOnFatalError; }
   void SetOnFatalError(const TOnFatalErrorEvent& Value) { fOnFatalError = Value; }
@@ -75,10 +79,11 @@ class TqzCustomDataProcessor : public Component {
   }
 
   TqzBaseIO* fDevice = nullptr;
-  TqzCustomDataProcessor* fDataProcessor = nullptr;
+  // The next processor and the log are read by DoProcessing on the I/O thread.
+  std::atomic<TqzCustomDataProcessor*> fDataProcessor{nullptr};
   bool fActive = false;
   TOnFatalErrorEvent fOnFatalError;
-  TqzCustomLogFile* fLog = nullptr;
+  std::atomic<TqzCustomLogFile*> fLog{nullptr};
   TDataSendEvent fOnDataSend;
   std::unique_ptr<TqzTimer> fTimerAsync;
   Text sLogPrefix;

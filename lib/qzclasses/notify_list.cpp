@@ -35,6 +35,15 @@ std::int32_t TqzNotifyList::IndexOf(const TqzNotifyEvent& Item) const {
   return -1;
 }
 
+std::int32_t TqzNotifyList::IndexOfListener(const TqzNotifyEvent& Item) const {
+  for (std::size_t i = 0; i < fItems.size(); ++i) {
+    if (fItems[i] == Item && fItems[i].Object() == Item.Object()) {
+      return static_cast<std::int32_t>(i);
+    }
+  }
+  return -1;
+}
+
 void TqzNotifyList::Call(Component* Sender, std::int32_t Code) const {
   const std::int32_t n = Count();
   for (std::int32_t i = 0; i < n; ++i) {

@@ -21,7 +21,11 @@ class TqzNotifyList {
   std::int32_t Count() const { return static_cast<std::int32_t>(fItems.size()); }
 
   // Index of the first entry entering the same code as Item (objects are not compared), or -1.
+  // Two listeners of one class count as one here; NotifyAdd and NotifyDelete of the I/O
+  // component use IndexOfListener instead, so that each listener keeps its own entry.
   std::int32_t IndexOf(const TqzNotifyEvent& Item) const;
+  // Index of the first entry with Item's code and object, or -1.
+  std::int32_t IndexOfListener(const TqzNotifyEvent& Item) const;
 
   // Calls the entries present when the call starts, in order. A handler that removes
   // entries makes the read of a missing index fail with RangeError.

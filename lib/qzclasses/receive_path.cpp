@@ -22,6 +22,14 @@ bool TqzBaseIO::DoReceive(const void* Data, std::uint32_t Len) {
     // error raised on the main thread comes back here.
     threadData = Data;
     threadDataSize = Len;
+    // The main thread uses the links for this thread meanwhile: a removal notice there
+    // must not wait for this thread's uses, which wait for it.
+    struct Loan {
+      TqzBaseIO& io;
+      const int uses = LinkUse::Held(io);
+      explicit Loan(TqzBaseIO& owner) : io(owner) { io.ReturnLinkUses(-uses); }
+      ~Loan() { io.ReturnLinkUses(uses); }
+    } loan(*this);
     thread->Synchronize([this] { SyncReceive(); });
     return false;
   }
@@ -42,7 +50,10 @@ bool TqzBaseIO::DoReceive(const void* Data, std::uint32_t Len) {
   return false;
 }
 
-void TqzBaseIO::SyncReceive() { DoReceive(threadData, threadDataSize); }
+void TqzBaseIO::SyncReceive() {
+  const LinkUse use(*this);
+  DoReceive(threadData, threadDataSize);
+}
 
 bool TqzBaseIO::DoAfterSend() {
   bool result = false;

@@ -4,6 +4,7 @@
 #include "qzclasses/base_io.h"
 #include "qzclasses/dispatcher.h"
 #include "qzclasses/errors.h"
+#include "qzplatform/com.h"
 #include "qzplatform/win32.h"
 
 namespace qz {
@@ -68,11 +69,14 @@ void TqzThreadIO::Execute() {
   fThreadId = std::this_thread::get_id();
   t_current = this;
   SetThreadPriority(GetCurrentThread(), SystemPriority(fPriority));
+  // Handlers that run on this thread may use COM.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   try {
     fqzLink->ThreadIOExecute(this);
   } catch (...) {
     // An error escaping the body ends the thread quietly.
   }
+  if (SUCCEEDED(com)) CoUninitialize();
   t_current = nullptr;
   // Wake a waiting main thread before the last access to shared state: once Finished
   // reads true, the dispatcher and the component may go away.

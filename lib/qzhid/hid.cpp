@@ -19,19 +19,8 @@ TqzHid::TqzHid(Component* owner) : TqzBaseIO(owner) {
 }
 
 TqzHid::~TqzHid() {
-  try {
-    if (GetActive()) DoClose();
-  } catch (...) {
-    // A failing log must not keep the device open under a destroyed component.
-  }
-  if (IsOpened()) {
-    IsThreadIOTerminated = true;
-    PulseEvent(hEventThread);
-    try {
-      TqzBaseIO::DoClose();
-    } catch (...) {
-    }
-  }
+  // A failing log must not keep the device open under a destroyed component.
+  if (GetActive() || IsOpened()) CloseDespiteErrors();
   // The input buffer and the events must outlive the loop and the last write.
   WaitForLoop(fThreadIO);
   WaitForLoop(fRetiredLoop);

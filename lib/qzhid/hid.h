@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -38,7 +39,9 @@ class TqzHid : public TqzBaseIO {
   // Stop request, pulse, the base's close; then, unless called from the loop itself or
   // from inside its hand-off to this thread, waits until the loop has ended.
   void DoClose() override;
-  // The monitoring loop: one overlapped read of a whole input report at a time.
+  // The monitoring loop: one overlapped read of a whole input report at a time. An
+  // error escaping it (a receiver's, a failing log) is reported as fatal error 16 and
+  // closes the device, so OnClose fires and Active reads false.
   void ThreadIOExecute(TqzThreadIO* Thread) override;
   // Logs the block and passes it to the receive path when anything receives.
   bool DoReceive(const void* Data, std::uint32_t Len) override;
@@ -55,7 +58,9 @@ class TqzHid : public TqzBaseIO {
   // report ID first. The Boolean ones are false while closed or when the system
   // refuses; a null buffer with a non-zero size is refused without a system call.
   // SendData copies the bytes and returns once the write has started; a later SendData
-  // first waits for the earlier write to end.
+  // first waits for the earlier write to end, at most kSendDataWaitMs: when it has not
+  // ended by then, the new bytes are not sent (logged at dlDetail, last error ERROR_BUSY).
+  static constexpr DWORD kSendDataWaitMs = 1000;
   void SendData(const void* Buff, std::uint32_t N) override;
   void SendChar(char16_t Ch) override;             // one byte: the low 8 bits
   void SendString(const std::string& S) override;  // nothing for an empty S
@@ -126,6 +131,17 @@ class TqzHid : public TqzBaseIO {
   void WaitForLoop(std::shared_ptr<TqzThreadIO> thread);
   // Before a reopen: true once no earlier loop can touch the buffers any more.
   bool PreviousLoopDone();
+  // The monitoring loop proper; errors of the receivers pass through.
+  void Monitor(TqzThreadIO* Thread);
+  // An error left the loop: fatal error 16 (detail 0, the error's message) through
+  // OnFatalError and the log, raised nowhere; then the device closes as after a failed
+  // read, unless a reopen has replaced the loop.
+  void LoopFailed(const std::exception_ptr& error, TqzThreadIO* Thread);
+  // The loop's own close, after a failed read or an error.
+  void CloseFromLoop();
+  // DoClose; when it fails before the handle is closed (a failing log), the close
+  // happens all the same, without its log line. Raises nothing.
+  void CloseDespiteErrors();
   // Waits until the last SendData's write has ended.
   void WaitAsyncWrite();
   // The mirror of the open's preparsed data in a list record (fOpenLock held).

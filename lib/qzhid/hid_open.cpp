@@ -4,6 +4,7 @@
 #include <cstring>
 #include <exception>
 
+#include "qzclasses/errors.h"
 #include "qzhid/hid.h"
 #include "qzsysutils/qzsysutils.h"
 
@@ -176,11 +177,26 @@ bool TqzHid::PreviousLoopDone() {
 }
 
 void TqzHid::ThreadIOExecute(TqzThreadIO* Thread) {
+  try {
+    Monitor(Thread);
+  } catch (...) {
+    const LinkUse use(*this);
+    LoopFailed(std::current_exception(), Thread);
+  }
+  if (!Thread->Terminated()) IsThreadIOTerminated = true;
+  const LinkUse use(*this);
+  LogAdd(dlDebug, u"... exit monitoring thread.");
+}
+
+void TqzHid::Monitor(TqzThreadIO* Thread) {
   OVERLAPPED ov{};
   ov.hEvent = hEventThread;
   std::uint8_t* const buffer = fInputReport.get();
   const std::uint32_t length = fLenInputReport;
-  LogAddFmt(dlDebug, u"Start monitoring thread ... InRepLen= %u", {length});
+  {
+    const LinkUse use(*this);
+    LogAddFmt(dlDebug, u"Start monitoring thread ... InRepLen= %u", {length});
+  }
   // A reopen from this thread terminates this loop's thread object and starts another.
   const auto stopped = [&] { return IsThreadIOTerminated.load() || Thread->Terminated(); };
   while (!stopped()) {
@@ -192,20 +208,50 @@ void TqzHid::ThreadIOExecute(TqzThreadIO* Thread) {
       DWORD transferred = 0;
       done = GetOverlappedResult(handle, &ov, &transferred, TRUE) != FALSE;
     }
+    // Taken only now: while the loop waits for the device, removal notices need not wait.
+    const LinkUse use(*this);
     if (stopped()) {
       EndPendingRead(handle, ov);
       break;
     }
     if (!done) {
       // The device went away: the component closes itself, here on the I/O thread.
-      isThreaded = false;
-      DoClose();
+      CloseFromLoop();
       break;
     }
     DoReceive(buffer, length);
   }
-  if (!Thread->Terminated()) IsThreadIOTerminated = true;
-  LogAdd(dlDebug, u"... exit monitoring thread.");
+}
+
+void TqzHid::LoopFailed(const std::exception_ptr& error, TqzThreadIO* Thread) {
+  try {
+    DoFatalError(16, 0, ErrorMessage(error), false);
+  } catch (...) {
+    // Raised here it would reach nobody: the handler and the log line are the report.
+  }
+  // A loop that a reopen from its own thread replaced leaves the new open alone.
+  if (!Thread->Terminated()) CloseFromLoop();
+}
+
+void TqzHid::CloseFromLoop() {
+  isThreaded = false;
+  CloseDespiteErrors();
+}
+
+void TqzHid::CloseDespiteErrors() {
+  try {
+    DoClose();
+    return;  // an OnClose that reopened leaves the new open alone
+  } catch (...) {
+    // A failing log line; the device is closed below all the same.
+  }
+  if (!IsOpened()) return;
+  IsThreadIOTerminated = true;
+  PulseEvent(hEventThread);
+  try {
+    TqzBaseIO::DoClose();
+  } catch (...) {
+  }
 }
 
 bool TqzHid::DoReceive(const void* Data, std::uint32_t Len) {
@@ -217,15 +263,16 @@ bool TqzHid::DoReceive(const void* Data, std::uint32_t Len) {
 }
 
 void TqzHid::LogReceived(std::uint32_t Len) {
-  if (!fLog) return;
+  TqzCustomLogFile* log = GetLog();
+  if (!log) return;
   // One argument list per thread, refilled for each report: a sink that drops the
   // line costs no allocation.
   thread_local FormatArgs args{FormatArg(0u)};
   args[0] = FormatArg(Len);
   if (fReceiveFormat.empty()) {
-    fLog->AddLogFmt(dlDebug, LogPrefix() + kReceiveFormat, args);
+    log->AddLogFmt(dlDebug, LogPrefix() + kReceiveFormat, args);
   } else {
-    fLog->AddLogFmt(dlDebug, fReceiveFormat, args);
+    log->AddLogFmt(dlDebug, fReceiveFormat, args);
   }
 }
 

@@ -75,9 +75,14 @@ void TqzHid::SendString(const std::string& S) {
 void TqzHid::SendData(const void* Buff, std::uint32_t N) {
   if (!IsOpened() || Refused(Buff, N)) return;
   std::lock_guard lock(fAsyncLock);
-  // The record and the copy are reused: the previous write must have ended. The
-  // caller's buffer is free as soon as this returns.
-  WaitForSingleObject(fOvlAsync.hEvent, INFINITE);
+  // The record and the copy are reused: the previous write must have ended. A device
+  // that has not taken it by the limit does not get this one either. The caller's buffer
+  // is free as soon as this returns.
+  if (WaitForSingleObject(fOvlAsync.hEvent, kSendDataWaitMs) != WAIT_OBJECT_0) {
+    LogAddFmt(dlDetail, u"SendData: the previous write has not ended, %u bytes not sent", {N});
+    SetLastError(ERROR_BUSY);
+    return;
+  }
   const auto* bytes = static_cast<const std::uint8_t*>(Buff);
   fAsyncData.assign(bytes, bytes + N);
   // A write that never started, or ended at once, is marked ended here rather than

@@ -68,6 +68,9 @@ TqzLogFile::TqzLogFile(Component* owner)
       fEdit(std::make_shared<VisualOutQueue>([this] { DoFatalError(0, 0, Text()); })) {}
 
 TqzLogFile::~TqzLogFile() {
+  // Components writing to this log drop it, and their threads finish with it, before
+  // anything of it goes.
+  NotifyRemoval();
   fEdit->Detach();
   if (!GetOptions().Contains(loSafeMode)) {
     try {

@@ -9,6 +9,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "qzplatform/com.h"
 #include "qzplatform/ground.h"
 
 namespace {
@@ -186,6 +187,19 @@ BOOL WINAPI VerQueryValueW(LPCVOID, LPCWSTR, LPVOID* lplpBuffer, UINT* puLen) {
   if (lplpBuffer) *lplpBuffer = nullptr;
   if (puLen) *puLen = 0;
   return FALSE;
+}
+
+namespace {
+thread_local unsigned t_com_initialisations = 0;
+}  // namespace
+
+// No COM off Windows: a thread's initialisations are only counted, as Windows counts them.
+HRESULT WINAPI CoInitializeEx(LPVOID, DWORD) {
+  return t_com_initialisations++ == 0 ? S_OK : S_FALSE;
+}
+
+void WINAPI CoUninitialize() {
+  if (t_com_initialisations > 0) --t_com_initialisations;
 }
 
 // The pseudo handle Windows gives for the calling thread.

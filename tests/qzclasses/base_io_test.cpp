@@ -218,20 +218,22 @@ struct Listener {
   }
 };
 
-TEST_F(BaseIOTest, ListenersAreUniqueByMethodAndToldOfUpdates) {
+TEST_F(BaseIOTest, ListenersAreUniqueByMethodAndObjectAndToldOfUpdates) {
   FakeIO io(nullptr);
   Listener a, b;
   io.NotifyAdd(TqzNotifyEvent::Bind<&Listener::On>(&a));
   io.NotifyAdd(TqzNotifyEvent::Bind<&Listener::On>(&a));
-  io.NotifyAdd(TqzNotifyEvent::Bind<&Listener::On>(&b));  // same method: counts as present
+  io.NotifyAdd(TqzNotifyEvent::Bind<&Listener::On>(&b));  // same method, another listener
   io.Update();
   io.SetDeviceIndex(7);
   EXPECT_EQ(a.codes, (std::vector<std::int32_t>{3, 3}));
   EXPECT_EQ(a.sender, &io);
-  EXPECT_TRUE(b.codes.empty());
+  EXPECT_EQ(b.codes, (std::vector<std::int32_t>{3, 3}));
+  // b leaving takes out its own entry, not a's.
   io.NotifyDelete(TqzNotifyEvent::Bind<&Listener::On>(&b));
   io.Update();
-  EXPECT_EQ(a.codes.size(), 2u);
+  EXPECT_EQ(a.codes.size(), 3u);
+  EXPECT_EQ(b.codes.size(), 2u);
 }
 
 // A linked component that removes its listener when the I/O component goes away.

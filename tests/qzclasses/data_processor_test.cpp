@@ -73,9 +73,13 @@ TEST_F(DataProcessorTest, LinksFollowTheComponentAndRemovals) {
   EXPECT_EQ(p2->GetDevice(), nullptr);
   EXPECT_EQ(io->qzNotifyList.Count(), 1);
 
-  // Listeners compare by method, so p1's entry stands for p2 as well: p2 leaving must not
-  // take it out.
+  // Each processor keeps its own entry: p2 is told as well, and p2 leaving takes out
+  // only its own.
+  p2->SetLog(log);
   p2->SetDevice(io);
+  EXPECT_EQ(io->qzNotifyList.Count(), 2);
+  io->DoNotify(2);
+  EXPECT_EQ(Lines(), (std::vector<Text>{u"2:Medium Opened", u"2:Medium Opened"}));
   delete p2;
   io->DoNotify(2);
   EXPECT_EQ(Lines(), (std::vector<Text>{u"2:Medium Opened"}));

@@ -8,6 +8,7 @@
 
 #include "fake_io.h"
 #include "qzclasses/headless_dispatcher.h"
+#include "qzplatform/com.h"
 
 namespace qz {
 namespace {
@@ -46,6 +47,19 @@ TEST_F(ThreadIOTest, ErrorInTheBodyEndsTheThreadQuietly) {
   thread->WaitFor();
   EXPECT_TRUE(thread->Finished());
   EXPECT_EQ(thread->GetPriority(), tpNormal);
+}
+
+TEST_F(ThreadIOTest, BodyRunsWithCOMInitialised) {
+  FakeIO io(nullptr);
+  std::atomic<HRESULT> again{-1};
+  io.body = [&](TqzThreadIO*) {
+    // S_FALSE: the thread's apartment already exists.
+    again = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (SUCCEEDED(again.load())) CoUninitialize();
+  };
+  auto thread = TqzThreadIO::Create(&io, tpNormal);
+  thread->WaitFor();
+  EXPECT_EQ(again.load(), S_FALSE);
 }
 
 TEST_F(ThreadIOTest, CloseWaitsAndServesAHandOffMadeDuringTheWait) {

@@ -4,11 +4,57 @@
 #include <future>
 
 #include "hid_fixture.h"
+#include "qzclasses/data_processor.h"
 #include "qzclasses/errors.h"
 #include "qzsysutils/qzsysutils.h"
 
 namespace hidtest {
 namespace {
+
+// A log and a processor that count the calls they get once their own destructor has
+// begun; the destructor lingers so that a call racing it has time to arrive.
+struct Dying {
+  std::atomic<bool> begun{false};
+  std::atomic<int> calls{0};
+  std::atomic<int> late_calls{0};
+  void Call() {
+    ++calls;
+    if (begun) ++late_calls;
+  }
+  void Linger() {
+    begun = true;
+    std::this_thread::sleep_for(30ms);
+  }
+};
+
+class DyingLog : public qz::TqzCustomLogFile {
+ public:
+  DyingLog(qz::Component* owner, Dying& dying) : TqzCustomLogFile(owner), dying_(dying) {}
+  ~DyingLog() override { dying_.Linger(); }
+  void Save() override {}
+  void Clear() override {}
+  void Add(const qz::Text&) override { dying_.Call(); }
+  void AddSysInfo() override { dying_.Call(); }
+  void AddLog(qz::TDetailLevel, const qz::Text&) override { dying_.Call(); }
+  void AddFmt(const qz::Text&, const qz::FormatArgs&) override { dying_.Call(); }
+  void AddLogFmt(qz::TDetailLevel, const qz::Text&, const qz::FormatArgs&) override {
+    dying_.Call();
+  }
+
+ private:
+  Dying& dying_;
+};
+
+class DyingProcessor : public qz::TqzCustomDataProcessor {
+ public:
+  DyingProcessor(qz::Component* owner, Dying& dying)
+      : TqzCustomDataProcessor(owner), dying_(dying) {}
+  ~DyingProcessor() override { dying_.Linger(); }
+  void DoProcessing(const void*, std::uint32_t, qz::TIgnoreTypes&) override { dying_.Call(); }
+
+ private:
+  Dying& dying_;
+};
 
 class HidOpen : public HidTest {
  protected:
@@ -388,6 +434,82 @@ TEST_F(HidOpen, WithoutPreparsedDataOrReceiversTheLoopStillReads) {
   ASSERT_TRUE(WaitFor([&] { return log.Contains(u"qzHID: Do input data [9] bytes "); }));
   hid->SetActive(false);
   EXPECT_FALSE(log.Contains(u"qzHID: Input data length: 9")) << "nothing receives";
+}
+
+TEST_F(HidOpen, LogAndProcessorDestroyedByTheirOwnerWhileReceivingAreNotCalledAgain) {
+  Load(VendorMachine({""}));
+  Dying log_dying, processor_dying;
+  auto* owner = new qz::Component(nullptr);
+  hid->SetLog(new DyingLog(owner, log_dying));
+  hid->SetDataProcessor(new DyingProcessor(owner, processor_dying));
+  Open();
+  ASSERT_TRUE(machine->StreamInput(0, {0, 1}, 1'000'000'000));
+  ASSERT_TRUE(WaitFor([&] { return processor_dying.calls > 100 && log_dying.calls > 100; }));
+  delete owner;  // the processor goes first, then the log, while reports keep coming
+  EXPECT_EQ(processor_dying.late_calls.load(), 0);
+  EXPECT_EQ(log_dying.late_calls.load(), 0);
+  EXPECT_EQ(hid->GetLog(), nullptr);
+  EXPECT_EQ(hid->GetDataProcessor(), nullptr);
+  EXPECT_TRUE(hid->GetActive());
+  hid->SetActive(false);
+}
+
+TEST_F(HidOpen, ErrorLeavingTheLoopIsAFatalErrorAndClosesTheDevice) {
+  Load(VendorMachine({""}));
+  Link();
+  receiver.during = [](qz::TqzBaseIO*, const Bytes&) { throw qz::Error(u"receiver failed"); };
+  Open();
+  Push({0, 1});
+  ASSERT_TRUE(WaitFor([&] { return !hid->LoopRunning(); }));
+  EXPECT_FALSE(hid->GetActive());
+  EXPECT_EQ(events.closes(), 1);
+  EXPECT_TRUE(log.Contains(u"Fatal Error: 16, 0, receiver failed"));
+  EXPECT_EQ(hid->close_device_calls.load(), 1);
+
+  // A log that fails from the first report on, its fatal-error line and the close's
+  // line included: the device closes all the same.
+  receiver.during = nullptr;
+  std::atomic<bool> failing{false};
+  log.on_line = [&](const qz::Text& line) {
+    if (line == u"qzHID: Do input data [9] bytes ") failing = true;
+    if (failing) throw qz::Error(u"Cannot save the log");
+  };
+  Open();
+  Push({0, 2});
+  ASSERT_TRUE(WaitFor([&] { return !hid->LoopRunning(); }));
+  log.on_line = nullptr;
+  EXPECT_FALSE(hid->GetActive());
+  EXPECT_EQ(events.closes(), 2);
+  EXPECT_EQ(qzplatform::OpenHandleCount(), handles_before);
+}
+
+TEST_F(HidOpen, UserCloseWhileTheLoopsOwnCloseReopensTakesEffect) {
+  Load(VendorMachine({""}));
+  Link();
+  // The loop's OnClose reconnects and stays in OnClose until the user's close has begun.
+  std::atomic<bool> reconnected{false};
+  events.on_close = [&] {
+    if (reconnected) return;
+    hid->SetActive(true);
+    reconnected = true;
+    const auto end = std::chrono::steady_clock::now() + 5s;
+    while (log.Count(u"qzHID: close device.") < 2 && std::chrono::steady_clock::now() < end)
+      std::this_thread::sleep_for(1ms);
+  };
+  Open();
+  ASSERT_TRUE(WaitFor([&] { return log.Contains(u"qzHID: Start monitoring thread ... InRepLen= 9"); }));
+  // A cancelled read fails like a lost device (repeated until the read is pending).
+  const HANDLE first = hid->Handle();
+  ASSERT_TRUE(WaitFor([&] {
+    if (reconnected) return true;
+    CancelIo(first);
+    return false;
+  }));
+  hid->SetActive(false);
+  ASSERT_TRUE(WaitFor([&] { return !hid->LoopRunning() && events.closes() == 2; }));
+  EXPECT_FALSE(hid->GetActive());
+  EXPECT_EQ(qzplatform::OpenHandleCount(), handles_before);
+  EXPECT_EQ(qzplatform::hidshared::LivePreparsedCount(), preparsed_before);
 }
 
 }  // namespace

@@ -164,6 +164,23 @@ TEST_F(HidTransfer, SendDataKeepsItsOwnCopyAndSurvivesARefusedWrite) {
   hid->SetActive(false);
 }
 
+TEST_F(HidTransfer, SendDataGivesUpOnAWriteTheDeviceDoesNotTake) {
+  OpenEcho();
+  auto behaviour = machine->GetBehaviour(echo);
+  behaviour.hold_writes = true;
+  machine->SetBehaviour(echo, behaviour);
+  const Bytes first = Report(1), second = Report(2);
+  hid->SendData(first.data(), 65);  // stays pending
+  auto sending = std::async(std::launch::async, [&] { hid->SendData(second.data(), 65); });
+  const bool returned = sending.wait_for(5s) == std::future_status::ready;
+  hid->SetActive(false);  // ends the held write, and with it a wait without limit
+  sending.wait();
+  EXPECT_TRUE(returned) << "SendData waited for the earlier write without a limit";
+  EXPECT_TRUE(
+      log.Contains(u"qzHID: SendData: the previous write has not ended, 65 bytes not sent"));
+  EXPECT_TRUE(machine->TakeOutputReports(echo).empty());
+}
+
 TEST_F(HidTransfer, CharactersAndStringsAreWrittenByteForByte) {
   // A regular file stands in for a device that takes reports of any length.
   const std::filesystem::path file =

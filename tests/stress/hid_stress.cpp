@@ -1,6 +1,6 @@
 // Stress test of the HID component on the simulated machine: open/close cycles mixed
-// with unplugs (also racing a close), reloads while open, hand-offs to the main thread
-// and sends by every path. Every report sent to an echo device must come back, in
+// with unplugs (also racing a close), reloads while open, hand-offs to the main thread,
+// sends by every path, and a linked log and processor destroyed while reports arrive. Every report sent to an echo device must come back, in
 // order, and no handle or preparsed data may be left. QZ_STRESS_CYCLES sets the number
 // of cycles (default 200).
 #include <atomic>
@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "qzclasses/data_processor.h"
 #include "qzclasses/headless_dispatcher.h"
 #include "qzhid/hid.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
@@ -57,6 +58,65 @@ class CountingLog : public qz::TqzCustomLogFile {
   std::atomic<std::size_t> chars{0};
 };
 
+// A log and a data processor that a cycle links and then destroys while reports arrive.
+// A call they get once their destructor has begun counts as late (after it, the
+// sanitizers see it). Deleted directly, they tell their links first, as the component
+// model asks of classes whose threads may still call them.
+struct Doomed {
+  std::atomic<int> late_calls{0};
+};
+
+class DoomedLog : public qz::TqzCustomLogFile {
+ public:
+  DoomedLog(qz::Component* owner, Doomed& doomed) : TqzCustomLogFile(owner), doomed_(doomed) {}
+  ~DoomedLog() override {
+    NotifyRemoval();
+    gone_ = true;
+  }
+  void Save() override {}
+  void Clear() override {}
+  void Add(const qz::Text& text) override { Use(text.size()); }
+  void AddSysInfo() override { Use(0); }
+  void AddLog(qz::TDetailLevel, const qz::Text& text) override { Use(text.size()); }
+  void AddFmt(const qz::Text& format, const qz::FormatArgs& args) override {
+    Use(qz::Format(format, args).size());
+  }
+  void AddLogFmt(qz::TDetailLevel, const qz::Text& format, const qz::FormatArgs& args) override {
+    AddFmt(format, args);
+  }
+
+ private:
+  void Use(std::size_t chars) {
+    if (gone_) ++doomed_.late_calls;
+    chars_ += chars;
+  }
+  Doomed& doomed_;
+  std::atomic<bool> gone_{false};
+  std::atomic<std::size_t> chars_{0};
+};
+
+class DoomedProcessor : public qz::TqzCustomDataProcessor {
+ public:
+  DoomedProcessor(qz::Component* owner, Doomed& doomed)
+      : TqzCustomDataProcessor(owner), doomed_(doomed) {}
+  ~DoomedProcessor() override {
+    NotifyRemoval();
+    gone_ = true;
+  }
+  void DoProcessing(const void* Data, std::uint32_t Len, qz::TIgnoreTypes& R) override {
+    if (gone_) ++doomed_.late_calls;
+    blocks_.push_back(std::vector<std::uint8_t>(static_cast<const std::uint8_t*>(Data),
+                                                static_cast<const std::uint8_t*>(Data) + Len));
+    if (blocks_.size() > 16) blocks_.clear();
+    TqzCustomDataProcessor::DoProcessing(Data, Len, R);
+  }
+
+ private:
+  Doomed& doomed_;
+  std::atomic<bool> gone_{false};
+  std::vector<std::vector<std::uint8_t>> blocks_;
+};
+
 // Collects the sequence numbers of the echoed reports.
 class Collector {
  public:
@@ -86,6 +146,7 @@ struct Stress {
   CountingLog log;
   Collector collector;
   std::unique_ptr<qz::TqzHid> hid;
+  Doomed doomed;
   std::uint32_t next_sequence = 1;
   std::vector<std::uint32_t> expected;
   int failures = 0;
@@ -116,6 +177,27 @@ struct Stress {
     }
   }
 
+  // Links an owned log and processor, sends, and destroys them while the echoes arrive:
+  // by their owner (the processor first, then the log), or one by one directly.
+  void DestroyLinksWhileReceiving(int i, int sends) {
+    auto* holder = new qz::Component(nullptr);
+    auto* doomed_log = new DoomedLog(holder, doomed);
+    auto* processor = new DoomedProcessor(holder, doomed);
+    hid->SetLog(doomed_log);
+    hid->SetDataProcessor(processor);
+    for (int k = 0; k < sends; ++k) Send(i + k);
+    // A varying moment: before, during or after the echoes' delivery.
+    std::this_thread::sleep_for(std::chrono::microseconds(37 * (i % 29)));
+    if (i % 4 == 0) {
+      delete holder;
+    } else {
+      delete processor;
+      delete doomed_log;
+      delete holder;
+    }
+    hid->SetLog(&log);
+  }
+
   void Cycle(int i) {
     const int device = i % kDevices;
     hid->SetDeviceIndex(device);
@@ -130,7 +212,11 @@ struct Stress {
     if (!hid->GetActive()) return Fail(i, "did not open");
     if (i % 11 == 0) hid->Update();  // a reload while open
     const int sends = 1 + i % 3;
-    for (int k = 0; k < sends; ++k) Send(i + k);
+    if (i % 2 == 0) {
+      DestroyLinksWhileReceiving(i, sends);
+    } else {
+      for (int k = 0; k < sends; ++k) Send(i + k);
+    }
     if (!WaitFor([&] { return collector.Count() == expected.size(); }))
       return Fail(i, "a report was lost or the receive path is stuck");
 
@@ -191,6 +277,7 @@ int main() {
 
   if (s.collector.received != s.expected) s.Fail(cycles, "reports arrived out of order");
   if (s.collector.malformed) s.Fail(cycles, "a block was not a whole input report");
+  if (s.doomed.late_calls) s.Fail(cycles, "a log or processor was called while destroyed");
   if (qzplatform::hidshared::LivePreparsedCount() != preparsed_before)
     s.Fail(cycles, "preparsed data left unreleased");
   if (qzplatform::OpenHandleCount() != handles_before) s.Fail(cycles, "handles left open");

@@ -5,6 +5,7 @@
 // "advapi32.dll"), failing with ERROR_CALL_NOT_IMPLEMENTED where the ground has none.
 #pragma once
 
+#include "qzplatform/com.h"
 #include "qzplatform/setupapi.h"
 #include "qzplatform/win32.h"
 
@@ -45,7 +46,6 @@ using LPSERVICE_STATUS = SERVICE_STATUS*;
 #define SERVICE_CONTROL_STOP 0x00000001u
 #define INSTALLFLAG_FORCE 0x00000001u
 #define ERROR_SERVICE_EXISTS 1073L
-#define S_OK static_cast<HRESULT>(0)
 #define CO_E_CLASSSTRING static_cast<HRESULT>(0x800401F3u)
 
 // kernel32, shell32, ole32.

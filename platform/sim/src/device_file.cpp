@@ -83,6 +83,11 @@ void DeviceFile::StartWrite(IoRequest request) {
                 ? machine->SetReport(target_, HidP_Output, request.buffer(), request.length(), true)
                 : ERROR_DEVICE_NOT_CONNECTED;
   }
+  if (error == ERROR_IO_PENDING) {
+    std::lock_guard lock(mutex_);
+    if (!closed_) return held_writes_.push_back(std::move(request));
+    error = ERROR_OPERATION_ABORTED;
+  }
   request.Complete(error, error == ERROR_SUCCESS ? request.length() : 0);
 }
 
@@ -91,6 +96,8 @@ void DeviceFile::CancelAll() {
   // Completing under the lock: once this returns, no delivery writes a buffer.
   for (IoRequest& read : reads_) read.Complete(ERROR_OPERATION_ABORTED, 0);
   reads_.clear();
+  for (IoRequest& write : held_writes_) write.Complete(ERROR_OPERATION_ABORTED, 0);
+  held_writes_.clear();
 }
 
 void DeviceFile::OnClose() {

@@ -50,6 +50,7 @@ class DeviceFile : public FileObject {
   mutable std::mutex mutex_;
   hidshared::InputRing queue_;
   std::deque<IoRequest> reads_;
+  std::deque<IoRequest> held_writes_;  // Behaviour::hold_writes
   Report stream_;
   std::uint64_t stream_left_ = 0;
   bool disconnected_ = false;

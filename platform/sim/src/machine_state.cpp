@@ -430,6 +430,7 @@ DWORD MachineState::SetReport(const FileTarget& target, HIDP_REPORT_TYPE type,
   if (exact ? length != size : length < size) return ERROR_INVALID_PARAMETER;
   if (!buffer) return ERROR_NOACCESS;
   if (!itf->Declares(type, buffer[0])) return ERROR_INVALID_PARAMETER;
+  if (exact && devices[target.device].behaviour.hold_writes) return ERROR_IO_PENDING;
   Report report(buffer, buffer + size);
   if (type == HidP_Feature) {
     itf->features[buffer[0]] = std::move(report);

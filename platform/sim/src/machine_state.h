@@ -116,6 +116,7 @@ class MachineState {
   DWORD GetReport(const FileTarget& target, HIDP_REPORT_TYPE type, std::uint8_t* buffer,
                   ULONG length);
   // `exact`: WriteFile wants exactly the report length, the HidD_ calls at least it.
+  // ERROR_IO_PENDING: the write is to be held (Behaviour::hold_writes).
   DWORD SetReport(const FileTarget& target, HIDP_REPORT_TYPE type, const std::uint8_t* buffer,
                   ULONG length, bool exact);
 

@@ -40,6 +40,9 @@ struct Behaviour {
   bool fail_caps = false;          // preparsed data handed out now fails every HidP_ query
   bool unplugged = false;          // absent: opens get ERROR_FILE_NOT_FOUND
   bool echo = false;               // output reports come back as input reports
+  // Test hook, not in device files: writes through a handle (WriteFile) stay pending,
+  // unseen by the device, until the handle is closed or its transfers are cancelled.
+  bool hold_writes = false;
   bool operator==(const Behaviour&) const = default;
 };
 
