@@ -12,11 +12,16 @@ Text GuidToText(const GUID& guid);
 
 // Starts the program `commandLine` names (no application name, no inherited handles,
 // the caller's environment, `currentFolder` as its current folder, or the caller's
-// when empty), hidden when asked. Returns nothing: afterwards the thread's last-error
-// value is the creation error when the program could not be started; else, when
-// waiting, the program's exit code (or the error of a failed wait or exit-code query,
-// so that it never reads 0 by mistake); else 0.
-void RunProcess(const Text& commandLine, const Text& currentFolder, bool wait, bool hidden);
+// when empty), hidden when asked. When waiting, waits at most `waitLimit` ms for it to
+// end while the calling thread's messages keep flowing: on Windows its window messages
+// are dispatched, elsewhere the main thread runs its dispatcher's queued calls. A
+// program still running at the limit is ended.
+// True when the program was started and, when waiting, ended within the limit; the
+// thread's last-error value is then its exit code (0 when not waiting). False when it
+// could not be started (the last error is the creation error), did not end in time
+// (ERROR_TIMEOUT) or could not be waited for (that error): never an exit code.
+bool RunProcess(const Text& commandLine, const Text& currentFolder, bool wait, bool hidden,
+                DWORD waitLimit = INFINITE);
 
 // `argument` written so that the program's command-line split (CommandLineToArgvW, and
 // the C runtime's) reads it back as exactly one argument, unchanged: in double quotes,

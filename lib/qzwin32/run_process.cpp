@@ -1,11 +1,97 @@
-// Running a program, optionally waiting for its exit code.
+// Running a program, optionally waiting a limited time for its exit code while the
+// calling thread's messages keep flowing.
+#include <chrono>
+#include <optional>
 #include <vector>
 
+#include "qzclasses/dispatcher.h"
 #include "qzwin32/qzwin32.h"
 
 namespace qz {
+namespace {
 
-void RunProcess(const Text& commandLine, const Text& currentFolder, bool wait, bool hidden) {
+using Clock = std::chrono::steady_clock;
+
+// How long a program that is being ended may take to go.
+constexpr DWORD kEndingLimit = 5000;
+
+// Milliseconds of `limit` left since `start` (INFINITE stays INFINITE).
+DWORD Left(Clock::time_point start, DWORD limit) {
+  if (limit == INFINITE) return INFINITE;
+  const auto spent =
+      std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+  return spent >= limit ? 0 : limit - static_cast<DWORD>(spent);
+}
+
+#ifdef _WIN32
+// Dispatches the messages waiting for this thread. A quit request belongs to the loop
+// that called us: it is kept and posted again once the wait is over.
+void DispatchWaiting(std::optional<int>* quit) {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (msg.message == WM_QUIT) {
+      *quit = static_cast<int>(msg.wParam);
+      continue;
+    }
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+// Waits for `handle` up to `limit` ms, dispatching the thread's window messages (the
+// window's dispatcher wakes through them too). WAIT_OBJECT_0, WAIT_TIMEOUT or WAIT_FAILED.
+DWORD WaitDispatching(HANDLE handle, DWORD limit) {
+  const Clock::time_point start = Clock::now();
+  std::optional<int> quit;
+  DWORD result;
+  while ((result = MsgWaitForMultipleObjects(1, &handle, FALSE, Left(start, limit),
+                                             QS_ALLINPUT)) == WAIT_OBJECT_0 + 1)
+    DispatchWaiting(&quit);
+  if (quit) PostQuitMessage(*quit);
+  return result;
+}
+#else
+// Waits for `handle` up to `limit` ms; on the main thread its dispatcher keeps running
+// the calls queued for it, as the toolkit's loop would.
+DWORD WaitDispatching(HANDLE handle, DWORD limit) {
+  if (!Dispatcher::IsInstalled() || !Dispatcher::Main().IsMainThread())
+    return WaitForSingleObject(handle, limit);
+  const Clock::time_point start = Clock::now();
+  DWORD result = WAIT_TIMEOUT;
+  Dispatcher::Main().WaitUntil([&] {
+    result = WaitForSingleObject(handle, 0);
+    return result != WAIT_TIMEOUT || Left(start, limit) == 0;
+  });
+  return result;
+}
+#endif
+
+// A started program's handles. One that was waited for and is still running when they
+// are let go (its wait reached the limit, failed, or was left by an error) is ended:
+// nobody would ever collect it, and its file could not be removed.
+class StartedProgram {
+ public:
+  StartedProgram(const PROCESS_INFORMATION& process, bool wait) : process_(process), wait_(wait) {}
+  StartedProgram(const StartedProgram&) = delete;
+  StartedProgram& operator=(const StartedProgram&) = delete;
+  ~StartedProgram() {
+    if (wait_ && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT &&
+        TerminateProcess(process_.hProcess, ERROR_TIMEOUT))
+      WaitForSingleObject(process_.hProcess, kEndingLimit);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+  }
+  HANDLE process() const { return process_.hProcess; }
+
+ private:
+  PROCESS_INFORMATION process_;
+  bool wait_;
+};
+
+}  // namespace
+
+bool RunProcess(const Text& commandLine, const Text& currentFolder, bool wait, bool hidden,
+                DWORD waitLimit) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   if (hidden) {
@@ -19,21 +105,23 @@ void RunProcess(const Text& commandLine, const Text& currentFolder, bool wait, b
   if (!CreateProcessW(nullptr, qzplatform::W(line.data()), nullptr, nullptr, FALSE, 0, nullptr,
                       currentFolder.empty() ? nullptr : qzplatform::W(currentFolder), &startup,
                       &process))
-    return;  // the creation error stays the last error
+    return false;  // the creation error stays the last error
 
-  DWORD outcome = 0;
-  if (wait) {
-    const bool ended = WaitForSingleObject(process.hThread, INFINITE) != WAIT_FAILED &&
-                       WaitForSingleObject(process.hProcess, INFINITE) != WAIT_FAILED;
-    if (!ended || !GetExitCodeProcess(process.hProcess, &outcome)) {
-      // A failed wait or query must not read as a program that ended with 0.
-      outcome = GetLastError();
-      if (outcome == ERROR_SUCCESS) outcome = ERROR_GEN_FAILURE;
+  DWORD outcome = ERROR_SUCCESS;
+  bool ended = true;
+  {
+    StartedProgram program(process, wait);
+    if (wait) {
+      // The process ends after its last thread: waiting for it alone is enough.
+      const DWORD waited = WaitDispatching(program.process(), waitLimit);
+      ended = waited == WAIT_OBJECT_0 && GetExitCodeProcess(program.process(), &outcome);
+      // A program still running, a failed wait or query: never an exit code.
+      if (!ended) outcome = waited == WAIT_TIMEOUT ? ERROR_TIMEOUT : GetLastError();
+      if (!ended && outcome == ERROR_SUCCESS) outcome = ERROR_GEN_FAILURE;
     }
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
   SetLastError(outcome);
+  return ended;
 }
 
 }  // namespace qz

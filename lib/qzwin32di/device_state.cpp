@@ -16,15 +16,16 @@ constexpr DWORD kInvalidInstanceName = 0xE0000205u;  // ERROR_INVALID_DEVINST_NA
 // An empty device information set of its own.
 HDEVINFO NewInfoSet() { return SetupApi().SetupDiCreateDeviceInfoList(nullptr, GetOwnerWindow()); }
 
+// The system takes an empty ID as the root of the device tree and reads one up to its
+// first NUL (a longer one would name another device): neither may reach it.
+bool NamesOneDevice(const Text& instanceId) {
+  return !instanceId.empty() && instanceId.find(u'\0') == Text::npos;
+}
+
 // Adds the device to `set`; on failure `error` gets the reason.
 bool OpenDevice(const InfoSet& set, const Text& instanceId, SP_DEVINFO_DATA& info, DWORD& error) {
   info = SP_DEVINFO_DATA{};
   info.cbSize = sizeof info;
-  // The system reads the ID up to its first NUL: a longer one would name another device.
-  if (instanceId.find(u'\0') != Text::npos) {
-    error = kInvalidInstanceName;
-    return false;
-  }
   const auto open = SetupApi().SetupDiOpenDeviceInfoW;
   if (!open) {
     error = ERROR_PROC_NOT_FOUND;
@@ -60,6 +61,10 @@ bool HelperParameters(const Text& instanceId, DWORD state, const GUID& classGuid
 
 // Opens the device and removes it; with `bringBack` waits 1000 ms and brings it back.
 bool Remove(const Text& instanceId, bool bringBack) {
+  if (!NamesOneDevice(instanceId)) {
+    SetLastError(kInvalidInstanceName);
+    return false;
+  }
   if (!LoadSetupApi()) return false;
   const SetupApiEntries& api = SetupApi();
   InfoSet set(NewInfoSet());
@@ -76,6 +81,7 @@ bool Remove(const Text& instanceId, bool bringBack) {
 }  // namespace
 
 bool DiChangeDeviceState(const Text& instanceId, DWORD stateCode) {
+  if (!NamesOneDevice(instanceId)) throw Error(Format(u"%x", {kInvalidInstanceName}));
   if (!LoadSetupApi()) return false;
   InfoSet set(NewInfoSet());
   if (!set.valid()) return false;

@@ -73,7 +73,7 @@ class HelperFiles {
 
 }  // namespace
 
-bool DiRunX64Stub(const Text& parameters) {
+bool DiRunX64Stub(const Text& parameters, DWORD waitLimit) {
   if (parameters.find(u'\0') != Text::npos) return false;  // the command line would end there
   WCHAR buffer[MAX_PATH] = {};
   const DWORD length = GetTempPathW(MAX_PATH, buffer);
@@ -86,9 +86,8 @@ bool DiRunX64Stub(const Text& parameters) {
   // program, or shift every parameter by one.
   Text path;
   if (!QuoteArgument(files.file(), &path)) return false;
-  RunProcess(path + u" " + parameters, files.folder(), true, true);
-  const bool result = GetLastError() == ERROR_SUCCESS;
-  return result;
+  return RunProcess(path + u" " + parameters, files.folder(), true, true, waitLimit) &&
+         GetLastError() == ERROR_SUCCESS;
 }
 
 }  // namespace qz

@@ -1,10 +1,12 @@
 // Processes and folders off Windows. CreateProcessW finds the program as Windows does
 // without an application name, splits the command line by Windows' rules and starts it
 // with posix_spawn; process and thread handles are signalled once the program has
-// ended, and GetExitCodeProcess reads its code. Folders are made private to the user.
+// ended, GetExitCodeProcess reads its code and TerminateProcess ends it. Folders are made private to the user.
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <csignal>
+#include <mutex>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -19,11 +21,53 @@ extern char** environ;
 namespace qzplatform {
 namespace {
 
+// Windows reports a program ended by a fault with a status code; a signal here gives
+// 0xC0000000 plus its number, so that it never reads as success.
+DWORD ExitCodeOf(int status) {
+  if (WIFEXITED(status)) return static_cast<DWORD>(WEXITSTATUS(status));
+  if (WIFSIGNALED(status)) return 0xC0000000u | static_cast<DWORD>(WTERMSIG(status));
+  return 0xFFFFFFFFu;
+}
+
 // A process: signalled like a manual-reset event once it has ended.
 class ProcessObject : public EventObject {
  public:
-  ProcessObject() : EventObject(true, false) {}
+  explicit ProcessObject(pid_t pid) : EventObject(true, false), pid_(pid) {}
   std::atomic<DWORD> exit_code{STILL_ACTIVE};
+
+  // Waits for the program to end and collects it; its exit code, or the code it was
+  // ended with by Terminate.
+  DWORD Collect() {
+    siginfo_t info{};
+    int r;
+    // Waiting without collecting keeps the process ID ours until `collected_` is set,
+    // so Terminate can never signal another program that got the same ID.
+    do r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOWAIT);
+    while (r < 0 && errno == EINTR);
+    std::lock_guard lock(mutex_);
+    int status = 0;
+    const bool got = ::waitpid(pid_, &status, 0) == pid_;
+    collected_ = true;
+    if (!got) return 0xFFFFFFFFu;
+    if (terminated_ && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) return terminate_code_;
+    return ExitCodeOf(status);
+  }
+
+  // Ends the program with `code` as its exit code; false once it has ended.
+  bool Terminate(DWORD code) {
+    std::lock_guard lock(mutex_);
+    if (collected_ || ::kill(pid_, SIGKILL) != 0) return false;
+    terminated_ = true;
+    terminate_code_ = code;
+    return true;
+  }
+
+ private:
+  const pid_t pid_;
+  std::mutex mutex_;
+  bool collected_ = false;
+  bool terminated_ = false;
+  DWORD terminate_code_ = 0;
 };
 
 // Its primary thread, which ends with it.
@@ -112,14 +156,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return p;
 }
 
-// Windows reports a program ended by a fault with a status code; a signal here gives
-// 0xC0000000 plus its number, so that it never reads as success.
-DWORD ExitCodeOf(int status) {
-  if (WIFEXITED(status)) return static_cast<DWORD>(WEXITSTATUS(status));
-  if (WIFSIGNALED(status)) return 0xC0000000u | static_cast<DWORD>(WTERMSIG(status));
-  return 0xFFFFFFFFu;
-}
-
 BOOL Fail(DWORD error) {
   SetLastError(error);
   return FALSE;
@@ -186,16 +222,12 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
     return qzplatform::Fail(error == ENOEXEC ? ERROR_BAD_EXE_FORMAT
                                              : qzplatform::ErrorFromErrno(error));
 
-  auto process = std::make_shared<ProcessObject>();
+  auto process = std::make_shared<ProcessObject>(pid);
   auto thread = std::make_shared<ThreadObject>();
   // One waiter per program collects its exit status, so no program stays a zombie
   // whether or not anybody waits for it.
-  std::thread([pid, process, thread, shared = std::move(shared)]() mutable {
-    int status = 0;
-    pid_t r;
-    do r = ::waitpid(pid, &status, 0);
-    while (r < 0 && errno == EINTR);
-    process->exit_code = r == pid ? qzplatform::ExitCodeOf(status) : 0xFFFFFFFFu;
+  std::thread([process, thread, shared = std::move(shared)]() mutable {
+    process->exit_code = process->Collect();
     shared.reset();  // what the ground shared with the program ends before anyone is told
     thread->Set();
     process->Set();
@@ -214,6 +246,14 @@ BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
   if (!process) return qzplatform::Fail(ERROR_INVALID_HANDLE);
   if (!lpExitCode) return qzplatform::Fail(ERROR_NOACCESS);
   *lpExitCode = process->exit_code.load();
+  return TRUE;
+}
+
+BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
+  auto process = qzplatform::LookupHandleAs<ProcessObject>(hProcess);
+  if (!process) return qzplatform::Fail(ERROR_INVALID_HANDLE);
+  // As on Windows, a program that has already ended cannot be ended again.
+  if (!process->Terminate(uExitCode)) return qzplatform::Fail(ERROR_ACCESS_DENIED);
   return TRUE;
 }
 

@@ -1,5 +1,6 @@
 // Device state changes made directly: property changes and their effect on the
 // simulated device, removal and reset, and the failures that raise or give false.
+#include <cctype>
 #include <thread>
 
 #include "enumeration_fixture.h"
@@ -52,6 +53,36 @@ TEST_F(DeviceState, AnUnknownDeviceRaisesItsErrorCodeButRemovalGivesFalse) {
   EXPECT_FALSE(qz::DiRemoveDevice(id + std::u16string(1, u'\0')));
   EXPECT_TRUE(machine->NodeEnabled(0, 0));
   EXPECT_FALSE(machine->NodeRemoved(0, 0));
+}
+
+// The sim ground, counting how often "SetupAPI.dll" is looked up.
+class WatchedSetupApi : public qzplatform::sim::SimGround {
+ public:
+  using SimGround::SimGround;
+  std::shared_ptr<const qzplatform::Module> FindModule(std::u16string_view name) override {
+    std::string key;
+    for (char16_t c : name) key += static_cast<char>(std::tolower(c & 0x7F));
+    if (key.rfind("setupapi", 0) == 0) ++lookups;
+    return SimGround::FindModule(name);
+  }
+  int lookups = 0;
+};
+
+TEST_F(DeviceState, AnEmptyInstanceIdNeverReachesTheSystem) {
+  // To Windows an empty ID is the root of the device tree.
+  auto ground = std::make_shared<WatchedSetupApi>(machine);
+  qzplatform::SetGround(ground);
+  try {
+    qz::DiDisableDevice(u"");
+    FAIL() << "no exception";
+  } catch (const qz::Error& e) {
+    EXPECT_EQ(e.Message(), u"E0000205");  // ERROR_INVALID_DEVINST_NAME
+  }
+  EXPECT_FALSE(qz::DiRemoveDevice(u""));
+  EXPECT_EQ(GetLastError(), 0xE0000205u);
+  EXPECT_FALSE(qz::DiResetDevice(u""));
+  EXPECT_EQ(ground->lookups, 0);
+  EXPECT_TRUE(machine->TakePropertyChanges().empty());
 }
 
 TEST_F(DeviceState, DisablingFailsThePendingReadAndHidesTheDeviceUntilEnabled) {

@@ -1,13 +1,18 @@
 // Property changes refused to a 32-bit process on 64-bit Windows, made by the device
 // helper: its command line, its exit code, the real helper acting on the test's
 // machine, and the helper's file in the temporary folder.
+#include <atomic>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 #include "enumeration_fixture.h"
 #include "qzclasses/errors.h"
+#include "qzclasses/headless_dispatcher.h"
 #include "qzplatform/program_resources.h"
 
 namespace w32ditest {
@@ -178,6 +183,36 @@ TEST_F(HelperRun, AFileOfTheHelpersNameInTheTemporaryFolderIsNeverRun) {
   EXPECT_FALSE(qz::DiDisableDevice(id));
   EXPECT_FALSE(fs::exists(scratch / "runs"));
   EXPECT_TRUE(fs::exists(planted));
+}
+
+TEST_F(HelperRun, AHungHelperIsEndedAtTheLimitWhileTheMainThreadWorksOn) {
+  LoadWow64(Vendor());
+  const std::string script = "#!/bin/sh\necho $$ > '" + (scratch / "pid").string() +
+                             "'\nexec sleep 60\n";
+  qzplatform::SetProgramResource(10, u"QZX64STUB", std::vector<BYTE>(script.begin(), script.end()));
+  qz::HeadlessDispatcher dispatcher;
+  qz::Dispatcher::Install(&dispatcher);
+  // A worker hands the main thread a call while it waits for the helper.
+  std::atomic<bool> handed{false};
+  std::thread worker([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    dispatcher.Synchronize([&] { handed = true; });
+  });
+  const auto start = std::chrono::steady_clock::now();
+  const bool result = qz::DiRunX64Stub(u"\"X\" 2 \"{}\"", 400);
+  const auto waited = std::chrono::steady_clock::now() - start;
+  const bool handedWhileWaiting = handed;
+  worker.join();
+  qz::Dispatcher::Install(nullptr);
+
+  EXPECT_FALSE(result);
+  EXPECT_LT(waited, std::chrono::seconds(3));
+  EXPECT_TRUE(handedWhileWaiting);
+  std::ifstream pidFile(scratch / "pid");
+  pid_t pid = 0;
+  ASSERT_TRUE(pidFile >> pid);
+  EXPECT_NE(::kill(pid, 0), 0);  // the helper was ended, not left running
+  EXPECT_TRUE(TempIsEmpty());
 }
 
 TEST_F(HelperRun, AChangeThatIsNotRefusedRunsNoHelper) {

@@ -101,6 +101,19 @@ TEST_F(Programs, RunProcessLeavesTheExitCodeOrTheCreationError) {
   EXPECT_EQ(GetLastError(), 0u);  // not waited for
 }
 
+TEST_F(Programs, AProgramOverItsTimeLimitIsEndedAndGivesNoExitCode) {
+  {
+    std::ofstream slow(folder / "slow");
+    slow << "#!/bin/sh\nexec sleep 60\n";
+  }
+  fs::permissions(folder / "slow", fs::perms::owner_all);
+  EXPECT_FALSE(qz::RunProcess(u"\"" + U16(folder / "slow") + u"\"", u"", true, true, 100));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
+  Script(folder / "prog", 0);
+  EXPECT_TRUE(qz::RunProcess(u"\"" + U16(folder / "prog") + u"\"", u"", true, true, 5000));
+  EXPECT_EQ(GetLastError(), 0u);
+}
+
 TEST_F(Programs, AnUnquotedPathWithABlankStartsAnotherProgram) {
   // What an unquoted helper path in a folder with a blank does: the system tries the
   // name up to the blank first, and the program's arguments shift by one.

@@ -1,9 +1,12 @@
 // The started side of a shared sim machine: a ground whose "SetupAPI.dll" carries the
-// device helper's property-change calls to the starting program's machine.
+// device helper's property-change calls to the starting program's machine, each
+// waiting for its reply no longer than the reply limit.
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -25,9 +28,17 @@ class Connection {
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
     const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
+    // Connecting, sending and receiving all give up at the reply limit (a zero
+    // time-out would mean none at all).
+    const auto limit = std::max(GetSharedMachineLimits().reply, std::chrono::milliseconds(1));
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(limit.count() / 1000);
+    tv.tv_usec = static_cast<suseconds_t>(limit.count() % 1000 * 1000);
     ucred peer{};
     socklen_t size = sizeof peer;
-    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0 ||
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv) != 0 ||
+        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
         ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || peer.uid != ::geteuid()) {
       ::close(fd);
       return false;
@@ -38,19 +49,22 @@ class Connection {
   }
 
   // Sends one request and reads its reply, which starts with the call's result and
-  // error; false (ERROR_GEN_FAILURE set) when the machine cannot be reached.
+  // error; false when the machine cannot be reached (ERROR_GEN_FAILURE) or does not
+  // answer in time (ERROR_TIMEOUT). After a failure the connection is given up: a late
+  // reply must never be taken for the next call's.
   bool Call(const shared::Writer& request, std::vector<std::uint8_t>* reply) {
     std::lock_guard lock(mutex_);
     reply->assign(shared::kMaxMessage, 0);
-    if (fd_ < 0 || ::send(fd_, request.bytes.data(), request.bytes.size(), MSG_NOSIGNAL) < 0) {
-      SetLastError(ERROR_GEN_FAILURE);
-      return false;
+    ssize_t n = -1;
+    if (fd_ >= 0 && ::send(fd_, request.bytes.data(), request.bytes.size(), MSG_NOSIGNAL) >= 0) {
+      do n = ::recv(fd_, reply->data(), reply->size(), 0);
+      while (n < 0 && errno == EINTR);
     }
-    ssize_t n;
-    do n = ::recv(fd_, reply->data(), reply->size(), 0);
-    while (n < 0 && errno == EINTR);
     if (n < 8) {
-      SetLastError(ERROR_GEN_FAILURE);
+      const bool late = fd_ >= 0 && n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+      SetLastError(late ? ERROR_TIMEOUT : ERROR_GEN_FAILURE);
+      if (fd_ >= 0) ::close(fd_);
+      fd_ = -1;
       return false;
     }
     reply->resize(static_cast<std::size_t>(n));

@@ -1,10 +1,15 @@
 // The starting side of a shared sim machine: while a started program runs, one thread
 // serves its SetupAPI calls on this machine through a Unix socket. The socket lies in
 // a folder made new with mode 0700, only peers of the same user are served, and only
-// the device information sets a peer created itself can be named by it.
+// the device information sets a peer created itself can be named by it. Every peer is
+// served as its requests come; none can hold up another.
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
+#include <list>
 #include <poll.h>
 #include <set>
 #include <sys/socket.h>
@@ -19,7 +24,19 @@
 namespace qzplatform::sim {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 thread_local bool t_serving = false;
+
+// At most this many programs are connected at once; more are turned away.
+constexpr std::size_t kMaxPeers = 32;
+
+std::atomic<std::int64_t> g_idle_limit_ms{30000};
+std::atomic<std::int64_t> g_reply_limit_ms{10000};
+
+std::chrono::milliseconds LimitMs(const std::atomic<std::int64_t>& limit) {
+  return std::chrono::milliseconds(limit.load());
+}
 
 template <typename F>
 F EntryOf(const char* name) {
@@ -76,7 +93,7 @@ class MachineServer {
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path) return false;
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    listener_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    listener_ = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address))
       return false;
     path_ = path;
@@ -85,42 +102,81 @@ class MachineServer {
     return true;
   }
 
-  // Waits for `fd` to be readable; false once the server is told to stop.
-  bool WaitFor(int fd) {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-    for (;;) {
-      if (::poll(fds, 2, -1) < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      if (fds[1].revents) return false;
-      if (fds[0].revents) return true;
-    }
-  }
+  // A connected program: the sets it created and has not destroyed, and when it last
+  // asked for something.
+  struct Peer {
+    int fd = -1;
+    std::set<HDEVINFO> sets;
+    Clock::time_point last;
+  };
 
+  // Serves every connected peer from one poll loop, so a peer that sends nothing, or
+  // does not read its replies, holds up no other. One silent for longer than the idle
+  // limit is let go.
   void Run() {
     t_serving = true;
-    while (WaitFor(listener_)) {
-      const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-      if (connection < 0) continue;
-      if (SameUser(connection)) Serve(connection);
-      ::close(connection);
+    std::list<Peer> peers;
+    std::vector<std::uint8_t> buffer(shared::kMaxMessage);
+    for (;;) {
+      std::vector<pollfd> fds = {{wake_[0], POLLIN, 0}, {listener_, POLLIN, 0}};
+      for (const Peer& peer : peers) fds.push_back({peer.fd, POLLIN, 0});
+      if (::poll(fds.data(), fds.size(), PollTimeout(peers)) < 0 && errno != EINTR) break;
+      if (fds[0].revents) break;
+      auto fd = fds.begin() + 2;
+      for (auto peer = peers.begin(); peer != peers.end(); ++fd) {
+        if (fd->revents ? Answer(*peer, buffer) : !IdleTooLong(*peer)) {
+          ++peer;
+        } else {
+          Drop(*peer);
+          peer = peers.erase(peer);
+        }
+      }
+      if (fds[1].revents) Accept(peers);
     }
+    for (Peer& peer : peers) Drop(peer);
   }
 
-  void Serve(int connection) {
-    std::set<HDEVINFO> sets;  // those this peer created and has not destroyed
-    std::vector<std::uint8_t> buffer(shared::kMaxMessage);
-    while (WaitFor(connection)) {
-      const ssize_t n = ::recv(connection, buffer.data(), buffer.size(), 0);
-      if (n <= 0) break;
-      shared::Reader in(buffer.data(), static_cast<std::size_t>(n));
-      const std::vector<std::uint8_t> reply = Handle(in, sets);
-      if (::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL) < 0) break;
+  static bool IdleTooLong(const Peer& peer) {
+    return Clock::now() - peer.last >= LimitMs(g_idle_limit_ms);
+  }
+
+  // Milliseconds until the first peer's idle limit passes; -1 (no limit) without peers.
+  static int PollTimeout(const std::list<Peer>& peers) {
+    if (peers.empty()) return -1;
+    Clock::time_point first = peers.front().last;
+    for (const Peer& peer : peers) first = std::min(first, peer.last);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        first + LimitMs(g_idle_limit_ms) - Clock::now());
+    return static_cast<int>(std::clamp<std::int64_t>(left.count() + 1, 0, 60000));
+  }
+
+  void Accept(std::list<Peer>& peers) {
+    const int connection = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (connection < 0) return;
+    if (!SameUser(connection) || peers.size() >= kMaxPeers) {
+      ::close(connection);
+      return;
     }
-    // A peer that ended without destroying its sets leaves nothing behind.
+    peers.push_back(Peer{connection, {}, Clock::now()});
+  }
+
+  // Reads one request of a ready peer and sends its reply without waiting; false when the
+  // peer has gone, failed, or does not take its replies.
+  static bool Answer(Peer& peer, std::vector<std::uint8_t>& buffer) {
+    const ssize_t n = ::recv(peer.fd, buffer.data(), buffer.size(), MSG_DONTWAIT);
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+    if (n == 0) return false;
+    peer.last = Clock::now();
+    shared::Reader in(buffer.data(), static_cast<std::size_t>(n));
+    const std::vector<std::uint8_t> reply = Handle(in, peer.sets);
+    return ::send(peer.fd, reply.data(), reply.size(), MSG_DONTWAIT | MSG_NOSIGNAL) >= 0;
+  }
+
+  // Closes the connection; the sets the peer left behind are destroyed.
+  static void Drop(Peer& peer) {
+    ::close(peer.fd);
     const auto destroy = EntryOf<PFN_SetupDiDestroyDeviceInfoList>("SetupDiDestroyDeviceInfoList");
-    for (HDEVINFO set : sets) destroy(set);
+    for (HDEVINFO set : peer.sets) destroy(set);
   }
 
   static std::vector<std::uint8_t> Reply(BOOL ok, DWORD error) {
@@ -246,6 +302,15 @@ class MachineServer {
 }  // namespace
 
 bool ServingSharedProcess() { return t_serving; }
+
+void SetSharedMachineLimits(const SharedMachineLimits& limits) {
+  g_idle_limit_ms = limits.idle.count();
+  g_reply_limit_ms = limits.reply.count();
+}
+
+SharedMachineLimits GetSharedMachineLimits() {
+  return {LimitMs(g_idle_limit_ms), LimitMs(g_reply_limit_ms)};
+}
 
 std::optional<std::u16string> SimGround::TempFolder() {
   std::u16string folder = machine_->TempFolder();

@@ -49,7 +49,8 @@ class Reader {
   }
   bool GetBytes(void* out, std::size_t size) {
     if (!ok_ || size > size_ - at_) return ok_ = false;
-    std::memcpy(out, data_ + at_, size);
+    // An empty field (parameters being cleared) may come with no buffer at all.
+    if (size > 0) std::memcpy(out, data_ + at_, size);
     at_ += size;
     return true;
   }

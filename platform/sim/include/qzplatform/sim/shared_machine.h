@@ -6,6 +6,8 @@
 
 #ifndef _WIN32
 
+#include <chrono>
+
 namespace qzplatform::sim {
 
 // The environment variable that names the starting program's machine.
@@ -18,6 +20,17 @@ inline constexpr const char* kSharedMachineVariable = "QZ_SIM_MACHINE";
 // starter's machine as by a 64-bit program). False, with nothing installed, when the
 // environment names no machine or it cannot be reached.
 bool ConnectToSharedMachine();
+
+// The time-outs on both sides of the socket: how long the serving machine keeps a
+// connected program that sends nothing, and how long a sharing program waits for a
+// reply (or to connect) before its call fails with ERROR_TIMEOUT and the connection is
+// given up. Set in the process that serves or calls (tests shorten them).
+struct SharedMachineLimits {
+  std::chrono::milliseconds idle{30000};
+  std::chrono::milliseconds reply{10000};
+};
+void SetSharedMachineLimits(const SharedMachineLimits& limits);
+SharedMachineLimits GetSharedMachineLimits();
 
 }  // namespace qzplatform::sim
 
