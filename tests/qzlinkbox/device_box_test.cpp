@@ -197,16 +197,23 @@ TEST_F(DeviceBox, RelinkingLeavesTheFormerComponentSoItNeverCallsADestroyedBox) 
   other.Update();
 }
 
-TEST_F(DeviceBox, TwoBoxesOnOneComponentOnlyTheFirstListens) {
+// Two boxes of one class on one component are two listeners: both follow its updates,
+// and the second one's unlinking leaves the first one listening.
+TEST_F(DeviceBox, TwoBoxesOnOneComponentBothListen) {
   ListControl second_control;
   qz::TqzDeviceBox second(nullptr, second_control);
   box.SetqzLink(&io);
   second.SetqzLink(&io);
-  EXPECT_EQ(io.Listeners(), 1);
+  EXPECT_EQ(io.Listeners(), 2);
   io.names = {u"Only"};
   io.Update();
   EXPECT_EQ(control.items, (std::vector<Text>{u"Only"}));
-  EXPECT_EQ(second_control.items.size(), 3u);
+  EXPECT_EQ(second_control.items, (std::vector<Text>{u"Only"}));
+  second.SetqzLink(nullptr);
+  EXPECT_EQ(io.Listeners(), 1);
+  io.names = {u"Again"};
+  io.Update();
+  EXPECT_EQ(control.items, (std::vector<Text>{u"Again"}));
 }
 
 TEST_F(DeviceBox, DeviceChangeGoesToTheLinkedComponentOnly) {
