@@ -2,6 +2,7 @@
 #include "uhid_device.h"
 
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/uhid.h>
@@ -50,12 +51,13 @@ bool UhidDevice::Send(const void* event, std::size_t size) {
   return ::write(fd_, event, size) == static_cast<ssize_t>(size);
 }
 
-bool UhidDevice::Input(const Bytes& report) {
-  uhid_event ev{};
+bool UhidDevice::Input(const std::uint8_t* report, std::size_t size) {
+  uhid_event ev;
   ev.type = UHID_INPUT2;
-  ev.u.input2.size = static_cast<__u16>(report.size());
-  std::memcpy(ev.u.input2.data, report.data(), report.size());
-  return Send(&ev, sizeof ev);
+  ev.u.input2.size = static_cast<__u16>(size);
+  std::memcpy(ev.u.input2.data, report, size);
+  // The event's header and the report are all the kernel reads.
+  return Send(&ev, offsetof(uhid_event, u.input2.data) + size);
 }
 
 void UhidDevice::Destroy() {

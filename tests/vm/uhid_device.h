@@ -34,7 +34,9 @@ class UhidDevice {
   const std::string& error() const { return error_; }
 
   // Sends an input report as the device would: ID byte first on a device with IDs.
-  bool Input(const Bytes& report);
+  bool Input(const Bytes& report) { return Input(report.data(), report.size()); }
+  // The same without a vector: async-signal-safe, so a forked child may send.
+  bool Input(const std::uint8_t* report, std::size_t size);
   // Unplugs the device (UHID_DESTROY); later calls do nothing.
   void Destroy();
   // What the device received so far; waits up to `ms` for at least `count` entries.
