@@ -15,8 +15,6 @@
 namespace vmtest {
 namespace {
 
-// Report layout: sequence number, send time (both little-endian 64-bit), then bytes
-// derived from the sequence number so that any corruption shows.
 void Put64(std::uint8_t* at, std::uint64_t v) {
   for (int i = 0; i < 8; ++i) at[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
@@ -27,7 +25,9 @@ std::uint64_t Get64(const std::uint8_t* at) {
   return v;
 }
 
-std::uint8_t Filler(std::uint64_t seq, std::size_t k) { return static_cast<std::uint8_t>(seq * 7 + k); }
+std::uint8_t Filler(std::uint64_t seq, std::size_t k) {
+  return static_cast<std::uint8_t>(seq * 7 + k);
+}
 
 // The child's loop: only system calls and arithmetic, as after a fork of a threaded
 // program. Returns the number sent; *failed when the device refused one.
@@ -43,15 +43,13 @@ std::uint64_t SendReports(UhidDevice& device, double rate, double seconds, bool*
       const std::int64_t due = start + static_cast<std::int64_t>(static_cast<double>(seq) * period);
       if (due >= end) break;
       timespec t{static_cast<time_t>(due / 1000000000), static_cast<long>(due % 1000000000)};
-      while (NowNs() < due && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
+      while (NowNs() < due &&
+             clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &t, nullptr) == EINTR) {
       }
     } else if ((seq & 63) == 0 && NowNs() >= end) {
       break;
     }
-    ++seq;
-    Put64(report, seq);
-    for (std::size_t k = 16; k < kReportSize; ++k) report[k] = Filler(seq, k);
-    Put64(report + 8, static_cast<std::uint64_t>(NowNs()));
+    MakeReport(report, ++seq, NowNs());
     if (!device.Input(report, kReportSize)) {
       *failed = true;
       return seq - 1;
@@ -60,7 +58,19 @@ std::uint64_t SendReports(UhidDevice& device, double rate, double seconds, bool*
   return seq;
 }
 
+// The nearest-rank percentile of sorted nanoseconds, in microseconds.
+double Percentile(const std::vector<std::int64_t>& sorted, std::size_t percent) {
+  const std::size_t rank = (sorted.size() * percent + 99) / 100;
+  return static_cast<double>(sorted[rank > 0 ? rank - 1 : 0]) / 1e3;
+}
+
 }  // namespace
+
+void MakeReport(std::uint8_t* report, std::uint64_t seq, std::int64_t sent) {
+  Put64(report, seq);
+  Put64(report + 8, static_cast<std::uint64_t>(sent));
+  for (std::size_t k = 16; k < kReportSize; ++k) report[k] = Filler(seq, k);
+}
 
 std::int64_t NowNs() {
   timespec t{};
@@ -138,13 +148,14 @@ void Tally::Take(const std::uint8_t* report, std::size_t size, std::int64_t now)
   if (size != kReportSize) return Malformed(std::to_string(size) + " bytes");
   const std::uint64_t seq = Get64(report);
   for (std::size_t k = 16; k < kReportSize; ++k)
-    if (report[k] != Filler(seq, k)) return Malformed("report " + std::to_string(seq) + ", byte " + std::to_string(k));
+    if (report[k] != Filler(seq, k))
+      return Malformed("report " + std::to_string(seq) + ", byte " + std::to_string(k));
   if (seq <= last_)
     return Error("report " + std::to_string(seq) + " after report " + std::to_string(last_));
   last_ = seq;
   last_receipt_ = now;
   const auto sent_at = static_cast<std::int64_t>(Get64(report + 8));
-  if (latencies_.size() < latencies_.capacity()) latencies_.push_back(now - sent_at);
+  if (latencies_.size() < slots_) latencies_.push_back(now - sent_at);
   received_.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -152,7 +163,8 @@ Tally::Result Tally::Finish(std::uint64_t sent, std::int64_t start, double cpu) 
   Result r;
   r.sent = sent;
   r.received = received_.load();
-  if (last_ > sent) Error("report " + std::to_string(last_) + " of " + std::to_string(sent) + " sent");
+  if (last_ > sent)
+    Error("report " + std::to_string(last_) + " of " + std::to_string(sent) + " sent");
   r.lost = sent > r.received ? sent - r.received : 0;
   r.errors = errors_;
   r.first_error = first_error_;
@@ -162,8 +174,8 @@ Tally::Result Tally::Finish(std::uint64_t sent, std::int64_t start, double cpu) 
   }
   if (!latencies_.empty()) {
     std::sort(latencies_.begin(), latencies_.end());
-    r.median_us = static_cast<double>(latencies_[latencies_.size() / 2]) / 1e3;
-    r.p99_us = static_cast<double>(latencies_[latencies_.size() * 99 / 100]) / 1e3;
+    r.median_us = Percentile(latencies_, 50);
+    r.p99_us = Percentile(latencies_, 99);
   }
   return r;
 }

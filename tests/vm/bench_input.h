@@ -16,6 +16,9 @@ namespace vmtest {
 
 constexpr std::size_t kReportSize = 64;
 
+// A report: sequence number, send time (both little-endian 64-bit), then bytes derived
+// from the sequence number so that any corruption shows.
+void MakeReport(std::uint8_t* report, std::uint64_t seq, std::int64_t sent);
 // CLOCK_MONOTONIC in nanoseconds: one clock for the writer and the readers.
 std::int64_t NowNs();
 // User plus system CPU time of this process (all its threads) in seconds.
@@ -48,7 +51,8 @@ class Writer {
 // Received() only.
 class Tally {
  public:
-  explicit Tally(std::size_t expected_latencies) { latencies_.reserve(expected_latencies); }
+  // Keeps the latency of the first `latency_slots` reports (none: a flood).
+  explicit Tally(std::size_t latency_slots) : slots_(latency_slots) { latencies_.reserve(slots_); }
   // One received report of kReportSize bytes, taken at `now` (NowNs()).
   void Take(const std::uint8_t* report, std::size_t size, std::int64_t now);
   // A report that did not even have the expected shape (wrong length or report ID).
@@ -73,6 +77,7 @@ class Tally {
   std::uint64_t last_ = 0, errors_ = 0;
   std::int64_t last_receipt_ = 0;
   std::string first_error_;
+  const std::size_t slots_;
   std::vector<std::int64_t> latencies_;
 };
 
