@@ -36,7 +36,8 @@ struct ComponentSink {
     const std::int64_t now = NowNs();
     const auto* b = static_cast<const std::uint8_t*>(buffer);
     if (size != kReportSize + 1 || b[0] != 0)
-      return tally->Malformed(std::to_string(size) + " bytes, ID " + std::to_string(size ? b[0] : -1));
+      return tally->Malformed(std::to_string(size) + " bytes, ID " +
+                              std::to_string(size ? b[0] : -1));
     tally->Take(b + 1, kReportSize, now);
   }
 };
@@ -93,8 +94,9 @@ Tally::Result ReadWithComponent(qz::ConsoleDispatcher& dispatcher, UhidDevice& d
   const double cpu = ProcessCpuSeconds();
   const std::int64_t start = NowNs();
   writer.Start();
-  dispatcher.RunUntil([&] { return writer.Finished(); },
-                      std::chrono::milliseconds(static_cast<int>(seconds * 1000) + 30000));
+  // RunUntil looks at its condition only when the dispatcher wakes: poll the writer.
+  const std::int64_t give_up = start + static_cast<std::int64_t>((seconds + 30) * 1e9);
+  while (!writer.Finished() && NowNs() < give_up) dispatcher.RunFor(10ms);
   for (std::uint64_t seen = ~0ull; seen != tally.Received();) {
     seen = tally.Received();
     dispatcher.RunFor(kQuiet);

@@ -50,7 +50,8 @@ double Ratio(double ours, double theirs) { return theirs > 0 ? ours / theirs : 0
 int HidrawNodes() {
   std::error_code ec;
   int n = 0;
-  for (fs::directory_iterator it("/sys/class/hidraw", ec), end; !ec && it != end; it.increment(ec)) ++n;
+  fs::directory_iterator it("/sys/class/hidraw", ec), end;
+  for (; !ec && it != end; it.increment(ec)) ++n;
   return n;
 }
 
@@ -78,7 +79,8 @@ std::string NodeOf(std::uint16_t vendor, std::uint16_t product) {
 }
 
 double Milliseconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - since).count();
+  const auto elapsed = std::chrono::steady_clock::now() - since;
+  return std::chrono::duration<double, std::milli>(elapsed).count();
 }
 
 // hid_enumerate of everything and its release; *count gets the entries.
@@ -105,10 +107,12 @@ double ComponentEnumerate(int* count) {
 
 struct Options {
   bool short_form = false;
-  int runs() const { return short_form ? 3 : 7; }
+  int runs() const { return short_form ? 5 : 9; }
   // Enumeration runs at one size stop once they took this long (at least one run).
-  std::chrono::seconds budget() const { return short_form ? 20s : 90s; }
-  double seconds() const { return short_form ? 2 : 5; }
+  std::chrono::seconds budget() const { return short_form ? 20s : 60s; }
+  // Input tests: rounds of both readers, each sending for seconds().
+  int rounds() const { return short_form ? 2 : 4; }
+  double seconds() const { return short_form ? 3 : 5; }
 };
 
 // The uhid devices of the enumeration: every third has two top-level collections and
@@ -137,8 +141,9 @@ class DeviceSet {
     const int i = static_cast<int>(devices_.size());
     char name[32];
     std::snprintf(name, sizeof name, "qzLink Bench %02d", i);
-    devices_.push_back(std::make_unique<UhidDevice>(name, 0x1209, static_cast<std::uint16_t>(0x0100 + i),
-                                                    i % 3 == 2 ? kMulti : kVendor));
+    const auto product = static_cast<std::uint16_t>(0x0100 + i);
+    devices_.push_back(
+        std::make_unique<UhidDevice>(name, 0x1209, product, i % 3 == 2 ? kMulti : kVendor));
     if (!devices_.back()->ok()) error_ = devices_.back()->error();
   }
 
@@ -159,7 +164,10 @@ EnumFigures MeasureEnumeration(DeviceSet& set, int devices, const Options& o) {
   }
   std::vector<double> hidapi, cold, warm;
   const auto start = std::chrono::steady_clock::now();
-  for (int run = 0; run < o.runs() && (run == 0 || std::chrono::steady_clock::now() - start < o.budget()); ++run) {
+  auto more = [&](int run) {
+    return run < o.runs() && (run == 0 || std::chrono::steady_clock::now() - start < o.budget());
+  };
+  for (int run = 0; more(run); ++run) {
     if (run > 0 && !set.Replug()) {
       Error("a replugged uhid device does not come back");
       break;
@@ -200,12 +208,42 @@ bool Check(const Tally::Result& r, const std::string& who, const std::string& te
   return false;
 }
 
-// hidapi alone, then the component alone, on the same device and load.
+// The rounds' figures in one: counts summed, rates, costs and latencies their medians.
+Tally::Result Combine(const std::vector<Tally::Result>& rounds) {
+  Tally::Result all;
+  std::vector<double> rate, cpu, median, p99;
+  for (const Tally::Result& r : rounds) {
+    all.sent += r.sent;
+    all.received += r.received;
+    all.lost += r.lost;
+    all.errors += r.errors;
+    if (all.first_error.empty()) all.first_error = r.first_error;
+    rate.push_back(r.rate);
+    cpu.push_back(r.cpu_us);
+    median.push_back(r.median_us);
+    p99.push_back(r.p99_us);
+  }
+  all.rate = Median(rate);
+  all.cpu_us = Median(cpu);
+  all.median_us = Median(median);
+  all.p99_us = Median(p99);
+  return all;
+}
+
+// Rounds of hidapi alone and the component alone on the same device and load; which
+// reads first alternates from round to round.
 InputFigures MeasureInput(qz::ConsoleDispatcher& dispatcher, UhidDevice& device,
-                          const std::string& node, double rate, double seconds) {
-  InputFigures f;
-  f.hidapi = ReadWithHidapi(device, node, rate, seconds);
-  f.ours = ReadWithComponent(dispatcher, device, node, rate, seconds);
+                          const std::string& node, double rate, const Options& o) {
+  std::vector<Tally::Result> hidapi, ours;
+  for (int round = 0; round < o.rounds(); ++round) {
+    for (int turn = 0; turn < 2; ++turn) {
+      if ((turn == 0) == (round % 2 == 0))
+        hidapi.push_back(ReadWithHidapi(device, node, rate, o.seconds()));
+      else
+        ours.push_back(ReadWithComponent(dispatcher, device, node, rate, o.seconds()));
+    }
+  }
+  InputFigures f{Combine(hidapi), Combine(ours)};
   char test[48];
   if (rate > 0)
     std::snprintf(test, sizeof test, "paced %.0f/s", rate);
@@ -213,11 +251,14 @@ InputFigures MeasureInput(qz::ConsoleDispatcher& dispatcher, UhidDevice& device,
     std::snprintf(test, sizeof test, "flood");
   if (!Check(f.hidapi, "hidapi", test) | !Check(f.ours, "qzLink", test)) return f;
   auto lost = [](const Tally::Result& r) {
-    return std::to_string(r.lost) + " of " + std::to_string(r.sent) + " (" +
-           std::to_string(Percent(r)).substr(0, 5) + " %)";
+    char text[64];
+    std::snprintf(text, sizeof text, "%llu of %llu (%.2f %%)",
+                  static_cast<unsigned long long>(r.lost), static_cast<unsigned long long>(r.sent),
+                  Percent(r));
+    return std::string(text);
   };
-  std::printf("bench: %s for %.0f s, lost: hidapi %s, qzLink %s\n", test, seconds,
-              lost(f.hidapi).c_str(), lost(f.ours).c_str());
+  std::printf("bench: %s, %d rounds of %.0f s, lost: hidapi %s, qzLink %s\n", test, o.rounds(),
+              o.seconds(), lost(f.hidapi).c_str(), lost(f.ours).c_str());
   std::printf("bench: %s, reports/s received: hidapi %.0f, qzLink %.0f, ratio %.2f\n", test,
               f.hidapi.rate, f.ours.rate, Ratio(f.ours.rate, f.hidapi.rate));
   std::printf("bench: %s, CPU per report: hidapi %.2f us, qzLink %.2f us, ratio %.2f\n", test,
@@ -233,7 +274,8 @@ InputFigures MeasureInput(qz::ConsoleDispatcher& dispatcher, UhidDevice& device,
 }
 
 void Goal(const char* what, double ratio, const char* goal, bool met) {
-  std::printf("bench:   %-34s ratio %7.2f   goal %-8s %s\n", what, ratio, goal, met ? "met" : "NOT met");
+  std::printf("bench:   %-34s ratio %7.2f   goal %-8s %s\n", what, ratio, goal,
+              met ? "met" : "NOT met");
 }
 
 // What one more interface costs between two sizes (cold for qzLink), in ms.
@@ -268,9 +310,10 @@ void Summary(const EnumFigures& e5, const EnumFigures& e20, const EnumFigures& e
   Goal("CPU per report (flood)", cpu, "<= 2", cpu <= 2);
   const double rate = Ratio(flood.ours.rate, flood.hidapi.rate);
   Goal("reports/s (flood)", rate, ">= 0.7", rate >= 0.7);
-  std::printf("bench:   %-34s qzLink %.2f %%, hidapi %.2f %%   goal no more  %s\n", "lost at 8000/s",
+  std::printf("bench:   %-34s qzLink %.2f %%, hidapi %.2f %%   goal no more  %s\n",
+              "lost at 8000/s",
               Percent(fast.ours), Percent(fast.hidapi),
-              fast.ours.lost <= fast.hidapi.lost ? "met" : "NOT met");
+              Percent(fast.ours) <= Percent(fast.hidapi) ? "met" : "NOT met");
   const double fast_median = Ratio(fast.ours.median_us, fast.hidapi.median_us);
   Goal("median latency at 8000/s", fast_median, "<= 1.5", fast_median <= 1.5);
   const double slow_median = Ratio(slow.ours.median_us, slow.hidapi.median_us);
@@ -283,13 +326,15 @@ void Run(const Options& o) {
   if (hid_init() != 0) return Error("hid_init fails");
   std::printf("bench: %s form; 2 vCPUs under software emulation. Enumeration: each run does "
               "hidapi, then qzLink right after a device was unplugged and plugged again "
-              "(cold), then qzLink again (warm). Input: hidapi alone first, then qzLink alone, "
-              "each with its own writer process.\n",
+              "(cold), then qzLink again (warm). Input: rounds of hidapi alone and qzLink alone, "
+              "each with its own writer process, the first reader alternating (hidapi first in "
+              "the first round); figures are medians over the rounds, losses their sum.\n",
               o.short_form ? "short" : "full");
   int count = 0;
   HidapiEnumerate(&count);  // the libraries' first-use costs stay out of the figures
   ComponentEnumerate(&count);
-  if (count < kQemuNodes) return Error("the component lists " + std::to_string(count) + " interfaces");
+  if (count < kQemuNodes)
+    return Error("the component lists " + std::to_string(count) + " interfaces");
 
   auto section = std::chrono::steady_clock::now();
   DeviceSet set;
@@ -302,12 +347,13 @@ void Run(const Options& o) {
   section = std::chrono::steady_clock::now();
 
   UhidDevice device("qzLink Bench Flood", 0x1209, 0x00F0, kVendor);
-  if (!device.ok() || !WaitForNodes(kQemuNodes + 1)) return Error("no flood device " + device.error());
+  if (!device.ok() || !WaitForNodes(kQemuNodes + 1))
+    return Error("no flood device " + device.error());
   const std::string node = NodeOf(0x1209, 0x00F0);
   if (node.empty()) return Error("the flood device has no hidraw node");
-  const InputFigures flood = MeasureInput(dispatcher, device, node, 0, o.seconds());
-  const InputFigures fast = MeasureInput(dispatcher, device, node, 8000, o.seconds());
-  const InputFigures slow = MeasureInput(dispatcher, device, node, 500, o.seconds());
+  const InputFigures flood = MeasureInput(dispatcher, device, node, 0, o);
+  const InputFigures fast = MeasureInput(dispatcher, device, node, 8000, o);
+  const InputFigures slow = MeasureInput(dispatcher, device, node, 500, o);
   std::printf("bench: the input tests took %.0f s in the guest\n", Milliseconds(section) / 1000);
   if (errors == 0) Summary(e5, e20, e50, flood, fast, slow);
   hid_exit();
