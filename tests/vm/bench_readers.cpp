@@ -55,20 +55,16 @@ Tally::Result ReadWithHidapi(UhidDevice& device, const std::string& node, double
   const double cpu = ProcessCpuSeconds();
   const std::int64_t start = NowNs();
   writer.Start();
-  for (;;) {
-    const int n = hid_read_timeout(dev, buffer, sizeof buffer,
-                                   static_cast<int>(kQuiet / 1ms));
-    if (n > 0) {
+  int n;
+  while ((n = hid_read_timeout(dev, buffer, sizeof buffer, static_cast<int>(kQuiet / 1ms))) >= 0) {
+    if (n > 0)
       tally.Take(buffer, static_cast<std::size_t>(n), NowNs());
-    } else if (n < 0) {
-      tally.Malformed("hid_read fails");
+    else if (writer.Finished())
       break;
-    } else if (writer.Finished()) {
-      break;
-    }
   }
   const double used = ProcessCpuSeconds() - cpu;
   hid_close(dev);
+  if (n < 0) return Failed("hid_read fails");
   while (!writer.Finished()) std::this_thread::sleep_for(10ms);
   if (writer.Failed()) return Failed("the writer could not send");
   return tally.Finish(writer.Sent(), start, used);
@@ -94,9 +90,10 @@ Tally::Result ReadWithComponent(qz::ConsoleDispatcher& dispatcher, UhidDevice& d
   const double cpu = ProcessCpuSeconds();
   const std::int64_t start = NowNs();
   writer.Start();
-  // RunUntil looks at its condition only when the dispatcher wakes: poll the writer.
+  // RunUntil looks at its condition only when the dispatcher wakes: poll the writer,
+  // seldom enough that the polling costs next to nothing.
   const std::int64_t give_up = start + static_cast<std::int64_t>((seconds + 30) * 1e9);
-  while (!writer.Finished() && NowNs() < give_up) dispatcher.RunFor(10ms);
+  while (!writer.Finished() && NowNs() < give_up) dispatcher.RunFor(50ms);
   for (std::uint64_t seen = ~0ull; seen != tally.Received();) {
     seen = tally.Received();
     dispatcher.RunFor(kQuiet);
