@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 #include "device_path.h"
 #include "driver_binding.h"
@@ -65,10 +67,29 @@ std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collec
   return Wide(id + "\\" + device.hid_id);
 }
 
+LinuxDeviceTree::LinuxDeviceTree(Roots roots)
+    : roots_(std::move(roots)),
+      event_count_fd_(::open((roots_.sysfs + "/kernel/uevent_seqnum").c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+LinuxDeviceTree::~LinuxDeviceTree() {
+  if (event_count_fd_ >= 0) ::close(event_count_fd_);
+}
+
+// The kernel counts every device event (add, remove, bind, unbind, change) once the
+// listings of sysfs show it, so a count read before a snapshot that missed part of a
+// change has moved by the next call. Other devices' events move it too, which only
+// costs a snapshot.
+std::optional<std::string> LinuxDeviceTree::StateMark() {
+  char count[32];
+  const ssize_t length =
+      event_count_fd_ < 0 ? -1 : ::pread(event_count_fd_, count, sizeof count, 0);
+  return length > 0 ? std::string(count, static_cast<std::size_t>(length)) : ListingMark();
+}
+
 // The names and inode numbers of the HID devices and hidraw nodes sysfs lists: a device
 // that comes or goes, and a driver bound or unbound (which makes or ends the device's
 // hidraw node, an entry with a new inode number each time), changes it.
-std::optional<std::string> LinuxDeviceTree::StateMark() {
+std::string LinuxDeviceTree::ListingMark() const {
   std::string mark;
   for (const char* listing : {"/bus/hid/devices", "/class/hidraw"}) {
     DIR* dir = ::opendir((roots_.sysfs + listing).c_str());
