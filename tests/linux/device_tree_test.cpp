@@ -213,6 +213,15 @@ TEST_F(DeviceTreeTest, ADevicePluggedOrUnpluggedAfterAListingIsSeenByTheNext) {
   EXPECT_EQ(list[0].second->NameSymbolic, Dev("hidraw1&col01"));
 }
 
+TEST_F(DeviceTreeTest, ANodeUnpluggedAfterAListingNoLongerOpens) {
+  ASSERT_EQ(Enumerate(&kHidInterfaceGuid, true, true).size(), 3u);
+  const std::string node = sysfs_.roots().dev + "/hidraw0";
+  EXPECT_EQ(OpenError(node, 0), static_cast<DWORD>(ERROR_SUCCESS));
+  std::filesystem::remove(sysfs_.roots().sysfs + "/bus/hid/devices/0003:1209:0003.0001");
+  std::filesystem::remove(sysfs_.roots().sysfs + "/class/hidraw/hidraw0");
+  EXPECT_EQ(OpenError(node, 0), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
 TEST_F(DeviceTreeTest, OnAKernelThatCountsDeviceEventsAPlugIsSeenOnceCounted) {
   const std::string count = sysfs_.roots().sysfs + "/kernel/uevent_seqnum";
   std::filesystem::create_directories(sysfs_.roots().sysfs + "/kernel");

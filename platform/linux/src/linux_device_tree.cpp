@@ -108,12 +108,14 @@ std::string LinuxDeviceTree::ListingMark() const {
 std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   std::vector<hidshared::DevNode> nodes;
   std::map<std::u16string, std::string> usb_dirs;
+  std::map<unsigned, std::shared_ptr<const HidrawNode>> known;
   // Devices in hidraw node order, as the interfaces are listed; unbound ones last.
   std::vector<std::shared_ptr<HidrawNode>> devices;
   for (const std::string& dir : ListHidDevices(roots_)) {
     DWORD error = 0;
     auto device = ReadHidDevice(roots_, dir, &error, nullptr, false);
     if (!device) continue;
+    if (device->has_node && error == ERROR_SUCCESS) known[device->number] = device;
     std::lock_guard lock(mutex_);
     if (!device->driver.empty()) drivers_[device->hid_id] = device->driver;
     if (!device->collections.empty()) {
@@ -169,7 +171,15 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   }
   std::lock_guard lock(mutex_);
   for (auto& [id, dir] : usb_dirs) usb_dirs_[id] = dir;
+  known_ = std::move(known);
   return nodes;
+}
+
+std::shared_ptr<const HidrawNode> LinuxDeviceTree::KnownNode(unsigned number) {
+  if (!Unchanged()) return nullptr;
+  std::lock_guard lock(mutex_);
+  const auto it = known_.find(number);
+  return it == known_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<HidrawNode> LinuxDeviceTree::DeviceOf(const hidshared::DevNode& node,

@@ -27,6 +27,9 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
   DWORD ChangeState(const hidshared::DevNode& node, DWORD state_change, DWORD scope) override;
   DWORD Remove(const hidshared::DevNode& node) override;
   DWORD Unremove(const hidshared::DevNode& node) override;
+  // Hidraw node `number` as the last snapshot read it, while the machine is unchanged
+  // since; else null, and the caller reads it from sysfs.
+  std::shared_ptr<const HidrawNode> KnownNode(unsigned number);
 
  private:
   // The HID device a node names (its instance ID ends in the HID device's name).
@@ -43,6 +46,8 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
   // its collections (and so its device nodes) from the last time it was seen.
   std::map<std::string, std::vector<std::uint8_t>> descriptors_;
   std::map<std::u16string, std::string> usb_dirs_;  // instance ID -> its USB device
+  // The bound devices of the last snapshot whose descriptor it read, by hidraw number.
+  std::map<unsigned, std::shared_ptr<const HidrawNode>> known_;
 };
 
 }  // namespace qzplatform::linux_ground
