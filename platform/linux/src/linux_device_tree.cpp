@@ -26,11 +26,9 @@ std::string Hex(unsigned value, int digits) {
   return text;
 }
 
-// The sysfs path below the sysfs root: the kernel's name of the physical device.
-std::u16string KernelPath(const Roots& roots, const std::string& dir) {
-  std::error_code ec;
-  const std::string root = fs::weakly_canonical(roots.sysfs, ec).string();
-  return Wide(dir.rfind(root, 0) == 0 ? dir.substr(root.size()) : dir);
+// The sysfs path below the (resolved) sysfs root: the kernel's name of the physical device.
+std::u16string KernelPath(const std::string& root, const std::string& dir) {
+  return Wide(!root.empty() && dir.rfind(root, 0) == 0 ? dir.substr(root.size()) : dir);
 }
 
 std::u16string UsbInstanceId(const HidrawNode& device) {
@@ -45,7 +43,7 @@ std::u16string HardwareKey(const std::u16string& instance_id) {
   return u"SYSTEM\\CurrentControlSet\\Enum\\" + instance_id + u"\\Device Parameters";
 }
 
-hidshared::DevNode UsbNode(const Roots& roots, const HidrawNode& device) {
+hidshared::DevNode UsbNode(const std::string& root, const HidrawNode& device) {
   const UsbDevice& usb = *device.usb;
   hidshared::DevNode node;
   node.instance_id = UsbInstanceId(device);
@@ -53,7 +51,7 @@ hidshared::DevNode UsbNode(const Roots& roots, const HidrawNode& device) {
   node.properties = {{SPDRP_DEVICEDESC, Wide(usb.product.value_or(""))},
                      {SPDRP_MFG, Wide(usb.manufacturer.value_or(""))},
                      {SPDRP_SERVICE, Wide(BoundDriver(usb.dir))},
-                     {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(roots, usb.dir)}};
+                     {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(root, usb.dir)}};
   node.hardware_key = HardwareKey(node.instance_id);
   return node;
 }
@@ -69,7 +67,8 @@ std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collec
 
 LinuxDeviceTree::LinuxDeviceTree(Roots roots)
     : roots_(std::move(roots)),
-      event_count_fd_(::open((roots_.sysfs + "/kernel/uevent_seqnum").c_str(), O_RDONLY | O_CLOEXEC)) {}
+      event_count_fd_(
+          ::open((roots_.sysfs + "/kernel/uevent_seqnum").c_str(), O_RDONLY | O_CLOEXEC)) {}
 
 LinuxDeviceTree::~LinuxDeviceTree() {
   if (event_count_fd_ >= 0) ::close(event_count_fd_);
@@ -109,6 +108,7 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   std::vector<hidshared::DevNode> nodes;
   std::map<std::u16string, std::string> usb_dirs;
   std::map<unsigned, std::shared_ptr<const HidrawNode>> known;
+  const std::string root = ResolvedPath(roots_.sysfs);
   // Devices in hidraw node order, as the interfaces are listed; unbound ones last.
   std::vector<std::shared_ptr<HidrawNode>> devices;
   for (const std::string& dir : ListHidDevices(roots_)) {
@@ -135,7 +135,7 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
       usb_dirs[parent] = device->usb->dir;
       bool listed = false;
       for (const auto& n : nodes) listed = listed || n.instance_id == parent;
-      if (!listed) nodes.push_back(UsbNode(roots_, *device));
+      if (!listed) nodes.push_back(UsbNode(root, *device));
     }
     // A device never seen with its descriptor shows as one node without collections.
     const std::size_t count = device->collections.size();
@@ -157,7 +157,7 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
           {SPDRP_MFG, device->usb ? Wide(device->usb->manufacturer.value_or("")) : u""},
           {SPDRP_SERVICE, Wide(device->driver)},
           {SPDRP_DRIVER, driver_key},
-          {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(roots_, device->hid_dir)},
+          {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(root, device->hid_dir)},
           {SPDRP_LOCATION_INFORMATION, Wide(device->phys)}};
       node.hardware_key = HardwareKey(node.instance_id);
       // An unbound device has no hidraw node: Windows' disabled device, no active interface.

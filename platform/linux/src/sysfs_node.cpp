@@ -2,9 +2,12 @@
 #include "sysfs_node.h"
 
 #include <algorithm>
+#include <climits>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace qzplatform::linux_ground {
 namespace fs = std::filesystem;
@@ -42,7 +45,7 @@ void ReadHidId(const std::string& id, HidrawNode& node) {
 
 std::optional<UsbDevice> FindUsbDevice(const Roots& roots, const fs::path& hid_dir) {
   std::error_code ec;
-  const fs::path top = fs::weakly_canonical(fs::path(roots.sysfs) / "devices", ec);
+  const fs::path top = ResolvedPath(roots.sysfs + "/devices");
   for (fs::path dir = hid_dir.parent_path(); !dir.empty() && dir != dir.root_path();
        dir = dir.parent_path()) {
     if (!top.empty() && dir.native().size() <= top.native().size()) break;
@@ -65,6 +68,22 @@ std::optional<UsbDevice> FindUsbDevice(const Roots& roots, const fs::path& hid_d
 }
 
 }  // namespace
+
+// The kernel walks the path once to open it; the name /proc gives the descriptor is the
+// resolved path. std::filesystem walks it again for every component, a system call each.
+std::string ResolvedPath(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return {};
+  char target[PATH_MAX];
+  const ssize_t length =
+      ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+  ::close(fd);
+  if (length > 0 && static_cast<std::size_t>(length) < sizeof target && target[0] == '/')
+    return std::string(target, static_cast<std::size_t>(length));
+  std::error_code ec;  // no /proc
+  const fs::path resolved = fs::canonical(path, ec);
+  return ec ? std::string() : resolved.string();
+}
 
 std::optional<std::string> ReadAttribute(const std::string& path) {
   std::ifstream in(path);
@@ -123,8 +142,8 @@ bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::
 std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
                                           std::string* why, bool need_descriptor) {
   std::error_code ec;
-  const fs::path hid_dir = fs::canonical(dir, ec);
-  if (ec) {
+  const fs::path hid_dir = ResolvedPath(dir);
+  if (hid_dir.empty()) {
     *error = ERROR_FILE_NOT_FOUND;
     if (why) *why = "no HID device at " + dir;
     return nullptr;
