@@ -2,10 +2,10 @@
 #include "sysfs_node.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <unistd.h>
 
@@ -13,13 +13,28 @@ namespace qzplatform::linux_ground {
 namespace fs = std::filesystem;
 namespace {
 
-std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+// A file's bytes. A read that comes back short has reached the end of a regular file or
+// of a sysfs attribute, so no further read is made to see it return nothing.
+std::optional<std::string> ReadFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char chunk[4096];
+  ssize_t n = 0;
+  do {
+    do n = ::read(fd, chunk, sizeof chunk);
+    while (n < 0 && errno == EINTR);
+    if (n > 0) bytes.append(chunk, static_cast<std::size_t>(n));
+  } while (n == static_cast<ssize_t>(sizeof chunk));
+  ::close(fd);
+  if (n < 0) return std::nullopt;
   return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
+  auto bytes = ReadFile(path);
+  if (!bytes) return std::nullopt;
+  return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
 }
 
 unsigned long Hex(const std::string& text, unsigned long fallback = 0) {
@@ -86,17 +101,15 @@ std::string ResolvedPath(const std::string& path) {
 }
 
 std::optional<std::string> ReadAttribute(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  auto text = ReadFile(path);
+  if (!text) return std::nullopt;
+  while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
   return text;
 }
 
 std::map<std::string, std::string> ReadUevent(const std::string& dir) {
   std::map<std::string, std::string> values;
-  std::ifstream in(dir + "/uevent");
+  std::istringstream in(ReadFile(dir + "/uevent").value_or(""));
   std::string line;
   while (std::getline(in, line)) {
     auto eq = line.find('=');
@@ -106,9 +119,11 @@ std::map<std::string, std::string> ReadUevent(const std::string& dir) {
 }
 
 std::string BoundDriver(const std::string& dir) {
-  std::error_code ec;
-  const fs::path target = fs::read_symlink(fs::path(dir) / "driver", ec);
-  return ec ? std::string() : target.filename().string();
+  char target[PATH_MAX];
+  const ssize_t length = ::readlink((dir + "/driver").c_str(), target, sizeof target);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
+  const std::string_view link(target, static_cast<std::size_t>(length));
+  return std::string(link.substr(link.rfind('/') + 1));
 }
 
 std::vector<unsigned> ListNodeNumbers(const Roots& roots) {
