@@ -132,10 +132,9 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
     std::u16string parent;
     if (device->usb) {
       parent = UsbInstanceId(*device);
+      // The USB device's node comes once, before its first HID device's collections.
+      if (!usb_dirs.contains(parent)) nodes.push_back(UsbNode(root, *device));
       usb_dirs[parent] = device->usb->dir;
-      bool listed = false;
-      for (const auto& n : nodes) listed = listed || n.instance_id == parent;
-      if (!listed) nodes.push_back(UsbNode(root, *device));
     }
     // A device never seen with its descriptor shows as one node without collections.
     const std::size_t count = device->collections.size();
