@@ -213,6 +213,32 @@ TEST_F(DeviceTreeTest, ADevicePluggedOrUnpluggedAfterAListingIsSeenByTheNext) {
   EXPECT_EQ(list[0].second->NameSymbolic, Dev("hidraw1&col01"));
 }
 
+TEST_F(DeviceTreeTest, ANodeUnpluggedAfterAListingNoLongerOpens) {
+  ASSERT_EQ(Enumerate(&kHidInterfaceGuid, true, true).size(), 3u);
+  const std::string node = sysfs_.roots().dev + "/hidraw0";
+  EXPECT_EQ(OpenError(node, 0), static_cast<DWORD>(ERROR_SUCCESS));
+  std::filesystem::remove(sysfs_.roots().sysfs + "/bus/hid/devices/0003:1209:0003.0001");
+  std::filesystem::remove(sysfs_.roots().sysfs + "/class/hidraw/hidraw0");
+  EXPECT_EQ(OpenError(node, 0), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+}
+
+TEST_F(DeviceTreeTest, OnAKernelThatCountsDeviceEventsAPlugIsSeenOnceCounted) {
+  const std::string count = sysfs_.roots().sysfs + "/kernel/uevent_seqnum";
+  std::filesystem::create_directories(sysfs_.roots().sysfs + "/kernel");
+  std::ofstream(count) << "7\n";
+  qzplatform::linux_ground::Install(sysfs_.roots());
+  ASSERT_EQ(Enumerate(&kHidInterfaceGuid, true, true).size(), 3u);
+  FakeNode plugged;
+  plugged.number = 3;
+  plugged.product = 0x0005;
+  plugged.descriptor = Vendor64Descriptor();
+  sysfs_.Add(plugged);
+  std::ofstream(count) << "9\n";  // the HID device's arrival and its node's
+  auto list = Enumerate(&kHidInterfaceGuid, true, true);
+  ASSERT_EQ(list.size(), 4u);
+  EXPECT_EQ(list[3].second->NameSymbolic, Dev("hidraw3"));
+}
+
 TEST_F(DeviceTreeTest, ControlFilesThatRefuseGiveAccessDenied) {
   SetupApi api;
   const std::string unbind = sysfs_.roots().sysfs + "/bus/hid/drivers/hid-generic/unbind";

@@ -48,6 +48,11 @@ std::shared_ptr<const NodeTable> DeviceTree::Current() {
   return table_;
 }
 
+bool DeviceTree::Unchanged() {
+  std::lock_guard lock(mutex_);
+  return table_ && mark_ && StateMark() == mark_;
+}
+
 std::shared_ptr<const NodeTable> ActiveNodes() {
   auto tree = ActiveTree();
   return tree ? tree->Current() : nullptr;

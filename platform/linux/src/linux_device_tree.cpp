@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
+#include <unistd.h>
 
 #include "device_path.h"
 #include "driver_binding.h"
@@ -24,11 +26,9 @@ std::string Hex(unsigned value, int digits) {
   return text;
 }
 
-// The sysfs path below the sysfs root: the kernel's name of the physical device.
-std::u16string KernelPath(const Roots& roots, const std::string& dir) {
-  std::error_code ec;
-  const std::string root = fs::weakly_canonical(roots.sysfs, ec).string();
-  return Wide(dir.rfind(root, 0) == 0 ? dir.substr(root.size()) : dir);
+// The sysfs path below the (resolved) sysfs root: the kernel's name of the physical device.
+std::u16string KernelPath(const std::string& root, const std::string& dir) {
+  return Wide(!root.empty() && dir.rfind(root, 0) == 0 ? dir.substr(root.size()) : dir);
 }
 
 std::u16string UsbInstanceId(const HidrawNode& device) {
@@ -43,7 +43,7 @@ std::u16string HardwareKey(const std::u16string& instance_id) {
   return u"SYSTEM\\CurrentControlSet\\Enum\\" + instance_id + u"\\Device Parameters";
 }
 
-hidshared::DevNode UsbNode(const Roots& roots, const HidrawNode& device) {
+hidshared::DevNode UsbNode(const std::string& root, const HidrawNode& device) {
   const UsbDevice& usb = *device.usb;
   hidshared::DevNode node;
   node.instance_id = UsbInstanceId(device);
@@ -51,7 +51,7 @@ hidshared::DevNode UsbNode(const Roots& roots, const HidrawNode& device) {
   node.properties = {{SPDRP_DEVICEDESC, Wide(usb.product.value_or(""))},
                      {SPDRP_MFG, Wide(usb.manufacturer.value_or(""))},
                      {SPDRP_SERVICE, Wide(BoundDriver(usb.dir))},
-                     {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(roots, usb.dir)}};
+                     {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(root, usb.dir)}};
   node.hardware_key = HardwareKey(node.instance_id);
   return node;
 }
@@ -65,10 +65,30 @@ std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collec
   return Wide(id + "\\" + device.hid_id);
 }
 
+LinuxDeviceTree::LinuxDeviceTree(Roots roots)
+    : roots_(std::move(roots)),
+      event_count_fd_(
+          ::open((roots_.sysfs + "/kernel/uevent_seqnum").c_str(), O_RDONLY | O_CLOEXEC)) {}
+
+LinuxDeviceTree::~LinuxDeviceTree() {
+  if (event_count_fd_ >= 0) ::close(event_count_fd_);
+}
+
+// The kernel counts every device event (add, remove, bind, unbind, change) once the
+// listings of sysfs show it, so a count read before a snapshot that missed part of a
+// change has moved by the next call. Other devices' events move it too, which only
+// costs a snapshot.
+std::optional<std::string> LinuxDeviceTree::StateMark() {
+  char count[32];
+  const ssize_t length =
+      event_count_fd_ < 0 ? -1 : ::pread(event_count_fd_, count, sizeof count, 0);
+  return length > 0 ? std::string(count, static_cast<std::size_t>(length)) : ListingMark();
+}
+
 // The names and inode numbers of the HID devices and hidraw nodes sysfs lists: a device
 // that comes or goes, and a driver bound or unbound (which makes or ends the device's
 // hidraw node, an entry with a new inode number each time), changes it.
-std::optional<std::string> LinuxDeviceTree::StateMark() {
+std::string LinuxDeviceTree::ListingMark() const {
   std::string mark;
   for (const char* listing : {"/bus/hid/devices", "/class/hidraw"}) {
     DIR* dir = ::opendir((roots_.sysfs + listing).c_str());
@@ -87,12 +107,15 @@ std::optional<std::string> LinuxDeviceTree::StateMark() {
 std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   std::vector<hidshared::DevNode> nodes;
   std::map<std::u16string, std::string> usb_dirs;
+  std::map<unsigned, std::shared_ptr<const HidrawNode>> known;
+  const std::string root = ResolvedPath(roots_.sysfs);
   // Devices in hidraw node order, as the interfaces are listed; unbound ones last.
   std::vector<std::shared_ptr<HidrawNode>> devices;
   for (const std::string& dir : ListHidDevices(roots_)) {
     DWORD error = 0;
     auto device = ReadHidDevice(roots_, dir, &error, nullptr, false);
     if (!device) continue;
+    if (device->has_node && error == ERROR_SUCCESS) known[device->number] = device;
     std::lock_guard lock(mutex_);
     if (!device->driver.empty()) drivers_[device->hid_id] = device->driver;
     if (!device->collections.empty()) {
@@ -109,10 +132,9 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
     std::u16string parent;
     if (device->usb) {
       parent = UsbInstanceId(*device);
+      // The USB device's node comes once, before its first HID device's collections.
+      if (!usb_dirs.contains(parent)) nodes.push_back(UsbNode(root, *device));
       usb_dirs[parent] = device->usb->dir;
-      bool listed = false;
-      for (const auto& n : nodes) listed = listed || n.instance_id == parent;
-      if (!listed) nodes.push_back(UsbNode(roots_, *device));
     }
     // A device never seen with its descriptor shows as one node without collections.
     const std::size_t count = device->collections.size();
@@ -134,7 +156,7 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
           {SPDRP_MFG, device->usb ? Wide(device->usb->manufacturer.value_or("")) : u""},
           {SPDRP_SERVICE, Wide(device->driver)},
           {SPDRP_DRIVER, driver_key},
-          {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(roots_, device->hid_dir)},
+          {SPDRP_PHYSICAL_DEVICE_OBJECT_NAME, KernelPath(root, device->hid_dir)},
           {SPDRP_LOCATION_INFORMATION, Wide(device->phys)}};
       node.hardware_key = HardwareKey(node.instance_id);
       // An unbound device has no hidraw node: Windows' disabled device, no active interface.
@@ -148,7 +170,15 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   }
   std::lock_guard lock(mutex_);
   for (auto& [id, dir] : usb_dirs) usb_dirs_[id] = dir;
+  known_ = std::move(known);
   return nodes;
+}
+
+std::shared_ptr<const HidrawNode> LinuxDeviceTree::KnownNode(unsigned number) {
+  if (!Unchanged()) return nullptr;
+  std::lock_guard lock(mutex_);
+  const auto it = known_.find(number);
+  return it == known_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<HidrawNode> LinuxDeviceTree::DeviceOf(const hidshared::DevNode& node,

@@ -16,26 +16,38 @@ std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collec
 
 class LinuxDeviceTree : public hidshared::DeviceTree {
  public:
-  explicit LinuxDeviceTree(Roots roots) : roots_(std::move(roots)) {}
+  explicit LinuxDeviceTree(Roots roots);
+  ~LinuxDeviceTree() override;
+  LinuxDeviceTree(const LinuxDeviceTree&) = delete;
+  LinuxDeviceTree& operator=(const LinuxDeviceTree&) = delete;
   std::vector<hidshared::DevNode> Snapshot() override;
-  // What the HID device and hidraw listings of sysfs hold: a few directory reads.
+  // The kernel's count of device events: one read of a file kept open. A tree without
+  // that count (a fabricated one) gives what its HID device and hidraw listings hold.
   std::optional<std::string> StateMark() override;
   DWORD ChangeState(const hidshared::DevNode& node, DWORD state_change, DWORD scope) override;
   DWORD Remove(const hidshared::DevNode& node) override;
   DWORD Unremove(const hidshared::DevNode& node) override;
+  // Hidraw node `number` as the last snapshot read it, while the machine is unchanged
+  // since; else null, and the caller reads it from sysfs.
+  std::shared_ptr<const HidrawNode> KnownNode(unsigned number);
 
  private:
   // The HID device a node names (its instance ID ends in the HID device's name).
   std::shared_ptr<HidrawNode> DeviceOf(const hidshared::DevNode& node, DWORD* error);
   std::string UsbDirOf(const hidshared::DevNode& node);
 
+  std::string ListingMark() const;
+
   const Roots roots_;
+  const int event_count_fd_;  // <sysfs>/kernel/uevent_seqnum; -1 without one
   std::mutex mutex_;
   std::map<std::string, std::string> drivers_;    // HID device name -> driver it had
   // HID device name -> its report descriptor, seen while bound: an unbound device keeps
   // its collections (and so its device nodes) from the last time it was seen.
   std::map<std::string, std::vector<std::uint8_t>> descriptors_;
   std::map<std::u16string, std::string> usb_dirs_;  // instance ID -> its USB device
+  // The bound devices of the last snapshot whose descriptor it read, by hidraw number.
+  std::map<unsigned, std::shared_ptr<const HidrawNode>> known_;
 };
 
 }  // namespace qzplatform::linux_ground

@@ -31,6 +31,8 @@ LinuxGround::LinuxGround(Roots roots)
       open_files_(std::make_shared<OpenFiles>()),
       tree_(std::make_shared<LinuxDeviceTree>(roots_)) {}
 
+std::shared_ptr<hidshared::DeviceTree> LinuxGround::Devices() { return tree_; }
+
 std::optional<RegistryKeyData> LinuxGround::ReadRegistryKey(HKEY root, std::u16string_view path) {
   return hidshared::ReadTreeKey(*tree_, root, path);
 }
@@ -41,7 +43,9 @@ std::shared_ptr<FileObject> LinuxGround::OpenDevice(std::u16string_view path, DW
   const auto parsed = ParseDevicePath(path, roots_.dev);
   *is_device = parsed.has_value();
   if (!parsed) return nullptr;
-  auto node = ReadNode(roots_, parsed->node, error);
+  // A listing just read the node; reading it again would double the cost of discovery.
+  std::shared_ptr<const HidrawNode> node = tree_->KnownNode(parsed->node);
+  if (!node) node = ReadNode(roots_, parsed->node, error);
   if (!node) {
     if (*error == ERROR_INVALID_DATA) *error = ERROR_FILE_NOT_FOUND;
     return nullptr;

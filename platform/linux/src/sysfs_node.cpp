@@ -2,21 +2,39 @@
 #include "sysfs_node.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
+#include <unistd.h>
 
 namespace qzplatform::linux_ground {
 namespace fs = std::filesystem;
 namespace {
 
-std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)),
-                                  std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+// A file's bytes. A read that comes back short has reached the end of a regular file or
+// of a sysfs attribute, so no further read is made to see it return nothing.
+std::optional<std::string> ReadFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string bytes;
+  char chunk[4096];
+  ssize_t n = 0;
+  do {
+    do n = ::read(fd, chunk, sizeof chunk);
+    while (n < 0 && errno == EINTR);
+    if (n > 0) bytes.append(chunk, static_cast<std::size_t>(n));
+  } while (n == static_cast<ssize_t>(sizeof chunk));
+  ::close(fd);
+  if (n < 0) return std::nullopt;
   return bytes;
+}
+
+std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
+  auto bytes = ReadFile(path);
+  if (!bytes) return std::nullopt;
+  return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
 }
 
 unsigned long Hex(const std::string& text, unsigned long fallback = 0) {
@@ -42,7 +60,7 @@ void ReadHidId(const std::string& id, HidrawNode& node) {
 
 std::optional<UsbDevice> FindUsbDevice(const Roots& roots, const fs::path& hid_dir) {
   std::error_code ec;
-  const fs::path top = fs::weakly_canonical(fs::path(roots.sysfs) / "devices", ec);
+  const fs::path top = ResolvedPath(roots.sysfs + "/devices");
   for (fs::path dir = hid_dir.parent_path(); !dir.empty() && dir != dir.root_path();
        dir = dir.parent_path()) {
     if (!top.empty() && dir.native().size() <= top.native().size()) break;
@@ -66,18 +84,32 @@ std::optional<UsbDevice> FindUsbDevice(const Roots& roots, const fs::path& hid_d
 
 }  // namespace
 
+// The kernel walks the path once to open it; the name /proc gives the descriptor is the
+// resolved path. std::filesystem walks it again for every component, a system call each.
+std::string ResolvedPath(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+  if (fd < 0) return {};
+  char target[PATH_MAX];
+  const ssize_t length =
+      ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), target, sizeof target);
+  ::close(fd);
+  if (length > 0 && static_cast<std::size_t>(length) < sizeof target && target[0] == '/')
+    return std::string(target, static_cast<std::size_t>(length));
+  std::error_code ec;  // no /proc
+  const fs::path resolved = fs::canonical(path, ec);
+  return ec ? std::string() : resolved.string();
+}
+
 std::optional<std::string> ReadAttribute(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) return std::nullopt;
-  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  auto text = ReadFile(path);
+  if (!text) return std::nullopt;
+  while (!text->empty() && (text->back() == '\n' || text->back() == '\r')) text->pop_back();
   return text;
 }
 
 std::map<std::string, std::string> ReadUevent(const std::string& dir) {
   std::map<std::string, std::string> values;
-  std::ifstream in(dir + "/uevent");
+  std::istringstream in(ReadFile(dir + "/uevent").value_or(""));
   std::string line;
   while (std::getline(in, line)) {
     auto eq = line.find('=');
@@ -87,9 +119,11 @@ std::map<std::string, std::string> ReadUevent(const std::string& dir) {
 }
 
 std::string BoundDriver(const std::string& dir) {
-  std::error_code ec;
-  const fs::path target = fs::read_symlink(fs::path(dir) / "driver", ec);
-  return ec ? std::string() : target.filename().string();
+  char target[PATH_MAX];
+  const ssize_t length = ::readlink((dir + "/driver").c_str(), target, sizeof target);
+  if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
+  const std::string_view link(target, static_cast<std::size_t>(length));
+  return std::string(link.substr(link.rfind('/') + 1));
 }
 
 std::vector<unsigned> ListNodeNumbers(const Roots& roots) {
@@ -123,8 +157,8 @@ bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::
 std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
                                           std::string* why, bool need_descriptor) {
   std::error_code ec;
-  const fs::path hid_dir = fs::canonical(dir, ec);
-  if (ec) {
+  const fs::path hid_dir = ResolvedPath(dir);
+  if (hid_dir.empty()) {
     *error = ERROR_FILE_NOT_FOUND;
     if (why) *why = "no HID device at " + dir;
     return nullptr;

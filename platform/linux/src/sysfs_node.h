@@ -58,6 +58,8 @@ std::vector<std::string> ListHidDevices(const Roots& roots);
 // Takes a report descriptor and its collections; false (and `why`) when it does not parse.
 bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::string* why);
 
+// `path` with every symbolic link resolved; empty when it does not exist.
+std::string ResolvedPath(const std::string& path);
 // A sysfs attribute without its trailing line break; none when it cannot be read.
 std::optional<std::string> ReadAttribute(const std::string& path);
 // KEY=value lines of a uevent file.

@@ -71,6 +71,9 @@ class DeviceTree {
   // The nodes as they are now, for the modules: one snapshot per change of the state
   // mark (per call without a mark), shared by every call until the next change.
   std::shared_ptr<const NodeTable> Current();
+  // Whether the machine is as the last snapshot saw it: the state mark reads as it did
+  // then. False before the first snapshot and for a tree without a mark.
+  bool Unchanged();
   // The class installer's DIF_PROPERTYCHANGE: DICS_ENABLE, DICS_DISABLE or
   // DICS_PROPCHANGE (restart) in `scope`. 0, or the Win32 error the call fails with
   // (ERROR_ACCESS_DENIED without the rights for it).

@@ -21,6 +21,8 @@ struct Roots {
   std::string dev = "/dev";
 };
 
+class LinuxDeviceTree;
+
 class LinuxGround : public Ground, public hidshared::DeviceTreeSource {
  public:
   explicit LinuxGround(Roots roots = {});
@@ -33,7 +35,7 @@ class LinuxGround : public Ground, public hidshared::DeviceTreeSource {
   // The hardware keys of the device tree below HKEY_LOCAL_MACHINE.
   std::optional<RegistryKeyData> ReadRegistryKey(HKEY root, std::u16string_view path) override;
   // Every HID device's collections as device nodes, read from sysfs when asked.
-  std::shared_ptr<hidshared::DeviceTree> Devices() override { return tree_; }
+  std::shared_ptr<hidshared::DeviceTree> Devices() override;
   // The running kernel's version as major.minor.build, platform NT, workstation.
   bool GetVersion(OSVERSIONINFOEXW* info) override;
 
@@ -42,8 +44,8 @@ class LinuxGround : public Ground, public hidshared::DeviceTreeSource {
  private:
   struct OpenFiles;
   Roots roots_;
-  std::shared_ptr<OpenFiles> open_files_;
-  std::shared_ptr<hidshared::DeviceTree> tree_;  // Windows' sharing rules between our opens
+  std::shared_ptr<OpenFiles> open_files_;  // Windows' sharing rules between our opens
+  std::shared_ptr<LinuxDeviceTree> tree_;
 };
 
 // Makes a linux ground over `roots` the active ground and returns it.
