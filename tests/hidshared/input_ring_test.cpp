@@ -4,6 +4,24 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+// Counts the allocations of this test program, to show the ring reuses its slots.
+namespace {
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+// GCC takes a replaced operator delete calling free for a mismatch; here it is the pair.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void* operator new(std::size_t size) {
+  ++g_allocations;
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -38,6 +56,24 @@ TEST(InputRing, KeepsTheNewestReportsUpToItsLength) {
   ASSERT_EQ(ring.TakeInto(rest, sizeof rest, 1), 2u);
   EXPECT_EQ(rest[0], 38);
   EXPECT_EQ(rest[1], 39);
+}
+
+TEST(InputRing, ASteadyStreamOfReportsAllocatesNothing) {
+  InputRing ring;
+  ring.SetLength(4);
+  std::uint8_t report[65] = {};
+  std::uint8_t buffer[65];
+  for (int i = 0; i < 8; ++i) ring.Push(report, sizeof report);  // every slot holds one
+  std::uint8_t all[4 * 65];
+  ASSERT_EQ(ring.TakeInto(all, sizeof all, sizeof report), sizeof all);
+  const long before = g_allocations.load();
+  for (std::uint8_t i = 0; i < 100; ++i) {
+    report[1] = i;
+    ring.Push(report, i % 2 ? sizeof report : 9);  // a shorter one reuses its slot too
+    ASSERT_EQ(ring.TakeInto(buffer, sizeof buffer, sizeof report), sizeof report);
+    ASSERT_EQ(buffer[1], i);
+  }
+  EXPECT_EQ(g_allocations.load(), before);
 }
 
 }  // namespace

@@ -25,28 +25,32 @@ class IoTest : public LinuxGroundTest {
   }
 };
 
-TEST(ShapeInputReport, IdByteFirstAndPaddedForItsCollection) {
+// The report `raw` as a handle of `collection` reads it; empty when it is not its own.
+Bytes Shaped(const qzplatform::linux_ground::HidrawNode& node, std::size_t collection,
+             const Bytes& raw) {
+  qzplatform::linux_ground::ReportShaper shaper(node, collection);
+  std::copy(raw.begin(), raw.end(), shaper.raw());
+  const std::span<const std::uint8_t> report = shaper.Shape(raw.size());
+  return Bytes(report.begin(), report.end());
+}
+
+TEST(ReportShaper, IdByteFirstAndPaddedForItsCollection) {
   qzplatform::linux_ground::HidrawNode node;
   std::string why;
   ASSERT_TRUE(qzplatform::linux_ground::SetDescriptor(node, TwoCollectionDescriptor(), &why));
   const Bytes mouse = Hex("01 05 FF 01");
-  EXPECT_EQ(ShapeInputReport(node, 0, mouse.data(), mouse.size()), mouse);
-  EXPECT_FALSE(ShapeInputReport(node, 1, mouse.data(), mouse.size())) << "not collection 2's";
-  const Bytes vendor = Hex("02 AA BB");
-  EXPECT_EQ(ShapeInputReport(node, 1, vendor.data(), vendor.size()),
-            Hex("02 AA BB 00 00 00 00 00"));
-  EXPECT_FALSE(ShapeInputReport(node, 1, vendor.data(), 0));
-  const Bytes unknown = Hex("09 01");
-  EXPECT_FALSE(ShapeInputReport(node, 0, unknown.data(), unknown.size()));
+  EXPECT_EQ(Shaped(node, 0, mouse), mouse);
+  EXPECT_TRUE(Shaped(node, 1, mouse).empty()) << "not collection 2's";
+  EXPECT_EQ(Shaped(node, 1, Hex("02 AA BB")), Hex("02 AA BB 00 00 00 00 00"));
+  EXPECT_TRUE(Shaped(node, 1, {}).empty());
+  EXPECT_TRUE(Shaped(node, 0, Hex("09 01")).empty());
 
   qzplatform::linux_ground::HidrawNode plain;
   ASSERT_TRUE(qzplatform::linux_ground::SetDescriptor(plain, Vendor64Descriptor(), &why));
-  Bytes data(64, 0x5A);
-  auto shaped = ShapeInputReport(plain, 0, data.data(), data.size());
-  ASSERT_TRUE(shaped);
-  ASSERT_EQ(shaped->size(), 65u);
-  EXPECT_EQ((*shaped)[0], 0) << "a device without report IDs reads with ID 0 first";
-  EXPECT_EQ((*shaped)[64], 0x5A);
+  const Bytes shaped = Shaped(plain, 0, Bytes(64, 0x5A));
+  ASSERT_EQ(shaped.size(), 65u);
+  EXPECT_EQ(shaped[0], 0) << "a device without report IDs reads with ID 0 first";
+  EXPECT_EQ(shaped[64], 0x5A);
 }
 
 TEST_F(IoTest, ReadGetsWholeReportsWithTheIdByte) {
@@ -63,6 +67,21 @@ TEST_F(IoTest, ReadGetsWholeReportsWithTheIdByte) {
   Bytes expected{0};
   expected.insert(expected.end(), report.begin(), report.end());
   EXPECT_EQ(read.Data(), expected);
+}
+
+// A report waiting in the node completes the read inside ReadFile, with no hop through the handle's I/O thread.
+TEST_F(IoTest, AReportAlreadyThereCompletesTheReadAtOnce) {
+  Handle h = Open(Dev("hidraw1&col02"), GENERIC_READ);
+  ASSERT_TRUE(h.valid());
+  sysfs_.Send(1, Hex("02 11 22 33"));
+  PendingRead read(h.get(), 8);
+  EXPECT_TRUE(read.started) << "completed without waiting";
+  EXPECT_EQ(read.Data(), Hex("02 11 22 33 00 00 00 00"));
+  PendingRead next(h.get(), 8);
+  EXPECT_TRUE(next.pending());
+  sysfs_.Send(1, Hex("02 44"));
+  ASSERT_TRUE(next.Wait());
+  EXPECT_EQ(next.Data(), Hex("02 44 00 00 00 00 00 00"));
 }
 
 TEST_F(IoTest, EachCollectionReadsOnlyItsOwnReports) {

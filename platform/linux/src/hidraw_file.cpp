@@ -1,7 +1,9 @@
 // Reads, writes and cancellation on a hidraw device interface. Each handle that
 // transfers gets one I/O thread; it waits in poll() on the node and on an eventfd, so
-// a new request, CancelIo or a close wakes it at once. Completion goes through
-// IoRequest::Complete, which sets the OVERLAPPED record and its event as Windows does.
+// a new write, CancelIo or a close wakes it at once. A read finds a report that is
+// already there itself; the thread completes the reads that wait and keeps the reports
+// nobody waits for. Completion goes through IoRequest::Complete, which sets the
+// OVERLAPPED record and its event as Windows does.
 #include "hidraw_file.h"
 
 #include <algorithm>
@@ -22,20 +24,24 @@ constexpr std::size_t kMaxReport = 16384;
 
 }  // namespace
 
-std::optional<Report> ShapeInputReport(const HidrawNode& node, std::size_t collection,
-                                       const std::uint8_t* data, std::size_t length) {
-  if (length == 0 || collection >= node.collections.size()) return std::nullopt;
-  const hidparse::PreparsedData& c = *node.collections[collection];
-  Report report;
+ReportShaper::ReportShaper(const HidrawNode& node, std::size_t collection)
+    : node_(node),
+      collection_(*node.collections.at(collection)),
+      length_(hidshared::ReportLength(collection_, HidP_Input)),
+      buffer_(std::max(kMaxReport, length_) + 1) {}
+
+std::span<const std::uint8_t> ReportShaper::Shape(std::size_t length) {
+  if (length == 0) return {};
   // Windows starts every report with its ID byte, 0 on a device without report IDs;
   // hidraw leaves the byte out on such devices.
-  if (!node.numbered) report.push_back(0);
-  report.insert(report.end(), data, data + length);
+  std::uint8_t* report = node_.numbered ? raw() : buffer_.data();
+  if (!node_.numbered) report[0] = 0;
+  const std::size_t size = node_.numbered ? length : length + 1;
   // A node with several collections delivers all of them; each handle keeps its own.
-  if (!hidshared::Declares(c, HidP_Input, report[0])) return std::nullopt;
+  if (!hidshared::Declares(collection_, HidP_Input, report[0])) return {};
   // Windows hands every read a report of the collection's full input length.
-  report.resize(hidshared::ReportLength(c, HidP_Input), 0);
-  return report;
+  if (size < length_) std::memset(report + size, 0, length_ - size);
+  return {report, length_};
 }
 
 HidrawFile::HidrawFile(std::shared_ptr<const HidrawNode> node, std::size_t collection, int fd,
@@ -46,7 +52,10 @@ HidrawFile::HidrawFile(std::shared_ptr<const HidrawNode> node, std::size_t colle
       access_(access),
       share_(share),
       fd_(fd),
-      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+      wake_fd_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
+      shaper_(*node_, collection) {
+  reads_.reserve(4);
+}
 
 HidrawFile::~HidrawFile() {
   OnClose();
@@ -90,11 +99,23 @@ void HidrawFile::StartRead(IoRequest request) {
   DWORD error = CheckStart(false, request.length());
   if (error == ERROR_SUCCESS && !request.buffer()) error = ERROR_NOACCESS;
   if (error != ERROR_SUCCESS) return request.Complete(error, 0);
-  reads_.push_back({std::move(request), {}});
-  ServeReads();
-  if (reads_.empty()) return;
+  // From the first read on, the I/O thread keeps the newest reports nobody reads.
   EnsureThread();
-  Wake();
+  if (reads_.empty()) {
+    // A report already there completes the read at once: unread reports first, then
+    // those waiting in the node, without a hop through the I/O thread.
+    const DWORD size = hidshared::ReportLength(collection(), HidP_Input);
+    if (!queue_.empty())
+      return request.Complete(ERROR_SUCCESS, queue_.TakeInto(request.buffer(), request.length(), size));
+    const std::span<const std::uint8_t> report = ReadReport();
+    if (!report.empty()) {
+      std::memcpy(request.buffer(), report.data(), report.size());
+      return request.Complete(ERROR_SUCCESS, static_cast<DWORD>(report.size()));
+    }
+    if (gone_ != ERROR_SUCCESS) return request.Complete(gone_, 0);
+  }
+  // The I/O thread polls the node whenever the handle reads, so it needs no wake-up.
+  reads_.push_back(std::move(request));
 }
 
 void HidrawFile::StartWrite(IoRequest request) {
@@ -111,44 +132,53 @@ void HidrawFile::StartWrite(IoRequest request) {
   Wake();
 }
 
-void HidrawFile::ServeReads() {
-  const DWORD size = hidshared::ReportLength(collection(), HidP_Input);
-  while (!reads_.empty() && !queue_.empty()) {
-    IoRequest& read = reads_.front().request;
-    read.Complete(ERROR_SUCCESS, queue_.TakeInto(read.buffer(), read.length(), size));
-    reads_.pop_front();
+std::span<const std::uint8_t> HidrawFile::ReadReport() {
+  for (;;) {
+    const ssize_t n = ::read(fd_, shaper_.raw(), shaper_.room());
+    if (n > 0) {
+      const std::span<const std::uint8_t> report = shaper_.Shape(static_cast<std::size_t>(n));
+      if (!report.empty()) return report;
+      continue;  // another collection's report
+    }
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && errno == EAGAIN) return {};
+    // hidraw never reads nothing: the node ended.
+    Disconnect(n == 0 ? ERROR_DEVICE_NOT_CONNECTED : DeviceError(errno, false));
+    return {};
+  }
+}
+
+void HidrawFile::TakeReady() {
+  // The kernel keeps at most 64 reports per descriptor: taking that many and then
+  // polling again lets waiting requests in.
+  for (int taken = 0; taken < 64 && gone_ == ERROR_SUCCESS; ++taken) {
+    const std::span<const std::uint8_t> report = ReadReport();
+    if (report.empty()) return;
+    if (reads_.empty()) {
+      queue_.Push(report.data(), report.size());
+      continue;
+    }
+    IoRequest& read = reads_.front();
+    std::memcpy(read.buffer(), report.data(), report.size());
+    read.Complete(ERROR_SUCCESS, static_cast<DWORD>(report.size()));
+    reads_.erase(reads_.begin());
   }
 }
 
 void HidrawFile::Disconnect(DWORD error) {
   gone_ = error;
   queue_.Clear();
-  for (Pending& p : reads_) p.request.Complete(error, 0);
+  for (IoRequest& read : reads_) read.Complete(error, 0);
   reads_.clear();
   for (Pending& p : writes_) p.request.Complete(error, 0);
   writes_.clear();
 }
 
 void HidrawFile::Run() {
-  std::vector<std::uint8_t> buffer(kMaxReport);
   std::unique_lock lock(mutex_);
   while (!closing_) {
     if (!writes_.empty() && gone_ == ERROR_SUCCESS) {
-      Pending write = std::move(writes_.front());
-      writes_.pop_front();
-      writing_ = true;
-      lock.unlock();
-      // hidraw wants the report ID byte first, 0 on a device without IDs: Windows' shape.
-      ssize_t n;
-      do n = ::write(fd_, write.data.data(), write.data.size());
-      while (n < 0 && errno == EINTR);
-      const int e = n < 0 ? errno : 0;
-      const DWORD error = n < 0 ? DeviceError(e, Present()) : ERROR_SUCCESS;
-      lock.lock();
-      writing_ = false;
-      write.request.Complete(error, n < 0 ? 0 : static_cast<DWORD>(n));
-      write_done_.notify_all();
-      if (error == ERROR_DEVICE_NOT_CONNECTED) Disconnect(error);
+      WriteNext(lock);
       continue;
     }
     // Like Windows' ring, the handle takes every report as it arrives, whether or not a
@@ -156,43 +186,46 @@ void HidrawFile::Run() {
     const bool want_input = access_.read && gone_ == ERROR_SUCCESS;
     lock.unlock();
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {want_input ? fd_ : -1, POLLIN, 0}};
-    int ready = ::poll(fds, 2, -1);
-    if (ready < 0 && errno != EINTR) {
-      lock.lock();
-      Disconnect(ERROR_GEN_FAILURE);
-      continue;
-    }
+    const int ready = ::poll(fds, 2, -1);
+    const int poll_error = ready < 0 ? errno : 0;
     if (fds[0].revents & POLLIN) {
       std::uint64_t count;
       [[maybe_unused]] auto n = ::read(wake_fd_, &count, sizeof count);
     }
-    DWORD lost = ERROR_SUCCESS;
-    std::optional<Report> report;
-    if (fds[1].revents & POLLIN) {
-      ssize_t n = ::read(fd_, buffer.data(), buffer.size());
-      if (n > 0)
-        report = ShapeInputReport(*node_, collection_, buffer.data(), static_cast<std::size_t>(n));
-      else if (n == 0)
-        lost = ERROR_DEVICE_NOT_CONNECTED;  // hidraw never reads nothing; the node ended
-      else if (errno != EAGAIN && errno != EINTR)
-        lost = DeviceError(errno, false);
+    lock.lock();
+    if (ready < 0) {
+      if (poll_error != EINTR) Disconnect(ERROR_GEN_FAILURE);
+    } else if (fds[1].revents & POLLIN) {
+      TakeReady();
     } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
       // hidraw hangs up once the device is gone; Windows fails reads from then on.
-      lost = ERROR_DEVICE_NOT_CONNECTED;
-    }
-    lock.lock();
-    if (lost != ERROR_SUCCESS) Disconnect(lost);
-    if (report) {
-      queue_.Push(std::move(*report));
-      ServeReads();
+      Disconnect(ERROR_DEVICE_NOT_CONNECTED);
     }
   }
+}
+
+void HidrawFile::WriteNext(std::unique_lock<std::mutex>& lock) {
+  Pending write = std::move(writes_.front());
+  writes_.pop_front();
+  writing_ = true;
+  lock.unlock();
+  // hidraw wants the report ID byte first, 0 on a device without IDs: Windows' shape.
+  ssize_t n;
+  do n = ::write(fd_, write.data.data(), write.data.size());
+  while (n < 0 && errno == EINTR);
+  const int e = n < 0 ? errno : 0;
+  const DWORD error = n < 0 ? DeviceError(e, Present()) : ERROR_SUCCESS;
+  lock.lock();
+  writing_ = false;
+  write.request.Complete(error, n < 0 ? 0 : static_cast<DWORD>(n));
+  write_done_.notify_all();
+  if (error == ERROR_DEVICE_NOT_CONNECTED) Disconnect(error);
 }
 
 void HidrawFile::CancelAll() {
   std::unique_lock lock(mutex_);
   // Completed under the lock: once this returns, no delivery writes a caller's buffer.
-  for (Pending& p : reads_) p.request.Complete(ERROR_OPERATION_ABORTED, 0);
+  for (IoRequest& read : reads_) read.Complete(ERROR_OPERATION_ABORTED, 0);
   reads_.clear();
   for (Pending& p : writes_) p.request.Complete(ERROR_OPERATION_ABORTED, 0);
   writes_.clear();

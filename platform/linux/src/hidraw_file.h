@@ -8,8 +8,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <shared_mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -21,12 +21,26 @@ namespace qzplatform::linux_ground {
 
 using Report = std::vector<std::uint8_t>;
 
-// A report read from the node in Windows' shape for `collection`: report ID byte first
-// (0 for a device without report IDs, whose hidraw reports lack it), padded with zeros to
-// the collection's input report length. None when the report belongs to another
-// collection of the node, or is empty.
-std::optional<Report> ShapeInputReport(const HidrawNode& node, std::size_t collection,
-                                       const std::uint8_t* data, std::size_t length);
+// Room for one report read from a node, and its shape for one collection as Windows hands
+// reports out: report ID byte first (0 for a device without report IDs, whose hidraw
+// reports lack it), padded with zeros to the collection's input report length.
+class ReportShaper {
+ public:
+  ReportShaper(const HidrawNode& node, std::size_t collection);
+
+  // Where the node's next report is read to, and how many bytes fit there.
+  std::uint8_t* raw() { return buffer_.data() + 1; }
+  std::size_t room() const { return buffer_.size() - 1; }
+  // The report of `length` bytes at raw() in Windows' shape; empty when it belongs to
+  // another collection of the node, or is empty.
+  std::span<const std::uint8_t> Shape(std::size_t length);
+
+ private:
+  const HidrawNode& node_;
+  const hidparse::PreparsedData& collection_;
+  const std::size_t length_;  // the collection's input report length
+  std::vector<std::uint8_t> buffer_;
+};
 
 class HidrawFile : public FileObject {
  public:
@@ -69,8 +83,13 @@ class HidrawFile : public FileObject {
   void EnsureThread();  // with mutex_ held
   void Wake();
   void Run();
-  // With mutex_ held: hands queued reports to waiting reads.
-  void ServeReads();
+  void WriteNext(std::unique_lock<std::mutex>& lock);
+  // With mutex_ held: the node's next report for this collection, read without
+  // blocking; empty when none is ready (or the node failed: gone_ is set then).
+  std::span<const std::uint8_t> ReadReport();
+  // With mutex_ held: takes every report the node has ready, each to the oldest waiting
+  // read or, while no read waits, to the ring.
+  void TakeReady();
   void Disconnect(DWORD error);  // with mutex_ held
   DWORD CheckStart(bool write, DWORD length) const;  // with mutex_ held
 
@@ -82,8 +101,10 @@ class HidrawFile : public FileObject {
   int wake_fd_;
   std::shared_mutex fd_mutex_;  // ioctls share the descriptor; closing takes it alone
   mutable std::mutex mutex_;
-  std::deque<Pending> reads_, writes_;
+  std::vector<IoRequest> reads_;  // oldest first; kept allocated, as reads come one by one
+  std::deque<Pending> writes_;
   hidshared::InputRing queue_;
+  ReportShaper shaper_;
   std::condition_variable write_done_;
   bool writing_ = false;  // a write is in the kernel and will complete its request
   std::thread thread_;

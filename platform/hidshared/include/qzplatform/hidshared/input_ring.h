@@ -5,7 +5,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <vector>
 
@@ -18,23 +17,29 @@ inline constexpr std::size_t kDefaultInputBuffers = 32;
 // The lengths HidD_SetNumInputBuffers accepts.
 bool ValidInputBufferCount(ULONG count);
 
-// Not locked: the handle that owns it guards it with its own lock.
+// Not locked: the handle that owns it guards it with its own lock. Its slots keep their
+// storage, so a steady stream of reports allocates nothing once each slot has held one.
 class InputRing {
  public:
   using Report = std::vector<std::uint8_t>;
 
-  void Push(Report report);
+  void Push(const std::uint8_t* data, std::size_t size);
+  void Push(const Report& report) { Push(report.data(), report.size()); }
   // A shorter ring drops the oldest reports beyond its new length.
   void SetLength(std::size_t length);
   std::size_t length() const { return length_; }
-  bool empty() const { return reports_.empty(); }
-  void Clear() { reports_.clear(); }
+  bool empty() const { return count_ == 0; }
+  void Clear() { count_ = 0; }
   // As on Windows, a read takes as many whole reports, oldest first, as its buffer of
   // `size` bytes holds, each `report_length` bytes long. Returns the bytes copied.
   DWORD TakeInto(std::uint8_t* buffer, DWORD size, DWORD report_length);
 
  private:
-  std::deque<Report> reports_;
+  Report& Slot(std::size_t age) { return slots_[(oldest_ + age) % slots_.size()]; }
+
+  std::vector<Report> slots_ = std::vector<Report>(kDefaultInputBuffers);
+  std::size_t oldest_ = 0;  // the slot of the oldest unread report
+  std::size_t count_ = 0;
   std::size_t length_ = kDefaultInputBuffers;
 };
 
