@@ -1,6 +1,7 @@
 // The linux ground's HID.DLL over a fabricated tree: identity and strings from sysfs,
 // caps per collection, request checks made before the device is asked, opens.
 #include <cstring>
+#include <filesystem>
 
 #include "fake_sysfs.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
@@ -25,6 +26,16 @@ class HidDllTest : public LinuxGroundTest {
     bare.vendor = 0x0A0B;
     bare.descriptor = TwoCollectionDescriptor();
     sysfs_.Add(bare);
+  }
+
+  // How many descriptors of this process are open on `path`.
+  static int OpenDescriptors(const std::string& path) {
+    int count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code ec;
+      if (std::filesystem::read_symlink(fd.path(), ec) == path) ++count;
+    }
+    return count;
   }
 
   std::u16string String(PFN_HidD_GetString get, HANDLE h, BOOLEAN* ok) {
@@ -118,6 +129,32 @@ TEST_F(HidDllTest, OpensThatFail) {
   // A path outside the device root is a regular file, not a device.
   EXPECT_EQ(OpenError(sysfs_.roots().sysfs + "/class/hidraw/hidraw0/device/uevent", GENERIC_READ),
             0u);
+}
+
+// Opening a hidraw node starts the device's input and closing it stops it again, which
+// costs a USB device a round on its bus: discovery's opens without access leave the node
+// closed and answer from sysfs.
+TEST_F(HidDllTest, AnOpenWithoutAccessOpensTheNodeOnlyForAReportRequest) {
+  HidDll hid;
+  const std::string node = Dev("hidraw1");
+  const int device_end = OpenDescriptors(node);  // the fabricated device's own end
+  Handle h = Open(node + "&col02", 0);
+  ASSERT_TRUE(h.valid());
+  HIDD_ATTRIBUTES a{};
+  ASSERT_TRUE(hid.GetAttributes(h.get(), &a));
+  EXPECT_EQ(a.VendorID, 0x0A0B);
+  WCHAR name[64] = {};
+  ASSERT_TRUE(hid.GetProductString(h.get(), name, sizeof name));
+  EXPECT_EQ(std::u16string(qzplatform::U(name)), u"Bare Pad");
+  EXPECT_EQ(OpenDescriptors(node), device_end);
+  Bytes report(8, 0);
+  report[0] = 3;
+  EXPECT_FALSE(hid.GetFeature(h.get(), report.data(), 8));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_FUNCTION))
+      << "the request reached the node";
+  EXPECT_EQ(OpenDescriptors(node), device_end + 1);
+  h.reset();
+  EXPECT_EQ(OpenDescriptors(node), device_end);
 }
 
 TEST_F(HidDllTest, RequestsAreCheckedBeforeTheDeviceIsAsked) {

@@ -53,13 +53,9 @@ std::optional<std::string> DeviceString(HidrawFile& f, StringKind kind, ULONG in
     }
   }
   switch (kind) {
-    case StringKind::kProduct: {
-      char name[256] = {};
-      int length = 0;
-      if (f.Ioctl(HIDIOCGRAWNAME(sizeof name - 1), name, &length) == ERROR_SUCCESS && name[0])
-        return std::string(name);
+    case StringKind::kProduct:
+      // The kernel's name of the device, the text HIDIOCGRAWNAME gives too.
       return node.name.empty() ? std::nullopt : std::optional<std::string>(node.name);
-    }
     case StringKind::kSerialNumber:
       return node.uniq.empty() ? std::nullopt : std::optional<std::string>(node.uniq);
     default: return std::nullopt;
@@ -108,15 +104,10 @@ DWORD Request(HidrawFile& f, HIDP_REPORT_TYPE type, bool set, std::uint8_t* buff
 BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attributes) {
   return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
     if (!Attributes) return ERROR_NOACCESS;
-    USHORT vendor = f.node().vendor, product = f.node().product;
-    hidraw_devinfo info{};
-    if (f.Ioctl(HIDIOCGRAWINFO, &info) == ERROR_SUCCESS) {
-      vendor = static_cast<USHORT>(info.vendor);
-      product = static_cast<USHORT>(info.product);
-    }
+    // sysfs HID_ID holds the IDs HIDIOCGRAWINFO gives, and needs no open node.
     Attributes->Size = sizeof(HIDD_ATTRIBUTES);
-    Attributes->VendorID = vendor;
-    Attributes->ProductID = product;
+    Attributes->VendorID = f.node().vendor;
+    Attributes->ProductID = f.node().product;
     // hidraw does not report the version; sysfs has it for USB devices (bcdDevice).
     Attributes->VersionNumber = f.node().version;
     return ERROR_SUCCESS;

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
@@ -252,6 +253,22 @@ void HidrawFile::OnClose() {
   queue_.Clear();
 }
 
+DWORD HidrawFile::OpenNode() {
+  std::unique_lock fd_lock(fd_mutex_);
+  std::lock_guard lock(mutex_);
+  if (closed_ || closing_) return ERROR_INVALID_HANDLE;
+  if (fd_ >= 0) return ERROR_SUCCESS;
+  // hidraw's report ioctls need no more than read access.
+  const int fd = ::open(node_->dev_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    // The node of an open handle can only be missing because its device went away.
+    const DWORD error = OpenError(errno);
+    return error == ERROR_FILE_NOT_FOUND ? ERROR_DEVICE_NOT_CONNECTED : error;
+  }
+  fd_ = fd;
+  return ERROR_SUCCESS;
+}
+
 DWORD HidrawFile::Ioctl(unsigned long request, void* argument, int* result) {
   std::shared_lock fd_lock(fd_mutex_);
   {
@@ -259,7 +276,13 @@ DWORD HidrawFile::Ioctl(unsigned long request, void* argument, int* result) {
     if (closed_ || closing_) return ERROR_INVALID_HANDLE;
     if (gone_ != ERROR_SUCCESS) return gone_;
   }
-  if (fd_ < 0) return ERROR_ACCESS_DENIED;
+  if (fd_ < 0) {
+    // An open without access opens the node at its first request.
+    fd_lock.unlock();
+    if (const DWORD error = OpenNode(); error != ERROR_SUCCESS) return error;
+    fd_lock.lock();
+    if (fd_ < 0) return ERROR_INVALID_HANDLE;  // closed meanwhile
+  }
   int r;
   do r = ::ioctl(fd_, request, argument);
   while (r < 0 && errno == EINTR);

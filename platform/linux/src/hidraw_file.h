@@ -44,8 +44,8 @@ class ReportShaper {
 
 class HidrawFile : public FileObject {
  public:
-  // `fd` may be -1: an open that asked for no access on a node the user may not read
-  // still answers the identity queries, from sysfs.
+  // `fd` is -1 for an open without access: it answers the identity queries from sysfs
+  // and opens the node at its first report request.
   HidrawFile(std::shared_ptr<const HidrawNode> node, std::size_t collection, int fd,
              hidshared::Access access, DWORD share, bool overlapped);
   ~HidrawFile() override;
@@ -63,7 +63,8 @@ class HidrawFile : public FileObject {
   bool closed() const;
 
   // Runs an ioctl on the node's descriptor: 0, or the Win32 error it failed with
-  // (ERROR_ACCESS_DENIED without a descriptor, ERROR_INVALID_HANDLE after close).
+  // (ERROR_ACCESS_DENIED when the user may not open the node, ERROR_INVALID_HANDLE after
+  // close).
   // *result receives the ioctl's non-negative result.
   DWORD Ioctl(unsigned long request, void* argument, int* result = nullptr);
   // Writes one report at once, outside the I/O thread: 0 or the Win32 error.
@@ -91,6 +92,7 @@ class HidrawFile : public FileObject {
   // read or, while no read waits, to the ring.
   void TakeReady();
   void Disconnect(DWORD error);  // with mutex_ held
+  DWORD OpenNode();  // opens the node of a handle without access; 0 or the Win32 error
   DWORD CheckStart(bool write, DWORD length) const;  // with mutex_ held
 
   const std::shared_ptr<const HidrawNode> node_;

@@ -68,16 +68,15 @@ std::shared_ptr<FileObject> LinuxGround::OpenDevice(std::u16string_view path, DW
       *error = ERROR_SHARING_VIOLATION;
       return nullptr;
     }
-  int mode = want.read && want.write ? O_RDWR : want.write ? O_WRONLY : O_RDONLY;
-  int fd = ::open(node->dev_path.c_str(), mode | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    const int e = errno;
-    // Windows lets an open that asks for no access query any HID device, keyboards
-    // included; such a handle answers the identity queries from sysfs.
-    if (!(want.read || want.write) && (e == EACCES || e == EPERM)) {
-      fd = -1;
-    } else {
-      *error = OpenError(e);
+  // An open without access (what discovery does) leaves the node closed until a report
+  // request needs it: opening a hidraw node starts the device's input, and its close
+  // waits for the bus to stop it again.
+  int fd = -1;
+  if (want.read || want.write) {
+    const int mode = want.read && want.write ? O_RDWR : want.write ? O_WRONLY : O_RDONLY;
+    fd = ::open(node->dev_path.c_str(), mode | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+      *error = OpenError(errno);
       return nullptr;
     }
   }
