@@ -1,6 +1,10 @@
 // Events and waits. PulseEvent releases the threads waiting at that moment (one for
 // an auto-reset event) and leaves the event non-signalled; a pulse with no waiter is lost.
+// A wait on the event of a transfer whose device can be served by the waiting thread
+// polls that device and an eventfd that Set and Pulse write, instead of the condition.
 #include <chrono>
+#include <sys/eventfd.h>
+#include <unistd.h>
 
 #include "qzplatform/ground.h"
 
@@ -9,6 +13,15 @@ namespace qzplatform {
 EventObject::EventObject(bool manual_reset, bool initial_state)
     : manual_reset_(manual_reset), signaled_(initial_state) {}
 
+EventObject::~EventObject() {
+  if (wake_fd_ >= 0) ::close(wake_fd_);
+}
+
+void EventObject::WakeServers() {
+  const std::uint64_t one = 1;
+  if (servers_ > 0) [[maybe_unused]] auto n = ::write(wake_fd_, &one, sizeof one);
+}
+
 void EventObject::Set() {
   std::lock_guard lock(mutex_);
   signaled_ = true;
@@ -16,6 +29,7 @@ void EventObject::Set() {
     cv_.notify_all();
   else
     cv_.notify_one();
+  WakeServers();
 }
 
 void EventObject::Reset() {
@@ -33,22 +47,61 @@ void EventObject::Pulse() {
   pulse_releases_ = manual_reset_ ? waiters_ : 1;
   signaled_ = false;
   cv_.notify_all();
+  WakeServers();
+}
+
+void EventObject::SetWaitSource(std::weak_ptr<WaitSource> source) {
+  std::lock_guard lock(mutex_);
+  source_ = std::move(source);
+}
+
+bool EventObject::Released(std::uint64_t pulses_at_start) const {
+  if (signaled_) return true;
+  return pulses_ != pulses_at_start && pulse_releases_ > 0;
+}
+
+bool EventObject::ServeWhileWaiting(std::unique_lock<std::mutex>& lock, WaitSource& source,
+                                    DWORD milliseconds, std::uint64_t pulses_at_start) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  ++servers_;
+  bool released = Released(pulses_at_start);
+  while (!released) {
+    DWORD left = INFINITE;
+    if (milliseconds != INFINITE) {
+      const auto now = std::chrono::steady_clock::now();
+      if (now >= deadline) break;
+      // Rounded up, so that a wait never ends before its time.
+      left = static_cast<DWORD>(
+          std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+    }
+    lock.unlock();
+    source.Serve(wake_fd_, left);
+    lock.lock();
+    released = Released(pulses_at_start);
+  }
+  --servers_;
+  std::uint64_t count;
+  [[maybe_unused]] auto n = ::read(wake_fd_, &count, sizeof count);
+  return released;
 }
 
 DWORD EventObject::Wait(DWORD milliseconds) {
   std::unique_lock lock(mutex_);
   const std::uint64_t pulses_at_start = pulses_;
-  auto released = [&] {
-    if (signaled_) return true;
-    return pulses_ != pulses_at_start && pulse_releases_ > 0;
-  };
+  auto released = [&] { return Released(pulses_at_start); };
   ++waiters_;
-  bool ok;
-  if (milliseconds == INFINITE) {
-    cv_.wait(lock, released);
-    ok = true;
-  } else {
-    ok = cv_.wait_for(lock, std::chrono::milliseconds(milliseconds), released);
+  bool ok = released();
+  if (!ok) {
+    const std::shared_ptr<WaitSource> source = source_.lock();
+    if (source && wake_fd_ < 0) wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (source && wake_fd_ >= 0) {
+      ok = ServeWhileWaiting(lock, *source, milliseconds, pulses_at_start);
+    } else if (milliseconds == INFINITE) {
+      cv_.wait(lock, released);
+      ok = true;
+    } else {
+      ok = cv_.wait_for(lock, std::chrono::milliseconds(milliseconds), released);
+    }
   }
   --waiters_;
   if (!ok) return WAIT_TIMEOUT;

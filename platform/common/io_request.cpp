@@ -39,7 +39,14 @@ void IoRequest::Complete(DWORD error, DWORD bytes) {
   std::atomic_ref<ULONG_PTR>(overlapped_->InternalHigh).store(bytes, std::memory_order_relaxed);
   std::atomic_ref<ULONG_PTR>(overlapped_->Internal).store(error, std::memory_order_release);
   overlapped_ = nullptr;
-  if (event_) event_->Set();
+  if (event_) {
+    event_->SetWaitSource({});
+    event_->Set();
+  }
+}
+
+void IoRequest::ServedBy(std::weak_ptr<WaitSource> source) {
+  if (event_ && overlapped_) event_->SetWaitSource(std::move(source));
 }
 
 DWORD FileObject::Seek(LONGLONG, DWORD, LONGLONG*) { return ERROR_INVALID_FUNCTION; }

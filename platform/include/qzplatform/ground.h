@@ -28,17 +28,37 @@ class KernelObject {
   virtual void OnClose() {}
 };
 
+// A device whose pending transfers a waiting thread can serve itself: a wait on the
+// transfer's event then watches the device too, and the data reaches the waiting thread
+// without a hop through the device's own thread.
+class WaitSource {
+ public:
+  virtual ~WaitSource() = default;
+  // Waits up to `milliseconds` until the device has something or `wake` is readable,
+  // and completes whatever transfers the device has ready.
+  virtual void Serve(int wake, DWORD milliseconds) = 0;
+};
+
 // An event: manual- or auto-reset, with PulseEvent's "release whoever waits now" meaning.
 class EventObject : public KernelObject {
  public:
   EventObject(bool manual_reset, bool initial_state);
+  ~EventObject() override;
   void Set();
   void Reset();
   void Pulse();
   // WAIT_OBJECT_0 or WAIT_TIMEOUT.
   DWORD Wait(DWORD milliseconds);
+  // While a transfer of `source` is pending on this event, waits on it serve `source`.
+  void SetWaitSource(std::weak_ptr<WaitSource> source);
 
  private:
+  bool Released(std::uint64_t pulses_at_start) const;
+  // Wait's way with a source, with mutex_ held: true once released, false on timeout.
+  bool ServeWhileWaiting(std::unique_lock<std::mutex>& lock, WaitSource& source,
+                         DWORD milliseconds, std::uint64_t pulses_at_start);
+  void WakeServers();  // with mutex_ held
+
   const bool manual_reset_;
   std::mutex mutex_;
   std::condition_variable cv_;
@@ -46,6 +66,9 @@ class EventObject : public KernelObject {
   std::uint64_t pulses_ = 0;  // waiters present at a pulse see the count change
   int waiters_ = 0;
   int pulse_releases_ = 0;  // auto-reset pulse: how many waiters may still leave
+  std::weak_ptr<WaitSource> source_;
+  int servers_ = 0;    // waits serving the source now
+  int wake_fd_ = -1;   // an eventfd that Set and Pulse write while a wait serves
 };
 
 // One transfer started by ReadFile or WriteFile. The owner of a pending request
@@ -64,6 +87,8 @@ class IoRequest {
   std::uint8_t* buffer() const { return static_cast<std::uint8_t*>(buffer_); }
   DWORD length() const { return length_; }
   bool pending() const { return overlapped_ != nullptr; }
+  // Lets waits on the request's event serve `source` until the request completes.
+  void ServedBy(std::weak_ptr<WaitSource> source);
   // Ends the transfer: `error` 0 for success, else a Win32 error code.
   void Complete(DWORD error, DWORD bytes);
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -115,7 +116,9 @@ void HidrawFile::StartRead(IoRequest request) {
     }
     if (gone_ != ERROR_SUCCESS) return request.Complete(gone_, 0);
   }
-  // The I/O thread polls the node whenever the handle reads, so it needs no wake-up.
+  // The I/O thread polls the node whenever the handle reads, so it needs no wake-up;
+  // a thread that waits for the read polls the node too, and so gets the report first hand.
+  request.ServedBy(weak_from_this());
   reads_.push_back(std::move(request));
 }
 
@@ -196,13 +199,35 @@ void HidrawFile::Run() {
     lock.lock();
     if (ready < 0) {
       if (poll_error != EINTR) Disconnect(ERROR_GEN_FAILURE);
-    } else if (fds[1].revents & POLLIN) {
-      TakeReady();
-    } else if (fds[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
-      // hidraw hangs up once the device is gone; Windows fails reads from then on.
-      Disconnect(ERROR_DEVICE_NOT_CONNECTED);
+    } else {
+      OnNodeEvents(fds[1].revents);
     }
   }
+}
+
+void HidrawFile::OnNodeEvents(short revents) {
+  if (gone_ != ERROR_SUCCESS) return;
+  if (revents & POLLIN) {
+    TakeReady();
+  } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    // hidraw hangs up once the device is gone; Windows fails reads from then on.
+    Disconnect(ERROR_DEVICE_NOT_CONNECTED);
+  }
+}
+
+void HidrawFile::Serve(int wake, DWORD milliseconds) {
+  // Held while polling, so that a close cannot end the descriptor under the poll; a
+  // close first completes the reads, whose events wake this poll.
+  std::shared_lock fd_lock(fd_mutex_);
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_ || closing_ || reads_.empty() || gone_ != ERROR_SUCCESS) return;
+  }
+  pollfd fds[2] = {{wake, POLLIN, 0}, {fd_, POLLIN, 0}};
+  const int timeout = milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
+  if (::poll(fds, 2, timeout) <= 0) return;
+  std::lock_guard lock(mutex_);
+  if (!closed_ && !closing_) OnNodeEvents(fds[1].revents);
 }
 
 void HidrawFile::WriteNext(std::unique_lock<std::mutex>& lock) {

@@ -42,7 +42,9 @@ class ReportShaper {
   std::vector<std::uint8_t> buffer_;
 };
 
-class HidrawFile : public FileObject {
+class HidrawFile : public FileObject,
+                   public WaitSource,
+                   public std::enable_shared_from_this<HidrawFile> {
  public:
   // `fd` is -1 for an open without access: it answers the identity queries from sysfs
   // and opens the node at its first report request.
@@ -54,6 +56,8 @@ class HidrawFile : public FileObject {
   void StartWrite(IoRequest request) override;
   void CancelAll() override;
   void OnClose() override;
+  // A thread waiting for one of this handle's reads watches the node itself.
+  void Serve(int wake, DWORD milliseconds) override;
 
   const HidrawNode& node() const { return *node_; }
   const hidparse::PreparsedData& collection() const { return *node_->collections[collection_]; }
@@ -91,6 +95,8 @@ class HidrawFile : public FileObject {
   // With mutex_ held: takes every report the node has ready, each to the oldest waiting
   // read or, while no read waits, to the ring.
   void TakeReady();
+  // With mutex_ held: acts on what poll() said of the node.
+  void OnNodeEvents(short revents);
   void Disconnect(DWORD error);  // with mutex_ held
   DWORD OpenNode();  // opens the node of a handle without access; 0 or the Win32 error
   DWORD CheckStart(bool write, DWORD length) const;  // with mutex_ held
