@@ -17,9 +17,17 @@ EventObject::~EventObject() {
   if (wake_fd_ >= 0) ::close(wake_fd_);
 }
 
+namespace {
+
+// The event whose source this thread serves now: its own Set needs no wake-up.
+thread_local const EventObject* t_serving = nullptr;
+
+}  // namespace
+
 void EventObject::WakeServers() {
+  if (servers_ == 0 || t_serving == this || wake_written_) return;
   const std::uint64_t one = 1;
-  if (servers_ > 0) [[maybe_unused]] auto n = ::write(wake_fd_, &one, sizeof one);
+  wake_written_ = ::write(wake_fd_, &one, sizeof one) == sizeof one;
 }
 
 void EventObject::Set() {
@@ -75,13 +83,18 @@ bool EventObject::ServeWhileWaiting(std::unique_lock<std::mutex>& lock, WaitSour
           std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
     }
     lock.unlock();
+    t_serving = this;
     source.Serve(wake_fd_, left);
+    t_serving = nullptr;
     lock.lock();
+    if (wake_written_) {
+      std::uint64_t count;
+      [[maybe_unused]] auto n = ::read(wake_fd_, &count, sizeof count);
+      wake_written_ = false;
+    }
     released = Released(pulses_at_start);
   }
   --servers_;
-  std::uint64_t count;
-  [[maybe_unused]] auto n = ::read(wake_fd_, &count, sizeof count);
   return released;
 }
 
@@ -92,7 +105,8 @@ DWORD EventObject::Wait(DWORD milliseconds) {
   ++waiters_;
   bool ok = released();
   if (!ok) {
-    const std::shared_ptr<WaitSource> source = source_.lock();
+    // One thread at a time serves; any other waits to be told, as without a source.
+    const std::shared_ptr<WaitSource> source = servers_ == 0 ? source_.lock() : nullptr;
     if (source && wake_fd_ < 0) wake_fd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (source && wake_fd_ >= 0) {
       ok = ServeWhileWaiting(lock, *source, milliseconds, pulses_at_start);

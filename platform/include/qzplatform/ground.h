@@ -67,8 +67,9 @@ class EventObject : public KernelObject {
   int waiters_ = 0;
   int pulse_releases_ = 0;  // auto-reset pulse: how many waiters may still leave
   std::weak_ptr<WaitSource> source_;
-  int servers_ = 0;    // waits serving the source now
+  int servers_ = 0;    // 1 while a wait serves the source
   int wake_fd_ = -1;   // an eventfd that Set and Pulse write while a wait serves
+  bool wake_written_ = false;  // wake_fd_ is readable until the server drains it
 };
 
 // One transfer started by ReadFile or WriteFile. The owner of a pending request

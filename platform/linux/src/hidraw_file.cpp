@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <fcntl.h>
@@ -23,6 +24,13 @@ namespace {
 
 // hidraw hands out reports of up to 16 KiB.
 constexpr std::size_t kMaxReport = 16384;
+
+// How long the I/O thread leaves the node to its reader before it looks back: the kernel
+// keeps 64 reports per descriptor, 2 ms of 32,000 reports/s.
+constexpr int kLookBackMs = 2;
+// How long after its last read a reader still counts as at work: a reader that is held
+// up for a moment keeps the kernel's 64 reports, as one reading the node directly does.
+constexpr std::chrono::milliseconds kReaderPause{8};
 
 }  // namespace
 
@@ -103,6 +111,7 @@ void HidrawFile::StartRead(IoRequest request) {
   if (error != ERROR_SUCCESS) return request.Complete(error, 0);
   // From the first read on, the I/O thread keeps the newest reports nobody reads.
   EnsureThread();
+  ++started_;
   if (reads_.empty()) {
     // A report already there completes the read at once: unread reports first, then
     // those waiting in the node, without a hop through the I/O thread.
@@ -152,10 +161,11 @@ std::span<const std::uint8_t> HidrawFile::ReadReport() {
   }
 }
 
-void HidrawFile::TakeReady() {
+void HidrawFile::TakeReady(bool for_reads_only) {
   // The kernel keeps at most 64 reports per descriptor: taking that many and then
   // polling again lets waiting requests in.
   for (int taken = 0; taken < 64 && gone_ == ERROR_SUCCESS; ++taken) {
+    if (for_reads_only && reads_.empty()) return;
     const std::span<const std::uint8_t> report = ReadReport();
     if (report.empty()) return;
     if (reads_.empty()) {
@@ -185,49 +195,37 @@ void HidrawFile::Run() {
       WriteNext(lock);
       continue;
     }
-    // Like Windows' ring, the handle takes every report as it arrives, whether or not a
-    // read waits, and keeps the newest of them.
+    // Like Windows' ring, the handle keeps the newest reports nobody reads. While the
+    // reader is at work (a thread waiting for a read polls the node itself, or reads come
+    // so often that they take the reports from the node), this thread leaves the node to
+    // it and looks back every few milliseconds; once no read started for a while, it
+    // takes the node again, or, while a thread still waits, rests until that thread
+    // wakes it.
     const bool want_input = access_.read && gone_ == ERROR_SUCCESS;
+    const auto now = std::chrono::steady_clock::now();
+    if (started_ != started_at_look_) reader_seen_ = now;
+    started_at_look_ = started_;
+    const bool reading = now - reader_seen_ < kReaderPause;
+    const bool served = !reads_.empty() && servers_ > 0;
+    const bool left = want_input && (served || (reads_.empty() && reading));
+    const int timeout = left && reading ? kLookBackMs : -1;
+    resting_ = left && timeout < 0;
     lock.unlock();
-    pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {want_input ? fd_ : -1, POLLIN, 0}};
-    const int ready = ::poll(fds, 2, -1);
+    pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {want_input && !left ? fd_ : -1, POLLIN, 0}};
+    const int ready = ::poll(fds, 2, timeout);
     const int poll_error = ready < 0 ? errno : 0;
     if (fds[0].revents & POLLIN) {
       std::uint64_t count;
       [[maybe_unused]] auto n = ::read(wake_fd_, &count, sizeof count);
     }
     lock.lock();
+    resting_ = false;
     if (ready < 0) {
       if (poll_error != EINTR) Disconnect(ERROR_GEN_FAILURE);
     } else {
-      OnNodeEvents(fds[1].revents);
+      OnNodeEvents(fds[1].revents, false);
     }
   }
-}
-
-void HidrawFile::OnNodeEvents(short revents) {
-  if (gone_ != ERROR_SUCCESS) return;
-  if (revents & POLLIN) {
-    TakeReady();
-  } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
-    // hidraw hangs up once the device is gone; Windows fails reads from then on.
-    Disconnect(ERROR_DEVICE_NOT_CONNECTED);
-  }
-}
-
-void HidrawFile::Serve(int wake, DWORD milliseconds) {
-  // Held while polling, so that a close cannot end the descriptor under the poll; a
-  // close first completes the reads, whose events wake this poll.
-  std::shared_lock fd_lock(fd_mutex_);
-  {
-    std::lock_guard lock(mutex_);
-    if (closed_ || closing_ || reads_.empty() || gone_ != ERROR_SUCCESS) return;
-  }
-  pollfd fds[2] = {{wake, POLLIN, 0}, {fd_, POLLIN, 0}};
-  const int timeout = milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
-  if (::poll(fds, 2, timeout) <= 0) return;
-  std::lock_guard lock(mutex_);
-  if (!closed_ && !closing_) OnNodeEvents(fds[1].revents);
 }
 
 void HidrawFile::WriteNext(std::unique_lock<std::mutex>& lock) {
@@ -246,6 +244,40 @@ void HidrawFile::WriteNext(std::unique_lock<std::mutex>& lock) {
   write.request.Complete(error, n < 0 ? 0 : static_cast<DWORD>(n));
   write_done_.notify_all();
   if (error == ERROR_DEVICE_NOT_CONNECTED) Disconnect(error);
+}
+
+void HidrawFile::OnNodeEvents(short revents, bool for_reads_only) {
+  if (gone_ != ERROR_SUCCESS) return;
+  if (revents & POLLIN) {
+    TakeReady(for_reads_only);
+  } else if (revents & (POLLHUP | POLLERR | POLLNVAL)) {
+    // hidraw hangs up once the device is gone; Windows fails reads from then on.
+    Disconnect(ERROR_DEVICE_NOT_CONNECTED);
+  }
+}
+
+void HidrawFile::Serve(int wake, DWORD milliseconds) {
+  // Held while polling, so that a close cannot end the descriptor under the poll; a
+  // close first completes the reads, whose events wake this poll.
+  std::shared_lock fd_lock(fd_mutex_);
+  {
+    std::lock_guard lock(mutex_);
+    if (closed_ || closing_ || reads_.empty() || gone_ != ERROR_SUCCESS) return;
+    ++servers_;
+  }
+  pollfd fds[2] = {{wake, POLLIN, 0}, {fd_, POLLIN, 0}};
+  const int timeout =
+      milliseconds == INFINITE ? -1 : static_cast<int>(std::min<DWORD>(milliseconds, INT_MAX));
+  const int ready = ::poll(fds, 2, timeout);
+  std::lock_guard lock(mutex_);
+  --servers_;
+  // The reports beyond the waiting reads are left to the I/O thread.
+  if (ready > 0 && !closed_ && !closing_) OnNodeEvents(fds[1].revents, true);
+  // A resting I/O thread takes the node back: no read waits now, or none is served.
+  if (resting_ && (reads_.empty() || servers_ == 0)) {
+    resting_ = false;
+    Wake();
+  }
 }
 
 void HidrawFile::CancelAll() {

@@ -3,6 +3,7 @@
 // reads and writes waiting for that thread.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -94,9 +95,10 @@ class HidrawFile : public FileObject,
   std::span<const std::uint8_t> ReadReport();
   // With mutex_ held: takes every report the node has ready, each to the oldest waiting
   // read or, while no read waits, to the ring.
-  void TakeReady();
+  // `for_reads_only`: only as many as the waiting reads take.
+  void TakeReady(bool for_reads_only);
   // With mutex_ held: acts on what poll() said of the node.
-  void OnNodeEvents(short revents);
+  void OnNodeEvents(short revents, bool for_reads_only);
   void Disconnect(DWORD error);  // with mutex_ held
   DWORD OpenNode();  // opens the node of a handle without access; 0 or the Win32 error
   DWORD CheckStart(bool write, DWORD length) const;  // with mutex_ held
@@ -117,6 +119,11 @@ class HidrawFile : public FileObject,
   bool writing_ = false;  // a write is in the kernel and will complete its request
   std::thread thread_;
   bool closing_ = false;
+  int servers_ = 0;                  // threads in Serve, polling the node for their read
+  bool resting_ = false;             // the I/O thread polls neither node nor clock
+  std::uint64_t started_ = 0;        // reads started
+  std::uint64_t started_at_look_ = 0;
+  std::chrono::steady_clock::time_point reader_seen_;  // when a look last found a new read
   bool closed_ = false;
   DWORD gone_ = ERROR_SUCCESS;  // set once the device went away
 };
