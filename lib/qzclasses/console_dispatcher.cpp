@@ -21,6 +21,12 @@ TimerId ConsoleDispatcher::SetTimer(std::uint32_t ms, std::function<void()> tick
   return HeadlessDispatcher::SetTimer(ms, std::move(tick));
 }
 
+namespace {
+
+constexpr std::uint64_t kLookAgainMs = 10;
+
+}  // namespace
+
 bool ConsoleDispatcher::RunUntil(const std::function<bool()>& done,
                                  std::chrono::milliseconds limit) {
   const std::uint64_t end = Elapsed() + static_cast<std::uint64_t>(limit.count());
@@ -30,7 +36,8 @@ bool ConsoleDispatcher::RunUntil(const std::function<bool()>& done,
     if (now > Now()) Advance(now - Now());
     if (done()) return true;
     if (now >= end) return false;
-    std::uint64_t wait = end - now;
+    // done() may turn true on another thread without a hand-off: look again now and then.
+    std::uint64_t wait = std::min<std::uint64_t>(end - now, kLookAgainMs);
     if (const auto due = NextDue()) wait = std::min(wait, *due > now ? *due - now : 0);
     WaitForWork(std::chrono::milliseconds(wait + 1));
   }

@@ -27,6 +27,7 @@ class ConsoleDispatcher : public HeadlessDispatcher {
   TimerId SetTimer(std::uint32_t ms, std::function<void()> tick) override;
 
   // Runs hand-offs and due timers until done() holds or `limit` has passed; returns done().
+  // done() is asked after each hand-off and timer tick, and at least every 10 ms.
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
   void RunFor(std::chrono::milliseconds ms);
 

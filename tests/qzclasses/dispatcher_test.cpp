@@ -159,5 +159,20 @@ TEST(ConsoleDispatcherTest, OneDeclarationInstallsAndRunsHandOffsAndTimers) {
   EXPECT_FALSE(Dispatcher::IsInstalled());
 }
 
+// With no timer and no hand-off, a condition another thread makes true is still seen.
+TEST(ConsoleDispatcherTest, RunUntilSeesAConditionSetWithoutHandOff) {
+  using namespace std::chrono_literals;
+  ConsoleDispatcher d;
+  std::atomic<bool> done{false};
+  std::thread setter([&] {
+    std::this_thread::sleep_for(20ms);
+    done = true;
+  });
+  const auto asked = std::chrono::steady_clock::now();
+  EXPECT_TRUE(d.RunUntil([&] { return done.load(); }, 10s));
+  EXPECT_LT(std::chrono::steady_clock::now() - asked, 5s);
+  setter.join();
+}
+
 }  // namespace
 }  // namespace qz

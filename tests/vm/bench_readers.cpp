@@ -90,10 +90,8 @@ Tally::Result ReadWithComponent(qz::ConsoleDispatcher& dispatcher, UhidDevice& d
   const double cpu = ProcessCpuSeconds();
   const std::int64_t start = NowNs();
   writer.Start();
-  // RunUntil looks at its condition only when the dispatcher wakes: poll the writer,
-  // seldom enough that the polling costs next to nothing.
-  const std::int64_t give_up = start + static_cast<std::int64_t>((seconds + 30) * 1e9);
-  while (!writer.Finished() && NowNs() < give_up) dispatcher.RunFor(50ms);
+  const auto limit = std::chrono::milliseconds(static_cast<std::int64_t>((seconds + 30) * 1000));
+  dispatcher.RunUntil([&] { return writer.Finished(); }, limit);
   for (std::uint64_t seen = ~0ull; seen != tally.Received();) {
     seen = tally.Received();
     dispatcher.RunFor(kQuiet);
