@@ -31,6 +31,8 @@ constexpr int kLookBackMs = 2;
 // How long after its last read a reader still counts as at work: a reader that is held
 // up for a moment keeps the kernel's 64 reports, as one reading the node directly does.
 constexpr std::chrono::milliseconds kReaderPause{8};
+// A reader that found the node empty tries it again at every so many reads.
+constexpr unsigned kRetryEmptyNode = 8;
 
 }  // namespace
 
@@ -118,12 +120,18 @@ void HidrawFile::StartRead(IoRequest request) {
     const DWORD size = hidshared::ReportLength(collection(), HidP_Input);
     if (!queue_.empty())
       return request.Complete(ERROR_SUCCESS, queue_.TakeInto(request.buffer(), request.length(), size));
-    const std::span<const std::uint8_t> report = ReadReport();
-    if (!report.empty()) {
-      std::memcpy(request.buffer(), report.data(), report.size());
-      return request.Complete(ERROR_SUCCESS, static_cast<DWORD>(report.size()));
+    // A reader that found the node empty last time is mostly ahead of the device: it
+    // tries again only now and then, and otherwise waits for the report to come.
+    if (node_empty_ == 0 || ++node_empty_ % kRetryEmptyNode == 0) {
+      const std::span<const std::uint8_t> report = ReadReport();
+      if (!report.empty()) {
+        node_empty_ = 0;
+        std::memcpy(request.buffer(), report.data(), report.size());
+        return request.Complete(ERROR_SUCCESS, static_cast<DWORD>(report.size()));
+      }
+      if (gone_ != ERROR_SUCCESS) return request.Complete(gone_, 0);
+      node_empty_ = 1;
     }
-    if (gone_ != ERROR_SUCCESS) return request.Complete(gone_, 0);
   }
   // The I/O thread polls the node whenever the handle reads, so it needs no wake-up;
   // a thread that waits for the read polls the node too, and so gets the report first hand.

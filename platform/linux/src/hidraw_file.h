@@ -122,6 +122,7 @@ class HidrawFile : public FileObject,
   int servers_ = 0;                  // threads in Serve, polling the node for their read
   bool resting_ = false;             // the I/O thread polls neither node nor clock
   std::uint64_t started_ = 0;        // reads started
+  unsigned node_empty_ = 0;          // reads since one found the node empty (0: it had a report)
   std::uint64_t started_at_look_ = 0;
   std::chrono::steady_clock::time_point reader_seen_;  // when a look last found a new read
   bool closed_ = false;
