@@ -13,7 +13,8 @@ IoRequest::IoRequest(IoRequest&& other) noexcept
     : buffer_(other.buffer_),
       length_(other.length_),
       overlapped_(other.overlapped_),
-      event_(std::move(other.event_)) {
+      event_(std::move(other.event_)),
+      served_(other.served_) {
   other.overlapped_ = nullptr;
 }
 
@@ -24,6 +25,7 @@ IoRequest& IoRequest::operator=(IoRequest&& other) noexcept {
     length_ = other.length_;
     overlapped_ = other.overlapped_;
     event_ = std::move(other.event_);
+    served_ = other.served_;
     other.overlapped_ = nullptr;
   }
   return *this;
@@ -39,14 +41,15 @@ void IoRequest::Complete(DWORD error, DWORD bytes) {
   std::atomic_ref<ULONG_PTR>(overlapped_->InternalHigh).store(bytes, std::memory_order_relaxed);
   std::atomic_ref<ULONG_PTR>(overlapped_->Internal).store(error, std::memory_order_release);
   overlapped_ = nullptr;
-  if (event_) {
-    event_->SetWaitSource({});
-    event_->Set();
-  }
+  if (!event_) return;
+  if (served_) event_->SetWaitSource({});
+  event_->Set();
 }
 
 void IoRequest::ServedBy(std::weak_ptr<WaitSource> source) {
-  if (event_ && overlapped_) event_->SetWaitSource(std::move(source));
+  if (!event_ || !overlapped_) return;
+  event_->SetWaitSource(std::move(source));
+  served_ = true;
 }
 
 DWORD FileObject::Seek(LONGLONG, DWORD, LONGLONG*) { return ERROR_INVALID_FUNCTION; }

@@ -11,8 +11,7 @@ bool ValidInputBufferCount(ULONG count) { return count >= 2 && count <= 512; }
 void InputRing::Push(const std::uint8_t* data, std::size_t size) {
   if (length_ == 0) return;
   if (count_ == length_) {  // the oldest is lost
-    oldest_ = (oldest_ + 1) % slots_.size();
-    --count_;
+    DropOldest();
   }
   Slot(count_).assign(data, data + size);
   ++count_;
@@ -29,6 +28,11 @@ void InputRing::SetLength(std::size_t length) {
   length_ = length;
 }
 
+void InputRing::DropOldest() {
+  if (++oldest_ == slots_.size()) oldest_ = 0;
+  --count_;
+}
+
 DWORD InputRing::TakeInto(std::uint8_t* buffer, DWORD size, DWORD report_length) {
   DWORD copied = 0;
   while (count_ != 0 && report_length != 0 && size - copied >= report_length) {
@@ -38,8 +42,7 @@ DWORD InputRing::TakeInto(std::uint8_t* buffer, DWORD size, DWORD report_length)
     std::memcpy(buffer + copied, report.data(), n);
     std::memset(buffer + copied + n, 0, report_length - n);
     copied += report_length;
-    oldest_ = (oldest_ + 1) % slots_.size();
-    --count_;
+    DropOldest();
   }
   return copied;
 }

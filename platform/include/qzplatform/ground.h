@@ -98,6 +98,7 @@ class IoRequest {
   DWORD length_;
   OVERLAPPED* overlapped_;
   std::shared_ptr<EventObject> event_;
+  bool served_ = false;  // a wait source was set on the event for this request
 };
 
 // Status kept in OVERLAPPED::Internal while a transfer runs. Off Windows the member

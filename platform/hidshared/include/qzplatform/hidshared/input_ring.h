@@ -35,7 +35,12 @@ class InputRing {
   DWORD TakeInto(std::uint8_t* buffer, DWORD size, DWORD report_length);
 
  private:
-  Report& Slot(std::size_t age) { return slots_[(oldest_ + age) % slots_.size()]; }
+  // The slot of the report `age` places after the oldest (age < slots_.size()).
+  Report& Slot(std::size_t age) {
+    const std::size_t i = oldest_ + age;
+    return slots_[i < slots_.size() ? i : i - slots_.size()];
+  }
+  void DropOldest();
 
   std::vector<Report> slots_ = std::vector<Report>(kDefaultInputBuffers);
   std::size_t oldest_ = 0;  // the slot of the oldest unread report
