@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "qzhid/hid.h"
 #include "qzplatform/sim/sim_ground.h"
+#include "timed_listing.h"
 
 namespace {
 
@@ -44,24 +44,10 @@ DeviceDescription Device(std::size_t index, std::size_t collections) {
 
 void List(benchmark::State& state, std::vector<DeviceDescription> devices) {
   auto machine = qzplatform::sim::Install(Machine::Create(std::move(devices)));
-  const std::size_t interfaces = machine->Interfaces().size();
-  for (auto _ : state) {
-    state.PauseTiming();
+  TimeListings(state, machine->Interfaces().size(), [&] {
     machine->Unplug(0);
     machine->Replug(0);
-    state.ResumeTiming();
-    qz::TqzHid hid(nullptr);
-    hid.SetEnumFullMode(true);
-    hid.DeviceListLoad();
-    if (static_cast<std::size_t>(hid.GetDeviceCount()) != interfaces) {
-      state.SkipWithError("the listing missed interfaces");
-      break;
-    }
-  }
-  state.counters["per_interface"] = benchmark::Counter(
-      static_cast<double>(interfaces),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-  qzplatform::SetGround(nullptr);
+  });
 }
 
 void BM_ListDevices(benchmark::State& state) {

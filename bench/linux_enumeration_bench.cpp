@@ -11,7 +11,7 @@
 #include <fstream>
 
 #include "fake_sysfs.h"
-#include "qzhid/hid.h"
+#include "timed_listing.h"
 
 namespace {
 namespace fs = std::filesystem;
@@ -54,24 +54,9 @@ void Rebind(const linuxtest::FakeSysfs& sysfs) {
 void List(benchmark::State& state, bool changed) {
   linuxtest::FakeSysfs sysfs;
   const std::size_t interfaces = Populate(sysfs, static_cast<std::size_t>(state.range(0)));
-  for (auto _ : state) {
-    if (changed) {
-      state.PauseTiming();
-      Rebind(sysfs);
-      state.ResumeTiming();
-    }
-    qz::TqzHid hid(nullptr);
-    hid.SetEnumFullMode(true);
-    hid.DeviceListLoad();
-    if (static_cast<std::size_t>(hid.GetDeviceCount()) != interfaces) {
-      state.SkipWithError("the listing missed interfaces");
-      break;
-    }
-  }
-  state.counters["per_interface"] = benchmark::Counter(
-      static_cast<double>(interfaces),
-      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
-  qzplatform::SetGround(nullptr);
+  std::function<void()> change;
+  if (changed) change = [&] { Rebind(sysfs); };
+  TimeListings(state, interfaces, change);
 }
 
 void BM_ListChanged(benchmark::State& state) { List(state, true); }
