@@ -99,6 +99,56 @@ TEST(CapsRules, DataIndicesArePerReportTypeAndSharedByButtonsAndValues) {
   EXPECT_EQ(data.report_ids[HidP_Feature], (std::vector<std::uint8_t>{2}));
 }
 
+// Microsoft's HidP_GetButtonCaps and HidP_GetValueCaps documentation sizes the
+// buffer from HIDP_CAPS.Number*Caps, so the counts and the queries must agree;
+// Windows' answers for devices with a constant Usage(0) field show that field
+// returns no cap, counts nowhere and takes no data index, but keeps its bits.
+TEST(CapsRules, ConstantUsageZeroTakesBitsButNoCapCountOrDataIndex) {
+  const auto result = ParseOk(std::string(kJoystick) +
+                              "05 09 19 01 29 03 15 00 25 01 75 01 95 03 81 02"  // buttons 0-2
+                              " 09 00 95 05 81 03"                               // 5 bits
+                              " 09 00 75 08 95 01 81 03"                         // 8 bits
+                              " 05 01 09 30 81 02"                               // X
+                              " C0");
+  const auto& data = Only(result);
+  HIDP_BUTTON_CAPS buttons[4];
+  HIDP_VALUE_CAPS values[4];
+  USHORT button_count = 4;
+  USHORT value_count = 4;
+  ASSERT_EQ(hidparse::GetButtonCaps(HidP_Input, buttons, &button_count, &data),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(hidparse::GetValueCaps(HidP_Input, values, &value_count, &data),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(data.caps.NumberInputButtonCaps, button_count);
+  EXPECT_EQ(data.caps.NumberInputValueCaps, value_count);
+  EXPECT_EQ(button_count, 1);
+  EXPECT_EQ(value_count, 1);
+  EXPECT_EQ(values[0].NotRange.Usage, 0x30);
+  EXPECT_EQ(values[0].NotRange.DataIndex, 3);  // right after the buttons
+  EXPECT_EQ(data.caps.NumberInputDataIndices, 4);
+  EXPECT_EQ(data.caps.InputReportByteLength, 1 + 3);  // 3 + 5 + 8 + 8 bits
+}
+
+// Windows' answers for a real device whose feature report is a Constant Array
+// item with a usage: the report keeps its length and has no button cap.
+TEST(CapsRules, ConstantArrayWithAUsageGivesNoCapAndNoDataIndex) {
+  const auto result = ParseOk(std::string(kJoystick) +
+                              "05 09 09 01 15 00 25 01 75 08 95 02 B1 01"  // 2 constant bytes
+                              " 05 01 09 30 95 01 B1 02"                   // X
+                              " C0");
+  const auto& data = Only(result);
+  HIDP_BUTTON_CAPS buttons[2];
+  USHORT button_count = 2;
+  EXPECT_EQ(hidparse::GetButtonCaps(HidP_Feature, buttons, &button_count, &data),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(button_count, 0);
+  EXPECT_EQ(data.caps.NumberFeatureButtonCaps, 0);
+  ASSERT_EQ(data.value_caps[HidP_Feature].size(), 1u);
+  EXPECT_EQ(data.value_caps[HidP_Feature][0].NotRange.DataIndex, 0);
+  EXPECT_EQ(data.caps.NumberFeatureDataIndices, 1);
+  EXPECT_EQ(data.caps.FeatureReportByteLength, 1 + 3);
+}
+
 TEST(CapsRules, ReportLengthIsTheLongestReportPlusTheIdByte) {
   const auto result = ParseOk(std::string(kJoystick) +
                               "75 08 95 03 85 01 81 01"   // report 1: 3 bytes of padding

@@ -10,7 +10,7 @@ namespace hidparse_test {
 namespace {
 
 // Input: buttons 1-3 (range), X, Y; output: one LED; no feature items. Plus a
-// constant Usage(0) field, which takes a button cap slot the queries skip.
+// constant Usage(0) field, which gives no cap at all.
 const char kMouse[] =
     "05 01 09 02 A1 01 09 01 A1 00 05 09 19 01 29 03 15 00 25 01 95 03 75 01 81 02"
     " 09 00 95 05 81 03 05 01 09 30 09 31 15 81 25 7F 75 08 95 02 81 06 C0"
@@ -33,9 +33,9 @@ TEST_F(Queries, GetCapsChecksPreparsedDataThenFills) {
   EXPECT_EQ(hidparse::GetCaps(data_, nullptr), HIDP_STATUS_INTERNAL_ERROR);
   ASSERT_EQ(hidparse::GetCaps(data_, &caps), HIDP_STATUS_SUCCESS);
   EXPECT_EQ(std::memcmp(&caps, &data_->caps, sizeof caps), 0);
-  // The hidden slot is counted here although GetButtonCaps will not return it.
-  EXPECT_EQ(caps.NumberInputButtonCaps, 2);
-  EXPECT_EQ(caps.NumberInputDataIndices, 6);
+  // The constant Usage(0) field counts nowhere: the counts are what the queries return.
+  EXPECT_EQ(caps.NumberInputButtonCaps, 1);
+  EXPECT_EQ(caps.NumberInputDataIndices, 5);
 }
 
 TEST_F(Queries, ButtonCapsStatusesComeInWindowsOrder) {
@@ -51,7 +51,7 @@ TEST_F(Queries, ButtonCapsStatusesComeInWindowsOrder) {
 
   EXPECT_EQ(hidparse::GetButtonCaps(HidP_Input, caps, &length, data_),
             HIDP_STATUS_BUFFER_TOO_SMALL);
-  EXPECT_EQ(length, 1);  // the count needed: the hidden slot is not returned
+  EXPECT_EQ(length, 1);  // the count needed
   length = 4;
   EXPECT_EQ(hidparse::GetButtonCaps(HidP_Input, nullptr, &length, data_),
             HIDP_STATUS_BUFFER_TOO_SMALL);

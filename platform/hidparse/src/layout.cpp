@@ -61,9 +61,7 @@ PreparsedData LayOut(const TopLevelBuild& tlc, const ReportBits& reports) {
   };
   for (int type = 0; type < 3; ++type) {
     for (const CapRecord& record : tlc.caps[type]) {
-      // A hidden slot still counts in HIDP_CAPS; only the queries leave it out.
       ++*counts[type][record.is_button ? 0 : 1];
-      if (record.hidden) continue;
       if (record.is_button) {
         out.button_caps[type].push_back(ToButtonCaps(record.caps));
       } else {

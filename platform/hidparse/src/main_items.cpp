@@ -57,7 +57,6 @@ class CapWriter {
 
     CapRecord record;
     record.is_button = g.report_size == 1 || (item_.data & kVariable) == 0;
-    record.hidden = (item_.data & kConstant) != 0 && !entry.is_range && entry.min == 0;
     HIDP_VALUE_CAPS& c = record.caps;
     c.UsagePage = entry.page;
     c.ReportID = g.report_id;
@@ -102,13 +101,19 @@ class CapWriter {
   const LocalState& locals_;
 };
 
+// Windows gives a constant field declared with usage 0 no cap, no count and no
+// data index; its fields still take their bits in the report.
+bool IsReservedOnly(const DataItem& item, const UsageEntry& entry) {
+  return (item.data & kConstant) != 0 && !entry.is_range && entry.min == 0;
+}
+
 // Variable item: Windows uses the fewest usages, in declaration order, that give
 // every field one; the last of them takes any fields left over, and the rest are
 // discarded. Caps are stored last-declared first (Y before X) and their data
 // indices follow that stored order. Slots are numbered from 0 in declaration
 // order, so an entry's slot is also its position among the slots.
-bool AddVariableCaps(CapWriter& writer, const LocalState& locals, std::uint32_t field_count,
-                     std::string& error) {
+bool AddVariableCaps(CapWriter& writer, const DataItem& item, const LocalState& locals,
+                     std::uint32_t field_count, std::string& error) {
   const std::vector<UsageEntry>& usages = locals.usages;
   std::size_t end = 0;  // one past the last entry of the last slot taken
   std::uint32_t covered = 0;
@@ -122,6 +127,7 @@ bool AddVariableCaps(CapWriter& writer, const LocalState& locals, std::uint32_t 
 
   for (std::size_t e = end; e-- > 0;) {
     const UsageEntry& entry = usages[e];
+    if (IsReservedOnly(item, entry)) continue;
     // Every usage of a delimiter set but the first declared (the preferred one).
     const bool is_alias = e > 0 && usages[e - 1].slot == entry.slot;
     // A range cap counts one field per usage; a single usage over several
@@ -169,7 +175,9 @@ bool AddDataItemCaps(TopLevelBuild& tlc, const DataItem& item, const LocalState&
   // Padding (no usage) and empty items (Report Count 0) give no capability.
   if (field_count == 0 || locals.usages.empty()) return true;
   CapWriter writer(tlc, item, locals);
-  if (item.data & kVariable) return AddVariableCaps(writer, locals, field_count, error);
+  if (item.data & kVariable) return AddVariableCaps(writer, item, locals, field_count, error);
+  // Windows gives a constant array no cap and no data index, whatever its usages.
+  if (item.data & kConstant) return true;
   return AddArrayCaps(writer, locals, field_count, error);
 }
 

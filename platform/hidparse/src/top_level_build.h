@@ -18,9 +18,6 @@ inline constexpr std::size_t kMaxRecords = 0xFFFF;  // 16-bit counts in HIDP_CAP
 // One stored capability. HIDP_VALUE_CAPS holds every field a button cap has too.
 struct CapRecord {
   bool is_button = false;
-  // A constant main item declared with usage 0 takes a cap slot and a data
-  // index, which the HidP_ queries then skip.
-  bool hidden = false;
   HIDP_VALUE_CAPS caps{};
 };
 
