@@ -1,6 +1,7 @@
 // libFuzzer target for hidparse::Parse and the HidP_ queries. Besides crashes and
 // sanitizer faults it traps on any result that breaks the invariants Windows'
-// answers keep (indices within the counts, links within the node array).
+// answers keep (indices within the counts, links within the node array, the
+// queries returning exactly the counts HIDP_CAPS gives).
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -41,6 +42,8 @@ void CheckCollection(const hidparse::PreparsedData& data) {
   }
   const USHORT button_counts[3] = {caps.NumberInputButtonCaps, caps.NumberOutputButtonCaps,
                                    caps.NumberFeatureButtonCaps};
+  const USHORT value_counts[3] = {caps.NumberInputValueCaps, caps.NumberOutputValueCaps,
+                                  caps.NumberFeatureValueCaps};
   const USHORT lengths[3] = {caps.InputReportByteLength, caps.OutputReportByteLength,
                              caps.FeatureReportByteLength};
   for (int type = 0; type < 3; ++type) {
@@ -49,7 +52,11 @@ void CheckCollection(const hidparse::PreparsedData& data) {
     auto length = static_cast<USHORT>(buttons.size());
     const NTSTATUS status = hidparse::GetButtonCaps(report_type, buttons.data(), &length, &data);
     Check(status == HIDP_STATUS_SUCCESS || status == HIDP_STATUS_USAGE_NOT_FOUND);
-    Check(length == data.button_caps[type].size() && length <= button_counts[type]);
+    Check(length == data.button_caps[type].size() && length == button_counts[type]);
+    std::vector<HIDP_VALUE_CAPS> values(data.value_caps[type].size() + 1);
+    length = static_cast<USHORT>(values.size());
+    hidparse::GetValueCaps(report_type, values.data(), &length, &data);
+    Check(length == data.value_caps[type].size() && length == value_counts[type]);
     CheckCaps(data.button_caps[type], caps, type);
     CheckCaps(data.value_caps[type], caps, type);
     // A report that exists has its report-ID byte; one that has caps exists.
