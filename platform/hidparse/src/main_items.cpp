@@ -174,10 +174,10 @@ bool AddDataItemCaps(TopLevelBuild& tlc, const DataItem& item, const LocalState&
   const std::uint32_t field_count = item.globals->report_count;
   // Padding (no usage) and empty items (Report Count 0) give no capability.
   if (field_count == 0 || locals.usages.empty()) return true;
+  // Windows gives a constant array no cap and no data index, whatever its usages.
+  if ((item.data & (kConstant | kVariable)) == kConstant) return true;
   CapWriter writer(tlc, item, locals);
   if (item.data & kVariable) return AddVariableCaps(writer, item, locals, field_count, error);
-  // Windows gives a constant array no cap and no data index, whatever its usages.
-  if (item.data & kConstant) return true;
   return AddArrayCaps(writer, locals, field_count, error);
 }
 
