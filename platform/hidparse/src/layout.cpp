@@ -64,8 +64,10 @@ PreparsedData LayOut(const TopLevelBuild& tlc, const ReportBits& reports) {
       ++*counts[type][record.is_button ? 0 : 1];
       if (record.is_button) {
         out.button_caps[type].push_back(ToButtonCaps(record.caps));
+        out.button_fields[type].push_back(record.fields);
       } else {
         out.value_caps[type].push_back(record.caps);
+        out.value_fields[type].push_back(record.fields);
       }
     }
     *counts[type][2] = static_cast<USHORT>(tlc.data_indices[type]);

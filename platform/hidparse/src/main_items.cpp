@@ -44,8 +44,19 @@ class CapWriter {
     return true;
   }
 
+  // The span of `count` fields from field `first_field` of this item.
+  FieldSpan Span(std::uint32_t first_field, std::uint32_t count) const {
+    FieldSpan span;
+    const std::uint32_t size = item_.globals->report_size;
+    span.first_bit = static_cast<std::uint32_t>(item_.first_bit + std::uint64_t{first_field} * size);
+    span.bit_size = static_cast<std::uint16_t>(size);
+    span.count = static_cast<std::uint16_t>(count);
+    return span;
+  }
+
   bool Add(const UsageEntry& entry, std::size_t index_slot, std::uint32_t first_index,
-           bool is_alias, std::uint16_t report_count, std::string& error) {
+           bool is_alias, std::uint16_t report_count, const FieldSpan& fields,
+           std::string& error) {
     std::vector<CapRecord>& records = tlc_.caps[item_.type];
     if (records.size() >= kMaxRecords) {
       error = "more than " + std::to_string(kMaxRecords) + " capabilities in one report type";
@@ -91,6 +102,7 @@ class CapWriter {
     c.Range.DesignatorMax = designator.max;
     c.Range.DataIndexMin = static_cast<USHORT>(first_index);
     c.Range.DataIndexMax = static_cast<USHORT>(first_index + IndexCount(entry) - 1);
+    record.fields = fields;
     records.push_back(record);
     return true;
   }
@@ -124,6 +136,14 @@ bool AddVariableCaps(CapWriter& writer, const DataItem& item, const LocalState& 
   }
   const std::uint32_t left_over = field_count > covered ? field_count - covered : 0;
   const std::uint32_t last_slot = end > 0 ? usages[end - 1].slot : 0;
+  // The first field of each entry taken: fields follow declaration order, one per
+  // usage of a range, one per slot otherwise (aliases name the same field).
+  std::vector<std::uint32_t> first_field(end);
+  for (std::size_t e = 1; e < end; ++e) {
+    const UsageEntry& before = usages[e - 1];
+    const bool same_slot = before.slot == usages[e].slot;
+    first_field[e] = first_field[e - 1] + (same_slot ? 0 : before.is_range ? IndexCount(before) : 1);
+  }
 
   for (std::size_t e = end; e-- > 0;) {
     const UsageEntry& entry = usages[e];
@@ -134,10 +154,15 @@ bool AddVariableCaps(CapWriter& writer, const DataItem& item, const LocalState& 
     // fields is a usage value array whose ReportCount is its field count.
     const std::uint32_t report_count =
         entry.is_range ? 1 : 1 + (entry.slot == last_slot ? left_over : 0);
+    // A range with more usages than fields left names only the fields there are.
+    const std::uint32_t fields_left = field_count - first_field[e];
+    const std::uint32_t fields = std::min(entry.is_range ? IndexCount(entry) : report_count,
+                                          fields_left);
     std::uint32_t first_index = 0;
     if (!writer.ReserveIndices(IndexCount(entry), &first_index, error) ||
         !writer.Add(entry, entry.slot, first_index, is_alias,
-                    static_cast<std::uint16_t>(report_count), error)) {
+                    static_cast<std::uint16_t>(report_count),
+                    writer.Span(first_field[e], fields), error)) {
       return false;
     }
   }
@@ -156,11 +181,14 @@ bool AddArrayCaps(CapWriter& writer, const LocalState& locals, std::uint32_t fie
     error = "more than " + std::to_string(kMaxRecords) + " data indices in one report type";
     return false;
   }
+  FieldSpan fields = writer.Span(0, field_count);
+  fields.is_array = true;
+  fields.array_first_index = static_cast<std::uint16_t>(next_index);
   next_index += static_cast<std::uint32_t>(total);
   for (std::size_t i = locals.usages.size(); i-- > 0;) {
     next_index -= IndexCount(locals.usages[i]);
     if (!writer.Add(locals.usages[i], i, next_index, false,
-                    static_cast<std::uint16_t>(field_count), error)) {
+                    static_cast<std::uint16_t>(field_count), fields, error)) {
       return false;
     }
   }

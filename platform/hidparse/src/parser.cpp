@@ -166,11 +166,12 @@ bool Parser::HandleDataItem(const Item& item, HIDP_REPORT_TYPE type) {
   if (bits > kMaxReportBits - report_bits) {
     return FailItem(item, "report " + std::to_string(id) + " grows beyond 65535 bytes");
   }
+  const std::uint64_t first_bit = report_bits;
   report_bits += bits;
 
   TopLevelBuild& tlc = collections_.back();
   tlc.report_ids[type].set(id);
-  const DataItem data_item{type, item.data, &g};
+  const DataItem data_item{type, item.data, first_bit, &g};
   if (!AddDataItemCaps(tlc, data_item, locals_, error)) return FailItem(item, error);
   ClearLocalItems(locals_);
   return true;

@@ -19,6 +19,7 @@ inline constexpr std::size_t kMaxRecords = 0xFFFF;  // 16-bit counts in HIDP_CAP
 struct CapRecord {
   bool is_button = false;
   HIDP_VALUE_CAPS caps{};
+  FieldSpan fields;
 };
 
 struct TopLevelBuild {
@@ -42,6 +43,7 @@ bool CloseCollection(TopLevelBuild& tlc);
 struct DataItem {
   HIDP_REPORT_TYPE type = HidP_Input;
   std::uint32_t data = 0;  // the main item's raw flags
+  std::uint64_t first_bit = 0;  // where its fields start, after the report-ID byte
   const GlobalState* globals = nullptr;
 };
 

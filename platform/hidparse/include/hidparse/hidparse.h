@@ -13,11 +13,26 @@
 
 namespace hidparse {
 
+// Where a cap's fields lie in its report: `count` fields of `bit_size` bits from
+// `first_bit`, counted from the byte after the report-ID byte. The fields of an
+// array item hold 1-based indices into the item's usages in declaration order;
+// index 1 names data index `array_first_index`.
+struct FieldSpan {
+  std::uint32_t first_bit = 0;
+  std::uint16_t bit_size = 0;
+  std::uint16_t count = 0;
+  bool is_array = false;
+  std::uint16_t array_first_index = 0;
+};
+
 // What the queries read for one top-level collection.
 struct PreparsedData {
   HIDP_CAPS caps{};
   std::vector<HIDP_BUTTON_CAPS> button_caps[3];  // indexed by HIDP_REPORT_TYPE
   std::vector<HIDP_VALUE_CAPS> value_caps[3];
+  // The fields of each cap, parallel to button_caps and value_caps.
+  std::vector<FieldSpan> button_fields[3];
+  std::vector<FieldSpan> value_fields[3];
   std::vector<HIDP_LINK_COLLECTION_NODE> link_collections;
   // Report IDs this collection declares per report type (0 when it uses none),
   // ascending; lets a ground route a report to the interface that owns it.
