@@ -1,17 +1,44 @@
 // The HidP_ capability queries over preparsed data, with Windows' statuses in
-// Windows' order: preparsed data first, then the report type, then the buffer.
+// Windows' order: preparsed data first, then the report type, then the buffer;
+// and the checks the report functions share.
 #include <algorithm>
 #include <vector>
 
 #include "hidparse/hidparse.h"
+#include "report_access.h"
 
 namespace hidparse {
 
-namespace {
+namespace detail {
 
 bool IsReportType(HIDP_REPORT_TYPE type) {
   return type == HidP_Input || type == HidP_Output || type == HidP_Feature;
 }
+
+USHORT ReportByteLength(const PreparsedData& data, HIDP_REPORT_TYPE type) {
+  switch (type) {
+    case HidP_Input: return data.caps.InputReportByteLength;
+    case HidP_Output: return data.caps.OutputReportByteLength;
+    case HidP_Feature: return data.caps.FeatureReportByteLength;
+  }
+  return 0;
+}
+
+NTSTATUS CheckReport(const PreparsedData* data, HIDP_REPORT_TYPE type, const char* report,
+                     ULONG report_length) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
+  if (report == nullptr || report_length != ReportByteLength(*data, type)) {
+    return HIDP_STATUS_INVALID_REPORT_LENGTH;
+  }
+  return HIDP_STATUS_SUCCESS;
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::IsReportType;
 
 // Shared by HidP_GetButtonCaps and HidP_GetValueCaps. Like Windows: no caps of
 // that type is USAGE_NOT_FOUND with a count of 0; a short buffer is filled as far

@@ -1,0 +1,257 @@
+// HidP_InitializeReportForID, HidP_MaxUsageListLength, HidP_GetUsages,
+// HidP_SetUsages and HidP_UnsetUsages. Expectations marked "(Windows)" come from
+// Microsoft's documentation of each function or from conformance tests of hid.dll
+// that pass on Windows; the rest follow from the descriptor's layout.
+#include <array>
+
+#include "report_fixture.h"
+
+namespace hidparse_test {
+namespace {
+
+using hidparse::GetUsages;
+using hidparse::SetUsages;
+using hidparse::UnsetUsages;
+
+constexpr USAGE kButton = 0x09;
+constexpr USAGE kKeyboard = 0x07;
+constexpr USAGE kLed = 0x08;
+
+using InitializeReportForId = ReportTest;
+
+TEST_F(InitializeReportForId, ChecksInWindowsOrderThenZeroesTheReport) {
+  std::array<char, 16> report;
+  report.fill('\xCD');
+  const ULONG length = data_->caps.InputReportByteLength;
+  EXPECT_EQ(hidparse::InitializeReportForId(HidP_Input, 0, nullptr, report.data(), length),
+            HIDP_STATUS_INVALID_PREPARSED_DATA);
+  EXPECT_EQ(hidparse::InitializeReportForId(static_cast<HIDP_REPORT_TYPE>(3), 0, data_,
+                                            report.data(), length),
+            HIDP_STATUS_INVALID_REPORT_TYPE);
+  // (Windows) a length other than the caps' one; an ID the collection lacks.
+  EXPECT_EQ(hidparse::InitializeReportForId(HidP_Input, 0, data_, report.data(), length + 1),
+            HIDP_STATUS_INVALID_REPORT_LENGTH);
+  EXPECT_EQ(hidparse::InitializeReportForId(HidP_Input, 1, data_, report.data(), length),
+            HIDP_STATUS_REPORT_DOES_NOT_EXIST);
+  // (Windows) a report type without reports: its length 0 matches, its ID does not exist.
+  EXPECT_EQ(hidparse::InitializeReportForId(HidP_Output, 0, data_, report.data(), 0),
+            HIDP_STATUS_REPORT_DOES_NOT_EXIST);
+  EXPECT_EQ(report[0], '\xCD');
+
+  // (Windows) the report's bytes become 0 with the ID in byte 0; nothing beyond it changes.
+  ASSERT_EQ(hidparse::InitializeReportForId(HidP_Input, 0, data_, report.data(), length),
+            HIDP_STATUS_SUCCESS);
+  for (ULONG i = 0; i < length; ++i) EXPECT_EQ(report[i], 0) << "byte " << i;
+  EXPECT_EQ(report[length], '\xCD');
+
+  Use(kTwoReports);
+  ASSERT_EQ(hidparse::InitializeReportForId(HidP_Input, 2, data_, report.data(), 2),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[0], 2);
+  EXPECT_EQ(hidparse::InitializeReportForId(HidP_Input, 0, data_, report.data(), 2),
+            HIDP_STATUS_REPORT_DOES_NOT_EXIST);
+}
+
+using MaxUsageListLength = ReportTest;
+
+TEST_F(MaxUsageListLength, CountsTheButtonsOneReportCanHoldPerPage) {
+  // (Windows) an invalid report type, or a page with no buttons, gives 0.
+  EXPECT_EQ(hidparse::MaxUsageListLength(static_cast<HIDP_REPORT_TYPE>(3), 0, data_), 0u);
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0x0C, data_), 0u);
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Output, 0, data_), 0u);
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0, nullptr), 0u);
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, kButton, data_), 8u);
+  // An array holds one usage per field, however many usages it names.
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, kKeyboard, data_), 2u);
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, kLed, data_), 2u);
+  // (Windows) page 0 counts every page.
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0, data_), 12u);
+}
+
+TEST_F(MaxUsageListLength, CountsAnArrayOfSeveralUsagesOnce) {
+  // One array of three named usages over four fields: three caps, four usages at most.
+  Use("05 0C 09 01 A1 01 09 E9 09 EA 09 E2 15 01 25 03 75 02 95 04 81 00 C0");
+  ASSERT_EQ(data_->caps.NumberInputButtonCaps, 3);
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0x0C, data_), 4u);
+}
+
+using GetUsagesTest = ReportTest;
+
+TEST_F(GetUsagesTest, ReturnsThePressedUsagesInStoredOrder) {
+  std::vector<char> report = Input();
+  report[1] = 0x28;                  // buttons 4 and 6
+  report[7] = 2;                     // array indices are 1-based: usage 0x09
+  report[8] = 4;                     // usage 0x0B
+  report[9] = 3;                     // both LEDs
+  std::array<USAGE, 8> usages{};
+  ULONG count = usages.size();
+  ASSERT_EQ(GetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(usages[0], 4);
+  EXPECT_EQ(usages[1], 6);
+
+  count = usages.size();
+  ASSERT_EQ(GetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(usages[0], 0x09);
+  EXPECT_EQ(usages[1], 0x0B);
+
+  // (Windows) LEDs 4 then 6 declared: stored 6 first, so returned 6, 4.
+  count = usages.size();
+  ASSERT_EQ(GetUsages(HidP_Input, kLed, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(count, 2u);
+  EXPECT_EQ(usages[0], 6);
+  EXPECT_EQ(usages[1], 4);
+
+  // Indices beyond the array's usages name nothing.
+  report[7] = 10;
+  report[8] = 0;
+  count = usages.size();
+  EXPECT_EQ(GetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(count, 0u);
+}
+
+TEST_F(GetUsagesTest, ShortListsAndWrongReportsGetWindowsStatuses) {
+  std::vector<char> report = Input();
+  report[1] = 0x28;
+  std::array<USAGE, 2> usages{};
+  // (Windows) a list too short: BUFFER_TOO_SMALL with the count needed.
+  ULONG count = 1;
+  EXPECT_EQ(GetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(usages[0], 4);
+  EXPECT_EQ(usages[1], 0);  // nothing written past the room given
+
+  count = 2;
+  EXPECT_EQ(GetUsages(HidP_Input, 0x0C, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(GetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
+                      Length(report) - 1),
+            HIDP_STATUS_INVALID_REPORT_LENGTH);
+  EXPECT_EQ(GetUsages(HidP_Input, kButton, 0, usages.data(), nullptr, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_INTERNAL_ERROR);
+
+  // The buttons are in report 1; report 2 carries none.
+  Use(kTwoReports);
+  std::vector<char> two = Input(2);
+  count = 2;
+  EXPECT_EQ(GetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, two.data(),
+                      Length(two)),
+            HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
+}
+
+using SetUsagesTest = ReportTest;
+
+TEST_F(SetUsagesTest, SetsBitsAndArrayIndicesStoppingAtTheFirstFailure) {
+  std::vector<char> report = Input();
+  // (Windows) an unknown usage stops the list: button 2 after it is not set.
+  std::array<USAGE, 3> usages = {0xFF, 2, 0};
+  ULONG count = 2;
+  EXPECT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(report[1], 0);
+
+  usages = {4, 6, 0};
+  count = 2;
+  ASSERT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[1], 0x28);
+
+  // Declared first, LED 4 is bit 0 although its cap is stored second.
+  usages = {4, 0, 0};
+  count = 1;
+  ASSERT_EQ(SetUsages(HidP_Input, kLed, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[9], 1);
+
+  // (Windows) an array takes 1-based indices while it has free fields; the usage
+  // that finds none gets BUFFER_TOO_SMALL. One already held is not held twice.
+  usages = {0x09, 0x09, 0x0B};
+  count = 3;
+  ASSERT_EQ(SetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  usages = {0x0A, 0, 0};
+  count = 1;
+  EXPECT_EQ(SetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(count, 0u);
+  EXPECT_EQ(report[7], 2);
+  EXPECT_EQ(report[8], 4);
+}
+
+TEST_F(SetUsagesTest, TheReportIdInByteZeroMustCarryTheUsage) {
+  std::array<USAGE, 1> usages = {1};
+  ULONG count = 1;
+  // (Windows) byte 0 is the report ID also without report IDs: it must then be 0.
+  std::vector<char> report = Input(1);
+  EXPECT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
+
+  EXPECT_EQ(count, 0u);
+
+  Use(kTwoReports);
+  std::vector<char> two = Input(2);
+  count = 1;
+  EXPECT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, two.data(),
+                      Length(two)),
+            HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
+  EXPECT_EQ(two[1], 0);
+  std::vector<char> one = Input(1);
+  count = 1;
+  ASSERT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, one.data(),
+                      Length(one)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(one[1], 1);
+}
+
+using UnsetUsagesTest = ReportTest;
+
+TEST_F(UnsetUsagesTest, ClearsPressedUsagesAndReportsTheOthers) {
+  std::vector<char> report = Input();
+  std::array<USAGE, 2> keys = {0x0B, 0x09};
+  ULONG count = 2;
+  ASSERT_EQ(SetUsages(HidP_Input, kKeyboard, 0, keys.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  // (Windows) the array fields go back to 0; a second unset finds the usage not pressed.
+  ASSERT_EQ(UnsetUsages(HidP_Input, kKeyboard, 0, keys.data(), &count, data_, report.data(),
+                        Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[7], 0);
+  EXPECT_EQ(report[8], 0);
+  EXPECT_EQ(UnsetUsages(HidP_Input, kKeyboard, 0, keys.data(), &count, data_, report.data(),
+                        Length(report)),
+            HIDP_STATUS_BUTTON_NOT_PRESSED);
+  EXPECT_EQ(count, 0u);
+
+  report[1] = 0x03;  // buttons 1 and 2
+  std::array<USAGE, 2> buttons = {2, 3};
+  count = 2;
+  EXPECT_EQ(UnsetUsages(HidP_Input, kButton, 0, buttons.data(), &count, data_, report.data(),
+                        Length(report)),
+            HIDP_STATUS_BUTTON_NOT_PRESSED);
+  EXPECT_EQ(count, 1u);  // the index of the usage that failed
+  EXPECT_EQ(report[1], 0x01);
+}
+
+}  // namespace
+}  // namespace hidparse_test
