@@ -34,4 +34,21 @@ NTSTATUS UnsetUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collec
                      const USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
                      char* report, ULONG report_length);
 
+// A value's raw bits (the first field of a usage value array).
+NTSTATUS GetUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                       USAGE usage, ULONG* value, const PreparsedData* data, const char* report,
+                       ULONG report_length);
+NTSTATUS SetUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                       USAGE usage, ULONG value, const PreparsedData* data, char* report,
+                       ULONG report_length);
+
+// A value in physical units, scaled between the logical and physical extents
+// (a physical range of 0 to 0 means the logical one).
+NTSTATUS GetScaledUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                             USAGE usage, LONG* value, const PreparsedData* data,
+                             const char* report, ULONG report_length);
+NTSTATUS SetScaledUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                             USAGE usage, LONG value, const PreparsedData* data, char* report,
+                             ULONG report_length);
+
 }  // namespace hidparse

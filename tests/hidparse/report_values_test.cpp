@@ -1,0 +1,159 @@
+// HidP_GetUsageValue, HidP_SetUsageValue, HidP_GetScaledUsageValue and
+// HidP_SetScaledUsageValue. Expectations marked "(Windows)" come from Microsoft's
+// documentation of each function or from conformance tests of hid.dll that pass
+// on Windows; the rest follow from the descriptor's layout.
+#include "report_fixture.h"
+
+namespace hidparse_test {
+namespace {
+
+using hidparse::GetScaledUsageValue;
+using hidparse::GetUsageValue;
+using hidparse::SetScaledUsageValue;
+using hidparse::SetUsageValue;
+
+constexpr USAGE kDesktop = 0x01;
+constexpr USAGE kX = 0x30, kY = 0x31, kRx = 0x33, kRy = 0x34, kHat = 0x39;
+
+using UsageValue = ReportTest;
+
+TEST_F(UsageValue, ReadsAndWritesTheRawBitsOfItsOwnField) {
+  std::vector<char> report = Input();
+  report[2] = report[4] = '\x77';
+  // (Windows) -128 into an 8-bit field reads back as 0x80: raw bits, no sign.
+  ASSERT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kY, static_cast<ULONG>(-128), data_,
+                          report.data(), Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ULONG value = 0;
+  ASSERT_EQ(GetUsageValue(HidP_Input, kDesktop, 0, kY, &value, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 0x80u);
+  EXPECT_EQ(report[2], '\x77');
+  EXPECT_EQ(report[4], '\x77');
+  // The hat is the low nibble of byte 4: the padding beside it keeps its bits.
+  ASSERT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kHat, 0x1F, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[4], '\x7F');
+}
+
+TEST_F(UsageValue, StatusesComeInWindowsOrder) {
+  std::vector<char> report = Input();
+  ULONG value = 0xDEADBEEF;
+  EXPECT_EQ(GetUsageValue(HidP_Input, kDesktop, 0, kX, &value, nullptr, report.data(),
+                          Length(report)),
+            HIDP_STATUS_INVALID_PREPARSED_DATA);
+  EXPECT_EQ(GetUsageValue(static_cast<HIDP_REPORT_TYPE>(3), kDesktop, 0, kX, &value, data_,
+                          report.data(), Length(report)),
+            HIDP_STATUS_INVALID_REPORT_TYPE);
+  // (Windows) one byte too long is the wrong length.
+  EXPECT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kX, 1, data_, report.data(),
+                          Length(report) + 1),
+            HIDP_STATUS_INVALID_REPORT_LENGTH);
+  // (Windows) a button usage is no value; an unknown link collection holds nothing.
+  EXPECT_EQ(GetUsageValue(HidP_Input, 0x08, 0, 6, &value, data_, report.data(), Length(report)),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(value, 0xDEADBEEFu);
+  EXPECT_EQ(SetUsageValue(HidP_Input, kDesktop, 0xDEAD, kX, 1, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kX, 1, data_, nullptr, Length(report)),
+            HIDP_STATUS_INVALID_REPORT_LENGTH);
+  // (Windows) a report ID the usage is not in: without report IDs byte 0 must be 0.
+  report[0] = 1;
+  EXPECT_EQ(GetUsageValue(HidP_Input, kDesktop, 0, kX, &value, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
+
+  Use(kTwoReports);
+  std::vector<char> one = Input(1);
+  EXPECT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kX, 7, data_, one.data(), Length(one)),
+            HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
+  EXPECT_EQ(one[1], 0);
+  std::vector<char> two = Input(2);
+  ASSERT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kX, 7, data_, two.data(), Length(two)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(two[1], 7);
+}
+
+using ScaledUsageValue = ReportTest;
+
+TEST_F(ScaledUsageValue, GetScalesLogicalToPhysical) {
+  std::vector<char> report = Input();
+  report[2] = '\x80';
+  report[3] = 51;
+  report[4] = 6;
+  LONG value = 0;
+  // (Windows) without physical extents the value is the signed logical one.
+  ASSERT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kX, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, -128);
+  ASSERT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kY, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 200);  // 51 of 0..255 is 200 of 0..1000
+  ASSERT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kHat, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 270);
+}
+
+TEST_F(ScaledUsageValue, GetRefusesValuesItCannotScale) {
+  std::vector<char> report = Input();
+  report[4] = 8;    // hat beyond its logical maximum: its null value
+  report[6] = 101;  // Ry beyond 0..100, which has no null value
+  LONG value = 7;
+  // (Windows) out of range: the value written back is 0.
+  EXPECT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kHat, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_NULL);
+  EXPECT_EQ(value, 0);
+  value = 7;
+  EXPECT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kRy, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_VALUE_OUT_OF_RANGE);
+  EXPECT_EQ(value, 0);
+  // (Windows) a physical range with minimum equal to maximum cannot be scaled.
+  value = 7;
+  EXPECT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kRx, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_BAD_LOG_PHY_VALUES);
+  EXPECT_EQ(value, 0);
+}
+
+TEST_F(ScaledUsageValue, SetScalesPhysicalToLogical) {
+  std::vector<char> report = Input();
+  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kY, 200, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[3], 51);
+  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kX, -5, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[2], '\xFB');
+  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kHat, 90, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[4], 2);
+
+  // (Windows) beyond the physical range: the null value where the usage has one,
+  // else VALUE_OUT_OF_RANGE and the report unchanged.
+  EXPECT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kHat, 400, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_NULL);
+  EXPECT_EQ(report[4], 8);
+  EXPECT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kY, 1001, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_VALUE_OUT_OF_RANGE);
+  EXPECT_EQ(report[3], 51);
+  // (Windows) and nothing is scaled into a range that cannot scale.
+  EXPECT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kRx, 10, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_BAD_LOG_PHY_VALUES);
+  EXPECT_EQ(report[5], 0);
+}
+
+}  // namespace
+}  // namespace hidparse_test
