@@ -155,5 +155,32 @@ TEST_F(ScaledUsageValue, SetScalesPhysicalToLogical) {
   EXPECT_EQ(report[5], 0);
 }
 
+TEST_F(ScaledUsageValue, FullWidthExtentsScaleWithoutOverflow) {
+  // A 32-bit X over the whole signed range, physical 0..2^31-1.
+  Use("05 01 09 04 A1 01 09 30 17 00 00 00 80 27 FF FF FF 7F 35 00 47 FF FF FF 7F"
+      " 75 20 95 01 81 02 C0");
+  std::vector<char> report = Input();
+  LONG value = 0;
+  ASSERT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kX, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 1073741823);  // logical 0 is just below the middle
+  ASSERT_EQ(SetUsageValue(HidP_Input, kDesktop, 0, kX, 0x80000000u, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(GetScaledUsageValue(HidP_Input, kDesktop, 0, kX, &value, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value, 0);
+  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kX, 1000, data_, report.data(),
+                                Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ULONG raw = 0;
+  ASSERT_EQ(GetUsageValue(HidP_Input, kDesktop, 0, kX, &raw, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(raw, 0x800007D0u);
+}
+
 }  // namespace
 }  // namespace hidparse_test

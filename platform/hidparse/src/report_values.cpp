@@ -53,12 +53,13 @@ std::int64_t LogicalValue(std::uint32_t raw, const HIDP_VALUE_CAPS& cap) {
   return static_cast<std::int64_t>(raw ^ sign) - sign;
 }
 
-// Maps `value` from [from_min, from_max] onto [to_min, to_max]; 128-bit products
-// because both spans may be 2^32 wide.
+// Maps `value` in [from_min, from_max] onto [to_min, to_max]. The extents are
+// 32-bit, so each span is below 2^32 and their product fits 64 unsigned bits.
 std::int64_t Scale(std::int64_t value, std::int64_t from_min, std::int64_t from_max,
                    std::int64_t to_min, std::int64_t to_max) {
-  const __int128 offset = static_cast<__int128>(value - from_min) * (to_max - to_min);
-  return to_min + static_cast<std::int64_t>(offset / (from_max - from_min));
+  const auto offset = static_cast<std::uint64_t>(value - from_min) *
+                      static_cast<std::uint64_t>(to_max - to_min);
+  return to_min + static_cast<std::int64_t>(offset / static_cast<std::uint64_t>(from_max - from_min));
 }
 
 // A value outside the logical range, which the device reads as "no value".
