@@ -1,8 +1,11 @@
-// The HID.DLL table every ground shares: its seventeen entries, the HID GUID, and the
-// string entries reaching the ground's getter with the right kind and index.
+// The HID.DLL table every ground shares: its entries, the HID GUID, the string
+// entries reaching the ground's getter with the right kind and index, and the
+// report functions reading preparsed data through its token.
 #include "qzplatform/hidshared/hid_module.h"
 
 #include <gtest/gtest.h>
+
+#include "qzplatform/hidshared/preparsed_tokens.h"
 
 namespace {
 
@@ -93,6 +96,70 @@ TEST(HidModule, StringEntriesPassKindIndexAndBufferThrough) {
   EXPECT_EQ(g_last.kind, HidString::kIndexed);
   EXPECT_EQ(g_last.index, 7u);
   EXPECT_EQ(g_last.length, 10u);
+}
+
+// The report functions work on the token HidD_GetPreparsedData hands out, and
+// refuse a freed one as Windows refuses preparsed data it does not know.
+TEST(HidModule, ReportFunctionsReadThePreparsedDataBehindTheToken) {
+  const auto module = qzplatform::hidshared::MakeHidModule(
+      {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature,
+       &SetBuffers, &GetBuffers},
+      qzplatform::hidshared::StringEntriesOf<&RecordString>());
+  // Buttons 1-8, then X with physical extents 0..1000.
+  const std::vector<std::uint8_t> descriptor = {
+      0x05, 0x01, 0x09, 0x04, 0xA1, 0x01, 0x05, 0x09, 0x19, 0x01, 0x29, 0x08, 0x15, 0x00,
+      0x25, 0x01, 0x75, 0x01, 0x95, 0x08, 0x81, 0x02, 0x05, 0x01, 0x09, 0x30, 0x26, 0xFF,
+      0x00, 0x46, 0xE8, 0x03, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
+  const auto parsed = hidparse::Parse(descriptor);
+  ASSERT_TRUE(parsed.ok()) << parsed.error;
+  PHIDP_PREPARSED_DATA token = qzplatform::hidshared::GrantPreparsed(parsed.collections[0]);
+
+  char report[3] = {'\x55', '\x55', '\x55'};
+  ASSERT_EQ(Entry<PFN_HidP_InitializeReportForID>(*module, "HidP_InitializeReportForID")(
+                HidP_Input, 0, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(Entry<PFN_HidP_MaxUsageListLength>(*module, "HidP_MaxUsageListLength")(
+                HidP_Input, 0x09, token),
+            8u);
+  USAGE buttons[2] = {3, 5};
+  ULONG count = 2;
+  ASSERT_EQ(Entry<PFN_HidP_Usages>(*module, "HidP_SetUsages")(HidP_Input, 0x09, 0, buttons,
+                                                               &count, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  count = 1;
+  ASSERT_EQ(Entry<PFN_HidP_Usages>(*module, "HidP_UnsetUsages")(HidP_Input, 0x09, 0, buttons,
+                                                                 &count, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  count = 2;
+  ASSERT_EQ(Entry<PFN_HidP_Usages>(*module, "HidP_GetUsages")(HidP_Input, 0x09, 0, buttons,
+                                                               &count, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(buttons[0], 5);
+  ASSERT_EQ(Entry<PFN_HidP_SetScaledUsageValue>(*module, "HidP_SetScaledUsageValue")(
+                HidP_Input, 0x01, 0, 0x30, 200, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  ULONG raw = 0;
+  ASSERT_EQ(Entry<PFN_HidP_GetUsageValue>(*module, "HidP_GetUsageValue")(
+                HidP_Input, 0x01, 0, 0x30, &raw, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(raw, 51u);
+  ASSERT_EQ(Entry<PFN_HidP_SetUsageValue>(*module, "HidP_SetUsageValue")(
+                HidP_Input, 0x01, 0, 0x30, 255, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  LONG scaled = 0;
+  ASSERT_EQ(Entry<PFN_HidP_GetScaledUsageValue>(*module, "HidP_GetScaledUsageValue")(
+                HidP_Input, 0x01, 0, 0x30, &scaled, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(scaled, 1000);
+
+  ASSERT_TRUE(qzplatform::hidshared::HidD_FreePreparsedData(token));
+  EXPECT_EQ(Entry<PFN_HidP_GetUsageValue>(*module, "HidP_GetUsageValue")(
+                HidP_Input, 0x01, 0, 0x30, &raw, token, report, 3),
+            HIDP_STATUS_INVALID_PREPARSED_DATA);
+  EXPECT_EQ(Entry<PFN_HidP_MaxUsageListLength>(*module, "HidP_MaxUsageListLength")(
+                HidP_Input, 0x09, token),
+            0u);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <type_traits>
 
+#include "hidparse/report.h"
+
 namespace qzplatform::hidshared {
 namespace {
 
@@ -81,10 +83,97 @@ NTSTATUS WINAPI HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, HIDP_VALUE_CAPS* 
   return hidparse::GetValueCaps(ReportType, ValueCaps, ValueCapsLength, data.get());
 }
 
+// The report functions: the token is looked up once, the parser does the rest.
+NTSTATUS WINAPI HidP_InitializeReportForID(HIDP_REPORT_TYPE ReportType, UCHAR ReportID,
+                                           PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                           ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::InitializeReportForId(ReportType, ReportID, data.get(), Report, ReportLength);
+}
+
+ULONG WINAPI HidP_MaxUsageListLength(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                     PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::MaxUsageListLength(ReportType, UsagePage, data.get());
+}
+
+NTSTATUS WINAPI HidP_GetUsages(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                               USHORT LinkCollection, USAGE* UsageList, ULONG* UsageLength,
+                               PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                               ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetUsages(ReportType, UsagePage, LinkCollection, UsageList, UsageLength,
+                             data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_SetUsages(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                               USHORT LinkCollection, USAGE* UsageList, ULONG* UsageLength,
+                               PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                               ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::SetUsages(ReportType, UsagePage, LinkCollection, UsageList, UsageLength,
+                             data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_UnsetUsages(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                 USHORT LinkCollection, USAGE* UsageList, ULONG* UsageLength,
+                                 PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                 ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::UnsetUsages(ReportType, UsagePage, LinkCollection, UsageList, UsageLength,
+                               data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_GetUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                   USHORT LinkCollection, USAGE Usage, ULONG* UsageValue,
+                                   PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                   ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetUsageValue(ReportType, UsagePage, LinkCollection, Usage, UsageValue,
+                                 data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_SetUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                   USHORT LinkCollection, USAGE Usage, ULONG UsageValue,
+                                   PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                   ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::SetUsageValue(ReportType, UsagePage, LinkCollection, Usage, UsageValue,
+                                 data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_GetScaledUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                         USHORT LinkCollection, USAGE Usage, LONG* UsageValue,
+                                         PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                         ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetScaledUsageValue(ReportType, UsagePage, LinkCollection, Usage, UsageValue,
+                                       data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_SetScaledUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                         USHORT LinkCollection, USAGE Usage, LONG UsageValue,
+                                         PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                         ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::SetScaledUsageValue(ReportType, UsagePage, LinkCollection, Usage, UsageValue,
+                                       data.get(), Report, ReportLength);
+}
+
 // The entries keep the exact types the library binds them with.
 static_assert(std::is_same_v<decltype(&HidD_FreePreparsedData), PFN_HidD_FreePreparsedData>);
 static_assert(std::is_same_v<decltype(&HidP_GetCaps), PFN_HidP_GetCaps>);
 static_assert(std::is_same_v<decltype(&HidP_GetButtonCaps), PFN_HidP_GetButtonCaps>);
 static_assert(std::is_same_v<decltype(&HidP_GetValueCaps), PFN_HidP_GetValueCaps>);
+static_assert(std::is_same_v<decltype(&HidP_InitializeReportForID),
+                             PFN_HidP_InitializeReportForID>);
+static_assert(std::is_same_v<decltype(&HidP_MaxUsageListLength), PFN_HidP_MaxUsageListLength>);
+static_assert(std::is_same_v<decltype(&HidP_GetUsages), PFN_HidP_Usages>);
+static_assert(std::is_same_v<decltype(&HidP_SetUsages), PFN_HidP_Usages>);
+static_assert(std::is_same_v<decltype(&HidP_UnsetUsages), PFN_HidP_Usages>);
+static_assert(std::is_same_v<decltype(&HidP_GetUsageValue), PFN_HidP_GetUsageValue>);
+static_assert(std::is_same_v<decltype(&HidP_SetUsageValue), PFN_HidP_SetUsageValue>);
+static_assert(std::is_same_v<decltype(&HidP_GetScaledUsageValue), PFN_HidP_GetScaledUsageValue>);
+static_assert(std::is_same_v<decltype(&HidP_SetScaledUsageValue), PFN_HidP_SetScaledUsageValue>);
 
 }  // namespace qzplatform::hidshared

@@ -173,6 +173,37 @@ using PFN_HidP_GetValueCaps = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
                                                 HIDP_VALUE_CAPS* ValueCaps,
                                                 USHORT* ValueCapsLength,
                                                 PHIDP_PREPARSED_DATA PreparsedData);
+using PFN_HidP_InitializeReportForID = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
+                                                         UCHAR ReportID,
+                                                         PHIDP_PREPARSED_DATA PreparsedData,
+                                                         char* Report, ULONG ReportLength);
+using PFN_HidP_MaxUsageListLength = ULONG(WINAPI*)(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                                   PHIDP_PREPARSED_DATA PreparsedData);
+// HidP_GetUsages, HidP_SetUsages and HidP_UnsetUsages share one signature.
+using PFN_HidP_Usages = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                          USHORT LinkCollection, USAGE* UsageList,
+                                          ULONG* UsageLength, PHIDP_PREPARSED_DATA PreparsedData,
+                                          char* Report, ULONG ReportLength);
+using PFN_HidP_GetUsageValue = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                                 USHORT LinkCollection, USAGE Usage,
+                                                 ULONG* UsageValue,
+                                                 PHIDP_PREPARSED_DATA PreparsedData,
+                                                 char* Report, ULONG ReportLength);
+using PFN_HidP_SetUsageValue = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                                 USHORT LinkCollection, USAGE Usage,
+                                                 ULONG UsageValue,
+                                                 PHIDP_PREPARSED_DATA PreparsedData,
+                                                 char* Report, ULONG ReportLength);
+using PFN_HidP_GetScaledUsageValue = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
+                                                       USAGE UsagePage, USHORT LinkCollection,
+                                                       USAGE Usage, LONG* UsageValue,
+                                                       PHIDP_PREPARSED_DATA PreparsedData,
+                                                       char* Report, ULONG ReportLength);
+using PFN_HidP_SetScaledUsageValue = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
+                                                       USAGE UsagePage, USHORT LinkCollection,
+                                                       USAGE Usage, LONG UsageValue,
+                                                       PHIDP_PREPARSED_DATA PreparsedData,
+                                                       char* Report, ULONG ReportLength);
 using PFN_HidD_Report = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                          ULONG ReportBufferLength);
 using PFN_HidD_SetNumInputBuffers = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, ULONG NumberBuffers);

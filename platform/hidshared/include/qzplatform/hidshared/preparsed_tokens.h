@@ -28,6 +28,39 @@ NTSTATUS WINAPI HidP_GetButtonCaps(HIDP_REPORT_TYPE ReportType, HIDP_BUTTON_CAPS
                                    USHORT* ButtonCapsLength, PHIDP_PREPARSED_DATA PreparsedData);
 NTSTATUS WINAPI HidP_GetValueCaps(HIDP_REPORT_TYPE ReportType, HIDP_VALUE_CAPS* ValueCaps,
                                   USHORT* ValueCapsLength, PHIDP_PREPARSED_DATA PreparsedData);
+NTSTATUS WINAPI HidP_InitializeReportForID(HIDP_REPORT_TYPE ReportType, UCHAR ReportID,
+                                           PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                           ULONG ReportLength);
+ULONG WINAPI HidP_MaxUsageListLength(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                     PHIDP_PREPARSED_DATA PreparsedData);
+NTSTATUS WINAPI HidP_GetUsages(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                               USHORT LinkCollection, USAGE* UsageList, ULONG* UsageLength,
+                               PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                               ULONG ReportLength);
+NTSTATUS WINAPI HidP_SetUsages(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                               USHORT LinkCollection, USAGE* UsageList, ULONG* UsageLength,
+                               PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                               ULONG ReportLength);
+NTSTATUS WINAPI HidP_UnsetUsages(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                 USHORT LinkCollection, USAGE* UsageList, ULONG* UsageLength,
+                                 PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                 ULONG ReportLength);
+NTSTATUS WINAPI HidP_GetUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                   USHORT LinkCollection, USAGE Usage, ULONG* UsageValue,
+                                   PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                   ULONG ReportLength);
+NTSTATUS WINAPI HidP_SetUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                   USHORT LinkCollection, USAGE Usage, ULONG UsageValue,
+                                   PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                   ULONG ReportLength);
+NTSTATUS WINAPI HidP_GetScaledUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                         USHORT LinkCollection, USAGE Usage, LONG* UsageValue,
+                                         PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                         ULONG ReportLength);
+NTSTATUS WINAPI HidP_SetScaledUsageValue(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                         USHORT LinkCollection, USAGE Usage, LONG UsageValue,
+                                         PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                         ULONG ReportLength);
 
 }  // namespace qzplatform::hidshared
 
