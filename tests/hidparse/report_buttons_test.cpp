@@ -3,6 +3,7 @@
 // Microsoft's documentation of each function or from conformance tests of hid.dll
 // that pass on Windows; the rest follow from the descriptor's layout.
 #include <array>
+#include <utility>
 
 #include "report_fixture.h"
 
@@ -150,6 +151,32 @@ TEST_F(GetUsagesTest, ShortListsAndWrongReportsGetWindowsStatuses) {
   EXPECT_EQ(GetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, two.data(),
                       Length(two)),
             HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
+}
+
+TEST_F(GetUsagesTest, ExListsEveryPageInStoredOrder) {
+  std::vector<char> report = Input();
+  report[1] = 0x28;
+  report[7] = 2;
+  report[8] = 4;
+  report[9] = 3;
+  std::array<USAGE_AND_PAGE, 8> usages{};
+  ULONG count = usages.size();
+  ASSERT_EQ(hidparse::GetUsagesEx(HidP_Input, 0, usages.data(), &count, data_, report.data(),
+                                  Length(report)),
+            HIDP_STATUS_SUCCESS);
+  // (Windows) buttons, then keyboard, then LEDs, each as GetUsages gives them.
+  const std::array<std::pair<USAGE, USAGE>, 6> expected = {
+      {{kButton, 4}, {kButton, 6}, {kKeyboard, 9}, {kKeyboard, 11}, {kLed, 6}, {kLed, 4}}};
+  ASSERT_EQ(count, expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(usages[i].UsagePage, expected[i].first) << i;
+    EXPECT_EQ(usages[i].Usage, expected[i].second) << i;
+  }
+  count = 5;
+  EXPECT_EQ(hidparse::GetUsagesEx(HidP_Input, 0, usages.data(), &count, data_, report.data(),
+                                  Length(report)),
+            HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(count, 6u);
 }
 
 using SetUsagesTest = ReportTest;

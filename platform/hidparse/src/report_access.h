@@ -64,4 +64,16 @@ std::uint64_t FieldBit(const Caps& cap, const FieldSpan& fields, USAGE usage) {
   return fields.first_bit + std::uint64_t{k} * fields.bit_size;
 }
 
+// Where a button usage lives in the caller's report.
+struct ButtonField {
+  const HIDP_BUTTON_CAPS* cap = nullptr;
+  const FieldSpan* fields = nullptr;
+};
+
+// Turns a button on: its bit, or its index in a free array field (none free:
+// BUFFER_TOO_SMALL; already there: nothing to do).
+NTSTATUS SetButton(const ButtonField& button, USAGE usage, char* report, ULONG report_length);
+// Turns a button off; BUTTON_NOT_PRESSED when it was not on.
+NTSTATUS UnsetButton(const ButtonField& button, USAGE usage, char* report, ULONG report_length);
+
 }  // namespace hidparse::detail

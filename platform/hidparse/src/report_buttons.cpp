@@ -1,5 +1,5 @@
 // The report functions for buttons: HidP_InitializeReportForID,
-// HidP_MaxUsageListLength, HidP_GetUsages, HidP_SetUsages and HidP_UnsetUsages.
+// HidP_MaxUsageListLength, HidP_GetUsages(Ex), HidP_SetUsages and HidP_UnsetUsages.
 // A variable button is one bit per usage; an array field holds a 1-based index
 // into its item's usages in declaration order, 0 meaning none.
 #include <algorithm>
@@ -40,14 +40,8 @@ std::uint64_t FieldAt(const FieldSpan& fields, std::uint32_t k) {
   return fields.first_bit + std::uint64_t{k} * fields.bit_size;
 }
 
-// Where a button usage lives in the caller's report.
-struct ButtonField {
-  const HIDP_BUTTON_CAPS* cap = nullptr;
-  const FieldSpan* fields = nullptr;
-};
-
 NTSTATUS FindButton(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection, USAGE usage,
-                    const PreparsedData& data, const char* report, ButtonField* out) {
+                    const PreparsedData& data, const char* report, detail::ButtonField* out) {
   std::size_t i = 0;
   const NTSTATUS status = detail::FindCap(data.button_caps[type], data.button_fields[type],
                                           usage_page, link_collection, usage, Bytes(report)[0], &i);
@@ -56,6 +50,79 @@ NTSTATUS FindButton(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collect
   out->fields = &data.button_fields[type][i];
   return HIDP_STATUS_SUCCESS;
 }
+
+// GetUsages and GetUsagesEx: the buttons on in the report, in stored cap order,
+// on `usage_page` (null: every page), each stored as `make(usage, page)` gives it.
+// Statuses: USAGE_NOT_FOUND when no cap is on that page, INCOMPATIBLE_REPORT_ID
+// when none is in this report, BUFFER_TOO_SMALL (with the count needed) when
+// the list is short.
+template <typename Entry, typename Make>
+NTSTATUS ListPressed(HIDP_REPORT_TYPE type, const USAGE* usage_page, USHORT link_collection,
+                     Entry* list, ULONG* length, const PreparsedData* data, const char* report,
+                     ULONG report_length, Make make) {
+  const NTSTATUS status = detail::CheckReport(data, type, report, report_length);
+  if (status != HIDP_STATUS_SUCCESS) return status;
+  if (length == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
+  const ULONG room = list != nullptr ? *length : 0;
+  const std::uint8_t* bytes = Bytes(report);
+  const std::vector<HIDP_BUTTON_CAPS>& caps = data->button_caps[type];
+  const std::vector<FieldSpan>& fields = data->button_fields[type];
+  ULONG found = 0;
+  bool on_page = false;
+  bool in_report = false;
+  for (std::size_t i = 0; i < caps.size(); ++i) {
+    const HIDP_BUTTON_CAPS& cap = caps[i];
+    if (usage_page != nullptr && cap.UsagePage != *usage_page) continue;
+    if (link_collection != 0 && cap.LinkCollection != link_collection) continue;
+    on_page = true;
+    if (cap.ReportID != bytes[0]) continue;
+    in_report = true;
+    const FieldSpan& f = fields[i];
+    for (std::uint32_t k = 0; k < f.count; ++k) {
+      const std::uint32_t value = ReadField(bytes, report_length, FieldAt(f, k), f.bit_size);
+      std::optional<USAGE> usage;
+      if (f.is_array) {
+        usage = UsageAtIndex(cap, f, value);
+      } else if (value != 0) {
+        usage = static_cast<USAGE>(cap.Range.UsageMin + (cap.IsRange ? k : 0));
+      }
+      if (!usage) continue;
+      if (found < room) list[found] = make(*usage, cap.UsagePage);
+      ++found;
+    }
+  }
+  *length = found;
+  if (!on_page) return HIDP_STATUS_USAGE_NOT_FOUND;
+  if (!in_report) return HIDP_STATUS_INCOMPATIBLE_REPORT_ID;
+  return found > room ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
+}
+
+using ButtonChange = NTSTATUS (*)(const detail::ButtonField&, USAGE, char*, ULONG);
+
+// SetUsages and UnsetUsages: each usage in list order; the first failure stops and
+// leaves its index in `usage_length`.
+NTSTATUS ChangeUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                      const USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
+                      char* report, ULONG report_length, ButtonChange change) {
+  NTSTATUS status = detail::CheckReport(data, type, report, report_length);
+  if (status != HIDP_STATUS_SUCCESS) return status;
+  if (usage_length == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
+  const ULONG count = usage_list != nullptr ? *usage_length : 0;
+  for (ULONG n = 0; n < count; ++n) {
+    detail::ButtonField button;
+    status = FindButton(type, usage_page, link_collection, usage_list[n], *data, report, &button);
+    if (status == HIDP_STATUS_SUCCESS) status = change(button, usage_list[n], report, report_length);
+    if (status != HIDP_STATUS_SUCCESS) {
+      *usage_length = n;
+      return status;
+    }
+  }
+  return HIDP_STATUS_SUCCESS;
+}
+
+}  // namespace
+
+namespace detail {
 
 NTSTATUS SetButton(const ButtonField& b, USAGE usage, char* report, ULONG length) {
   std::uint8_t* bytes = Bytes(report);
@@ -95,30 +162,7 @@ NTSTATUS UnsetButton(const ButtonField& b, USAGE usage, char* report, ULONG leng
   return HIDP_STATUS_BUTTON_NOT_PRESSED;
 }
 
-using ButtonChange = NTSTATUS (*)(const ButtonField&, USAGE, char*, ULONG);
-
-// SetUsages and UnsetUsages: each usage in list order; the first failure stops and
-// leaves its index in `usage_length`.
-NTSTATUS ChangeUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
-                      const USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
-                      char* report, ULONG report_length, ButtonChange change) {
-  NTSTATUS status = detail::CheckReport(data, type, report, report_length);
-  if (status != HIDP_STATUS_SUCCESS) return status;
-  if (usage_length == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
-  const ULONG count = usage_list != nullptr ? *usage_length : 0;
-  for (ULONG n = 0; n < count; ++n) {
-    ButtonField button;
-    status = FindButton(type, usage_page, link_collection, usage_list[n], *data, report, &button);
-    if (status == HIDP_STATUS_SUCCESS) status = change(button, usage_list[n], report, report_length);
-    if (status != HIDP_STATUS_SUCCESS) {
-      *usage_length = n;
-      return status;
-    }
-  }
-  return HIDP_STATUS_SUCCESS;
-}
-
-}  // namespace
+}  // namespace detail
 
 NTSTATUS InitializeReportForId(HIDP_REPORT_TYPE type, UCHAR report_id, const PreparsedData* data,
                                char* report, ULONG report_length) {
@@ -157,55 +201,31 @@ ULONG MaxUsageListLength(HIDP_REPORT_TYPE type, USAGE usage_page, const Preparse
 NTSTATUS GetUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
                    USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
                    const char* report, ULONG report_length) {
-  const NTSTATUS status = detail::CheckReport(data, type, report, report_length);
-  if (status != HIDP_STATUS_SUCCESS) return status;
-  if (usage_length == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
-  const ULONG room = usage_list != nullptr ? *usage_length : 0;
-  const std::uint8_t* bytes = Bytes(report);
-  const std::vector<HIDP_BUTTON_CAPS>& caps = data->button_caps[type];
-  const std::vector<FieldSpan>& fields = data->button_fields[type];
-  ULONG found = 0;
-  bool on_page = false;
-  bool in_report = false;
-  for (std::size_t i = 0; i < caps.size(); ++i) {
-    const HIDP_BUTTON_CAPS& cap = caps[i];
-    if (cap.UsagePage != usage_page) continue;
-    if (link_collection != 0 && cap.LinkCollection != link_collection) continue;
-    on_page = true;
-    if (cap.ReportID != bytes[0]) continue;
-    in_report = true;
-    const FieldSpan& f = fields[i];
-    for (std::uint32_t k = 0; k < f.count; ++k) {
-      const std::uint32_t value = ReadField(bytes, report_length, FieldAt(f, k), f.bit_size);
-      std::optional<USAGE> usage;
-      if (f.is_array) {
-        usage = UsageAtIndex(cap, f, value);
-      } else if (value != 0) {
-        usage = static_cast<USAGE>(cap.Range.UsageMin + (cap.IsRange ? k : 0));
-      }
-      if (!usage) continue;
-      if (found < room) usage_list[found] = *usage;
-      ++found;
-    }
-  }
-  *usage_length = found;
-  if (!on_page) return HIDP_STATUS_USAGE_NOT_FOUND;
-  if (!in_report) return HIDP_STATUS_INCOMPATIBLE_REPORT_ID;
-  return found > room ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
+  return ListPressed(type, &usage_page, link_collection, usage_list, usage_length, data, report,
+                     report_length, [](USAGE usage, USAGE) { return usage; });
+}
+
+NTSTATUS GetUsagesEx(HIDP_REPORT_TYPE type, USHORT link_collection, USAGE_AND_PAGE* usage_list,
+                     ULONG* usage_length, const PreparsedData* data, const char* report,
+                     ULONG report_length) {
+  return ListPressed(type, nullptr, link_collection, usage_list, usage_length, data, report,
+                     report_length, [](USAGE usage, USAGE page) {
+                       return USAGE_AND_PAGE{usage, page};
+                     });
 }
 
 NTSTATUS SetUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
                    const USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
                    char* report, ULONG report_length) {
   return ChangeUsages(type, usage_page, link_collection, usage_list, usage_length, data, report,
-                      report_length, &SetButton);
+                      report_length, &detail::SetButton);
 }
 
 NTSTATUS UnsetUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
                      const USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
                      char* report, ULONG report_length) {
   return ChangeUsages(type, usage_page, link_collection, usage_list, usage_length, data, report,
-                      report_length, &UnsetButton);
+                      report_length, &detail::UnsetButton);
 }
 
 }  // namespace hidparse

@@ -126,7 +126,23 @@ struct HIDP_LINK_COLLECTION_NODE {
   PVOID UserContext;
 };
 
+// One control's data in a report, as HidP_GetData and HidP_SetData exchange it.
+struct HIDP_DATA {
+  USHORT DataIndex;
+  USHORT Reserved;
+  union {
+    ULONG RawValue;
+    BOOLEAN On;
+  };
+};
+
+struct USAGE_AND_PAGE {
+  USAGE Usage;
+  USAGE UsagePage;
+};
+
 static_assert(sizeof(HIDP_CAPS) == 64);
+static_assert(sizeof(HIDP_DATA) == 8);
 static_assert(sizeof(HIDP_BUTTON_CAPS) == 72);
 static_assert(sizeof(HIDP_VALUE_CAPS) == 72);
 

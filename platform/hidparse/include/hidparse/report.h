@@ -25,6 +25,11 @@ NTSTATUS GetUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collecti
                    USAGE* usage_list, ULONG* usage_length, const PreparsedData* data,
                    const char* report, ULONG report_length);
 
+// GetUsages over every usage page, each usage with its page.
+NTSTATUS GetUsagesEx(HIDP_REPORT_TYPE type, USHORT link_collection, USAGE_AND_PAGE* usage_list,
+                     ULONG* usage_length, const PreparsedData* data, const char* report,
+                     ULONG report_length);
+
 // Turns the listed buttons on (off). They are handled in list order and the first
 // failure stops: `usage_length` then gives the index of the usage that failed.
 NTSTATUS SetUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
