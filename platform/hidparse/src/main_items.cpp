@@ -48,7 +48,8 @@ class CapWriter {
   FieldSpan Span(std::uint32_t first_field, std::uint32_t count) const {
     FieldSpan span;
     const std::uint32_t size = item_.globals->report_size;
-    span.first_bit = static_cast<std::uint32_t>(item_.first_bit + std::uint64_t{first_field} * size);
+    const std::uint64_t first_bit = item_.first_bit + std::uint64_t{first_field} * size;
+    span.first_bit = static_cast<std::uint32_t>(first_bit);
     span.bit_size = static_cast<std::uint16_t>(size);
     span.count = static_cast<std::uint16_t>(count);
     return span;
@@ -142,7 +143,8 @@ bool AddVariableCaps(CapWriter& writer, const DataItem& item, const LocalState& 
   for (std::size_t e = 1; e < end; ++e) {
     const UsageEntry& before = usages[e - 1];
     const bool same_slot = before.slot == usages[e].slot;
-    first_field[e] = first_field[e - 1] + (same_slot ? 0 : before.is_range ? IndexCount(before) : 1);
+    const std::uint32_t taken = before.is_range ? IndexCount(before) : 1;
+    first_field[e] = first_field[e - 1] + (same_slot ? 0 : taken);
   }
 
   for (std::size_t e = end; e-- > 0;) {

@@ -111,7 +111,9 @@ NTSTATUS ChangeUsages(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_colle
   for (ULONG n = 0; n < count; ++n) {
     detail::ButtonField button;
     status = FindButton(type, usage_page, link_collection, usage_list[n], *data, report, &button);
-    if (status == HIDP_STATUS_SUCCESS) status = change(button, usage_list[n], report, report_length);
+    if (status == HIDP_STATUS_SUCCESS) {
+      status = change(button, usage_list[n], report, report_length);
+    }
     if (status != HIDP_STATUS_SUCCESS) {
       *usage_length = n;
       return status;

@@ -59,7 +59,8 @@ std::int64_t Scale(std::int64_t value, std::int64_t from_min, std::int64_t from_
                    std::int64_t to_min, std::int64_t to_max) {
   const auto offset = static_cast<std::uint64_t>(value - from_min) *
                       static_cast<std::uint64_t>(to_max - to_min);
-  return to_min + static_cast<std::int64_t>(offset / static_cast<std::uint64_t>(from_max - from_min));
+  const auto from_span = static_cast<std::uint64_t>(from_max - from_min);
+  return to_min + static_cast<std::int64_t>(offset / from_span);
 }
 
 // A value outside the logical range, which the device reads as "no value".

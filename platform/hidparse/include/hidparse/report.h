@@ -56,4 +56,21 @@ NTSTATUS SetScaledUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT lin
                              USAGE usage, LONG value, const PreparsedData* data, char* report,
                              ULONG report_length);
 
+// How many entries HidP_GetData can return for one report of that type: every
+// button one report can hold and every value outside usage value arrays.
+ULONG MaxDataListLength(HIDP_REPORT_TYPE type, const PreparsedData* data);
+
+// The report as (data index, value) entries in ascending data index: each button
+// that is on (RawValue 1) and each value's raw bits; usage value arrays are left
+// out. REPORT_DOES_NOT_EXIST when byte 0 names no report of that type.
+NTSTATUS GetData(HIDP_REPORT_TYPE type, HIDP_DATA* data_list, ULONG* data_length,
+                 const PreparsedData* data, const char* report, ULONG report_length);
+
+// Sets each entry in list order; the first failure stops and leaves its index in
+// `data_length`. An index beyond the type's count is DATA_INDEX_OUT_OF_RANGE, one
+// no cap of any report holds DATA_INDEX_NOT_FOUND, one of a usage value array
+// IS_VALUE_ARRAY.
+NTSTATUS SetData(HIDP_REPORT_TYPE type, const HIDP_DATA* data_list, ULONG* data_length,
+                 const PreparsedData* data, char* report, ULONG report_length);
+
 }  // namespace hidparse
