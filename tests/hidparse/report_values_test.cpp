@@ -2,6 +2,8 @@
 // HidP_SetScaledUsageValue. Expectations marked "(Windows)" come from Microsoft's
 // documentation of each function or from conformance tests of hid.dll that pass
 // on Windows; the rest follow from the descriptor's layout.
+#include <string>
+
 #include "report_fixture.h"
 
 namespace hidparse_test {
@@ -180,6 +182,61 @@ TEST_F(ScaledUsageValue, FullWidthExtentsScaleWithoutOverflow) {
                           Length(report)),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(raw, 0x800007D0u);
+}
+
+using UsageValueArray = ReportTest;
+
+// Four bits of padding, X as four 16-bit fields, Y as two 4-bit fields, Z alone.
+constexpr char kArrays[] =
+    "05 01 09 04 A1 01 75 04 95 01 81 03 09 30 15 00 26 FF 7F 75 10 95 04 81 02"
+    " 09 31 25 0F 75 04 95 02 81 02 09 32 75 08 95 01 81 02 C0";
+
+TEST_F(UsageValueArray, CopiesEveryFieldAsTheReportPacksThem) {
+  Use(kArrays);
+  std::vector<char> report = Input();
+  report[1] = 0x0F;  // the padding
+  const char values[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+  ASSERT_EQ(hidparse::SetUsageValueArray(HidP_Input, kDesktop, 0, kX, values, 8, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[1], 0x1F);  // X starts at bit 4, beside the padding
+  EXPECT_EQ(report[2], 0x20);
+  EXPECT_EQ(report[8], '\x80');  // the last value byte straddles bytes 8 and 9
+  char read[9] = {};
+  ASSERT_EQ(hidparse::GetUsageValueArray(HidP_Input, kDesktop, 0, kX, read, 9, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(std::string(read, 8), std::string(values, 8));
+  EXPECT_EQ(read[8], 0);  // nothing beyond the array's bytes
+  ULONG first = 0;
+  ASSERT_EQ(GetUsageValue(HidP_Input, kDesktop, 0, kX, &first, data_, report.data(),
+                          Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(first, 0x0201u);
+}
+
+TEST_F(UsageValueArray, RefusesOtherValuesShortBuffersAndPartialBytes) {
+  Use(kArrays);
+  std::vector<char> report = Input();
+  char buffer[8] = {};
+  // (Windows) a plain value is not an array; the buffer is checked before the
+  // field size; 4-bit fields are not copied.
+  EXPECT_EQ(hidparse::GetUsageValueArray(HidP_Input, kDesktop, 0, 0x32, buffer, 8, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_NOT_VALUE_ARRAY);
+  EXPECT_EQ(hidparse::SetUsageValueArray(HidP_Input, kDesktop, 0, kX, buffer, 7, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(hidparse::GetUsageValueArray(HidP_Input, kDesktop, 0, kY, buffer, 0, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(hidparse::GetUsageValueArray(HidP_Input, kDesktop, 0, kY, buffer, 8, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_NOT_IMPLEMENTED);
+  EXPECT_EQ(hidparse::SetUsageValueArray(HidP_Input, kDesktop, 0, kY, buffer, 8, data_,
+                                         report.data(), Length(report)),
+            HIDP_STATUS_NOT_IMPLEMENTED);
+  EXPECT_EQ(std::string(report.begin(), report.end()), std::string(report.size(), '\0'));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The report functions for values: HidP_GetUsageValue, HidP_SetUsageValue and
-// their scaled forms, which convert between logical and physical units.
+// The report functions for values: HidP_GetUsageValue, HidP_SetUsageValue, their
+// scaled forms, which convert between logical and physical units, and the usage
+// value array functions.
 #include "hidparse/report.h"
 #include "report_access.h"
 #include "report_bits.h"
@@ -13,6 +14,7 @@ using detail::Bytes;
 // Where a value usage lives in the caller's report.
 struct ValueField {
   const HIDP_VALUE_CAPS* cap = nullptr;
+  const FieldSpan* fields = nullptr;
   std::uint64_t bit = 0;
 };
 
@@ -26,6 +28,7 @@ NTSTATUS FindValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collecti
                            link_collection, usage, Bytes(report)[0], &i);
   if (status != HIDP_STATUS_SUCCESS) return status;
   out->cap = &data->value_caps[type][i];
+  out->fields = &data->value_fields[type][i];
   out->bit = detail::FieldBit(*out->cap, data->value_fields[type][i], usage);
   return HIDP_STATUS_SUCCESS;
 }
@@ -68,7 +71,53 @@ std::uint32_t NullValue(const HIDP_VALUE_CAPS& cap) {
   return cap.LogicalMin > 0 ? 0u : static_cast<std::uint32_t>(cap.LogicalMax) + 1u;
 }
 
+// The checks of the value-array functions after the usage is found: a usage value
+// array, a buffer that holds all of it, and whole-byte fields, which is all
+// Windows copies (a 4-bit array gets NOT_IMPLEMENTED there).
+NTSTATUS CheckValueArray(const ValueField& field, USHORT buffer_length, std::uint32_t* bytes) {
+  const FieldSpan& f = *field.fields;
+  if (field.cap->IsRange || f.count < 2) return HIDP_STATUS_NOT_VALUE_ARRAY;
+  *bytes = (std::uint32_t{f.bit_size} * f.count + 7) / 8;
+  if (buffer_length < *bytes) return HIDP_STATUS_BUFFER_TOO_SMALL;
+  if (f.bit_size % 8 != 0) return HIDP_STATUS_NOT_IMPLEMENTED;
+  return HIDP_STATUS_SUCCESS;
+}
+
 }  // namespace
+
+NTSTATUS GetUsageValueArray(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                            USAGE usage, char* buffer, USHORT buffer_length,
+                            const PreparsedData* data, const char* report, ULONG report_length) {
+  ValueField field;
+  NTSTATUS status =
+      FindValue(type, usage_page, link_collection, usage, data, report, report_length, &field);
+  std::uint32_t bytes = 0;
+  if (status == HIDP_STATUS_SUCCESS) status = CheckValueArray(field, buffer_length, &bytes);
+  if (status != HIDP_STATUS_SUCCESS) return status;
+  if (buffer == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
+  for (std::uint32_t j = 0; j < bytes; ++j) {
+    buffer[j] = static_cast<char>(
+        detail::ReadField(Bytes(report), report_length, field.bit + 8 * std::uint64_t{j}, 8));
+  }
+  return HIDP_STATUS_SUCCESS;
+}
+
+NTSTATUS SetUsageValueArray(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                            USAGE usage, const char* buffer, USHORT buffer_length,
+                            const PreparsedData* data, char* report, ULONG report_length) {
+  ValueField field;
+  NTSTATUS status =
+      FindValue(type, usage_page, link_collection, usage, data, report, report_length, &field);
+  std::uint32_t bytes = 0;
+  if (status == HIDP_STATUS_SUCCESS) status = CheckValueArray(field, buffer_length, &bytes);
+  if (status != HIDP_STATUS_SUCCESS) return status;
+  if (buffer == nullptr) return HIDP_STATUS_INTERNAL_ERROR;  // Windows would fault
+  for (std::uint32_t j = 0; j < bytes; ++j) {
+    detail::WriteField(Bytes(report), report_length, field.bit + 8 * std::uint64_t{j}, 8,
+                       static_cast<std::uint8_t>(buffer[j]));
+  }
+  return HIDP_STATUS_SUCCESS;
+}
 
 NTSTATUS GetUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
                        USAGE usage, ULONG* value, const PreparsedData* data, const char* report,

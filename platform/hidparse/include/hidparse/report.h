@@ -47,6 +47,17 @@ NTSTATUS SetUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_coll
                        USAGE usage, ULONG value, const PreparsedData* data, char* report,
                        ULONG report_length);
 
+// All fields of a usage value array (one usage over several fields), packed as
+// the report packs them. NOT_VALUE_ARRAY for any other value; BUFFER_TOO_SMALL
+// when `buffer_length` cannot hold them; NOT_IMPLEMENTED for fields that are not
+// whole bytes.
+NTSTATUS GetUsageValueArray(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                            USAGE usage, char* buffer, USHORT buffer_length,
+                            const PreparsedData* data, const char* report, ULONG report_length);
+NTSTATUS SetUsageValueArray(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                            USAGE usage, const char* buffer, USHORT buffer_length,
+                            const PreparsedData* data, char* report, ULONG report_length);
+
 // A value in physical units, scaled between the logical and physical extents
 // (a physical range of 0 to 0 means the logical one).
 NTSTATUS GetScaledUsageValue(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
