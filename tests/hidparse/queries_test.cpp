@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "test_support.h"
 
@@ -86,6 +87,47 @@ TEST_F(Queries, ValueCapsFillAShortBufferAsFarAsItGoes) {
   EXPECT_EQ(hidparse::GetValueCaps(static_cast<HIDP_REPORT_TYPE>(3), caps, &length, data_),
             HIDP_STATUS_INVALID_REPORT_TYPE);
   EXPECT_EQ(hidparse::GetValueCaps(HidP_Input, caps, &length, nullptr),
+            HIDP_STATUS_INVALID_PREPARSED_DATA);
+}
+
+TEST_F(Queries, SpecificCapsFilterByPageLinkAndUsage) {
+  HIDP_VALUE_CAPS values[3] = {};
+  USHORT length = 3;
+  ASSERT_EQ(hidparse::GetSpecificValueCaps(HidP_Input, 0x01, 0, 0x30, values, &length, data_),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(length, 1);
+  EXPECT_EQ(values[0].NotRange.Usage, 0x30);
+  length = 3;
+  ASSERT_EQ(hidparse::GetSpecificValueCaps(HidP_Input, 0, 0, 0, values, &length, data_),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(length, 2);  // 0 matches everything
+  // (Windows) a page, link collection or usage nothing has: USAGE_NOT_FOUND, count 0.
+  for (const auto& [page, link, usage] : {std::tuple{0xFFFE, 0, 0}, std::tuple{0, 0xFFFE, 0},
+                                          std::tuple{0, 0, 0xFFFE}}) {
+    length = 3;
+    EXPECT_EQ(hidparse::GetSpecificValueCaps(HidP_Input, static_cast<USAGE>(page),
+                                             static_cast<USHORT>(link),
+                                             static_cast<USAGE>(usage), values, &length, data_),
+              HIDP_STATUS_USAGE_NOT_FOUND);
+    EXPECT_EQ(length, 0);
+  }
+  length = 1;
+  EXPECT_EQ(hidparse::GetSpecificValueCaps(HidP_Input, 0x01, 1, 0, values, &length, data_),
+            HIDP_STATUS_BUFFER_TOO_SMALL);
+  EXPECT_EQ(length, 2);
+
+  HIDP_BUTTON_CAPS buttons[2] = {};
+  length = 2;
+  // A usage inside a range finds the range's cap.
+  ASSERT_EQ(hidparse::GetSpecificButtonCaps(HidP_Input, 0x09, 0, 2, buttons, &length, data_),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(length, 1);
+  EXPECT_EQ(buttons[0].Range.UsageMax, 3);
+  // The LED is in the top-level collection, not in the physical one.
+  EXPECT_EQ(hidparse::GetSpecificButtonCaps(HidP_Output, 0x08, 1, 0, buttons, &length, data_),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(hidparse::GetSpecificButtonCaps(static_cast<HIDP_REPORT_TYPE>(3), 0, 0, 0, buttons,
+                                            &length, nullptr),
             HIDP_STATUS_INVALID_PREPARSED_DATA);
 }
 

@@ -2,6 +2,7 @@
 // Windows' order: preparsed data first, then the report type, then the buffer;
 // and the checks the report functions share.
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "hidparse/hidparse.h"
@@ -57,6 +58,20 @@ NTSTATUS CopyCaps(const std::vector<Caps>& source, Caps* caps, USHORT* length) {
   return room < needed ? HIDP_STATUS_BUFFER_TOO_SMALL : HIDP_STATUS_SUCCESS;
 }
 
+// HidP_GetSpecific*Caps: the caps on `usage_page` in `link_collection` naming
+// `usage`, in stored order; 0 in any of the three matches everything.
+template <typename Caps>
+NTSTATUS CopySpecificCaps(const std::vector<Caps>& source, USAGE usage_page,
+                          USHORT link_collection, USAGE usage, Caps* caps, USHORT* length) {
+  std::vector<Caps> matching;
+  std::copy_if(source.begin(), source.end(), std::back_inserter(matching), [&](const Caps& c) {
+    return (usage_page == 0 || c.UsagePage == usage_page) &&
+           (link_collection == 0 || c.LinkCollection == link_collection) &&
+           (usage == 0 || (usage >= c.Range.UsageMin && usage <= c.Range.UsageMax));
+  });
+  return CopyCaps(matching, caps, length);
+}
+
 }  // namespace
 
 NTSTATUS GetCaps(const PreparsedData* data, HIDP_CAPS* caps) {
@@ -78,6 +93,24 @@ NTSTATUS GetValueCaps(HIDP_REPORT_TYPE type, HIDP_VALUE_CAPS* caps, USHORT* leng
   if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
   if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
   return CopyCaps(data->value_caps[type], caps, length);
+}
+
+NTSTATUS GetSpecificButtonCaps(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                               USAGE usage, HIDP_BUTTON_CAPS* caps, USHORT* length,
+                               const PreparsedData* data) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
+  return CopySpecificCaps(data->button_caps[type], usage_page, link_collection, usage, caps,
+                          length);
+}
+
+NTSTATUS GetSpecificValueCaps(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                              USAGE usage, HIDP_VALUE_CAPS* caps, USHORT* length,
+                              const PreparsedData* data) {
+  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
+  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
+  return CopySpecificCaps(data->value_caps[type], usage_page, link_collection, usage, caps,
+                          length);
 }
 
 NTSTATUS GetLinkCollectionNodes(HIDP_LINK_COLLECTION_NODE* nodes, ULONG* length,

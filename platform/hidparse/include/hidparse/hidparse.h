@@ -60,6 +60,14 @@ NTSTATUS GetButtonCaps(HIDP_REPORT_TYPE type, HIDP_BUTTON_CAPS* caps, USHORT* le
                        const PreparsedData* data);
 NTSTATUS GetValueCaps(HIDP_REPORT_TYPE type, HIDP_VALUE_CAPS* caps, USHORT* length,
                       const PreparsedData* data);
+// The caps on `usage_page` in `link_collection` whose usages include `usage`;
+// 0 in any of the three matches everything.
+NTSTATUS GetSpecificButtonCaps(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                               USAGE usage, HIDP_BUTTON_CAPS* caps, USHORT* length,
+                               const PreparsedData* data);
+NTSTATUS GetSpecificValueCaps(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,
+                              USAGE usage, HIDP_VALUE_CAPS* caps, USHORT* length,
+                              const PreparsedData* data);
 NTSTATUS GetLinkCollectionNodes(HIDP_LINK_COLLECTION_NODE* nodes, ULONG* length,
                                 const PreparsedData* data);
 
