@@ -153,6 +153,49 @@ TEST(HidModule, ReportFunctionsReadThePreparsedDataBehindTheToken) {
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(scaled, 1000);
 
+  USAGE_AND_PAGE pressed[2] = {};
+  count = 2;
+  ASSERT_EQ(Entry<PFN_HidP_GetUsagesEx>(*module, "HidP_GetUsagesEx")(HidP_Input, 0, pressed,
+                                                                      &count, token, report, 3),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(pressed[0].UsagePage, 0x09);
+  EXPECT_EQ(Entry<PFN_HidP_MaxDataListLength>(*module, "HidP_MaxDataListLength")(HidP_Input,
+                                                                                  token),
+            9u);
+  HIDP_DATA entries[9] = {};
+  count = 9;
+  ASSERT_EQ(Entry<PFN_HidP_Data>(*module, "HidP_GetData")(HidP_Input, entries, &count, token,
+                                                           report, 3),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(count, 2u);  // button 5, then X
+  EXPECT_EQ(entries[0].DataIndex, 4);
+  EXPECT_EQ(entries[1].RawValue, 255u);
+  entries[0].On = FALSE;
+  count = 1;
+  ASSERT_EQ(Entry<PFN_HidP_Data>(*module, "HidP_SetData")(HidP_Input, entries, &count, token,
+                                                           report, 3),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[1], 0);
+  char bytes[2] = {};
+  EXPECT_EQ(Entry<PFN_HidP_UsageValueArray>(*module, "HidP_GetUsageValueArray")(
+                HidP_Input, 0x01, 0, 0x30, bytes, 2, token, report, 3),
+            HIDP_STATUS_NOT_VALUE_ARRAY);
+  EXPECT_EQ(Entry<PFN_HidP_UsageValueArray>(*module, "HidP_SetUsageValueArray")(
+                HidP_Input, 0x01, 0, 0x30, bytes, 2, token, report, 3),
+            HIDP_STATUS_NOT_VALUE_ARRAY);
+  HIDP_BUTTON_CAPS button_caps[1] = {};
+  USHORT caps_length = 1;
+  EXPECT_EQ(Entry<PFN_HidP_GetSpecificButtonCaps>(*module, "HidP_GetSpecificButtonCaps")(
+                HidP_Input, 0x09, 0, 5, button_caps, &caps_length, token),
+            HIDP_STATUS_SUCCESS);
+  HIDP_VALUE_CAPS value_caps[1] = {};
+  caps_length = 1;
+  EXPECT_EQ(Entry<PFN_HidP_GetSpecificValueCaps>(*module, "HidP_GetSpecificValueCaps")(
+                HidP_Input, 0x01, 0, 0x30, value_caps, &caps_length, token),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(value_caps[0].PhysicalMax, 1000);
+
   ASSERT_TRUE(qzplatform::hidshared::HidD_FreePreparsedData(token));
   EXPECT_EQ(Entry<PFN_HidP_GetUsageValue>(*module, "HidP_GetUsageValue")(
                 HidP_Input, 0x01, 0, 0x30, &raw, token, report, 3),

@@ -160,6 +160,73 @@ NTSTATUS WINAPI HidP_SetScaledUsageValue(HIDP_REPORT_TYPE ReportType, USAGE Usag
                                        data.get(), Report, ReportLength);
 }
 
+NTSTATUS WINAPI HidP_GetUsagesEx(HIDP_REPORT_TYPE ReportType, USHORT LinkCollection,
+                                 USAGE_AND_PAGE* ButtonList, ULONG* UsageLength,
+                                 PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                 ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetUsagesEx(ReportType, LinkCollection, ButtonList, UsageLength, data.get(),
+                               Report, ReportLength);
+}
+
+ULONG WINAPI HidP_MaxDataListLength(HIDP_REPORT_TYPE ReportType,
+                                    PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::MaxDataListLength(ReportType, data.get());
+}
+
+NTSTATUS WINAPI HidP_GetData(HIDP_REPORT_TYPE ReportType, HIDP_DATA* DataList,
+                             ULONG* DataLength, PHIDP_PREPARSED_DATA PreparsedData,
+                             char* Report, ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetData(ReportType, DataList, DataLength, data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_SetData(HIDP_REPORT_TYPE ReportType, HIDP_DATA* DataList,
+                             ULONG* DataLength, PHIDP_PREPARSED_DATA PreparsedData,
+                             char* Report, ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::SetData(ReportType, DataList, DataLength, data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_GetUsageValueArray(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                        USHORT LinkCollection, USAGE Usage, char* UsageValue,
+                                        USHORT UsageValueByteLength,
+                                        PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                        ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetUsageValueArray(ReportType, UsagePage, LinkCollection, Usage, UsageValue,
+                                      UsageValueByteLength, data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_SetUsageValueArray(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                        USHORT LinkCollection, USAGE Usage, char* UsageValue,
+                                        USHORT UsageValueByteLength,
+                                        PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                        ULONG ReportLength) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::SetUsageValueArray(ReportType, UsagePage, LinkCollection, Usage, UsageValue,
+                                      UsageValueByteLength, data.get(), Report, ReportLength);
+}
+
+NTSTATUS WINAPI HidP_GetSpecificButtonCaps(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                           USHORT LinkCollection, USAGE Usage,
+                                           HIDP_BUTTON_CAPS* ButtonCaps, USHORT* ButtonCapsLength,
+                                           PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetSpecificButtonCaps(ReportType, UsagePage, LinkCollection, Usage,
+                                         ButtonCaps, ButtonCapsLength, data.get());
+}
+
+NTSTATUS WINAPI HidP_GetSpecificValueCaps(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                          USHORT LinkCollection, USAGE Usage,
+                                          HIDP_VALUE_CAPS* ValueCaps, USHORT* ValueCapsLength,
+                                          PHIDP_PREPARSED_DATA PreparsedData) {
+  auto data = LookupPreparsed(PreparsedData);
+  return hidparse::GetSpecificValueCaps(ReportType, UsagePage, LinkCollection, Usage, ValueCaps,
+                                        ValueCapsLength, data.get());
+}
+
 // The entries keep the exact types the library binds them with.
 static_assert(std::is_same_v<decltype(&HidD_FreePreparsedData), PFN_HidD_FreePreparsedData>);
 static_assert(std::is_same_v<decltype(&HidP_GetCaps), PFN_HidP_GetCaps>);
@@ -175,5 +242,15 @@ static_assert(std::is_same_v<decltype(&HidP_GetUsageValue), PFN_HidP_GetUsageVal
 static_assert(std::is_same_v<decltype(&HidP_SetUsageValue), PFN_HidP_SetUsageValue>);
 static_assert(std::is_same_v<decltype(&HidP_GetScaledUsageValue), PFN_HidP_GetScaledUsageValue>);
 static_assert(std::is_same_v<decltype(&HidP_SetScaledUsageValue), PFN_HidP_SetScaledUsageValue>);
+static_assert(std::is_same_v<decltype(&HidP_GetUsagesEx), PFN_HidP_GetUsagesEx>);
+static_assert(std::is_same_v<decltype(&HidP_MaxDataListLength), PFN_HidP_MaxDataListLength>);
+static_assert(std::is_same_v<decltype(&HidP_GetData), PFN_HidP_Data>);
+static_assert(std::is_same_v<decltype(&HidP_SetData), PFN_HidP_Data>);
+static_assert(std::is_same_v<decltype(&HidP_GetUsageValueArray), PFN_HidP_UsageValueArray>);
+static_assert(std::is_same_v<decltype(&HidP_SetUsageValueArray), PFN_HidP_UsageValueArray>);
+static_assert(std::is_same_v<decltype(&HidP_GetSpecificButtonCaps),
+                             PFN_HidP_GetSpecificButtonCaps>);
+static_assert(std::is_same_v<decltype(&HidP_GetSpecificValueCaps),
+                             PFN_HidP_GetSpecificValueCaps>);
 
 }  // namespace qzplatform::hidshared

@@ -220,6 +220,32 @@ using PFN_HidP_SetScaledUsageValue = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportTy
                                                        USAGE Usage, LONG UsageValue,
                                                        PHIDP_PREPARSED_DATA PreparsedData,
                                                        char* Report, ULONG ReportLength);
+using PFN_HidP_GetUsagesEx = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType, USHORT LinkCollection,
+                                               USAGE_AND_PAGE* ButtonList, ULONG* UsageLength,
+                                               PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                               ULONG ReportLength);
+using PFN_HidP_MaxDataListLength = ULONG(WINAPI*)(HIDP_REPORT_TYPE ReportType,
+                                                  PHIDP_PREPARSED_DATA PreparsedData);
+// HidP_GetData and HidP_SetData share one signature.
+using PFN_HidP_Data = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType, HIDP_DATA* DataList,
+                                        ULONG* DataLength, PHIDP_PREPARSED_DATA PreparsedData,
+                                        char* Report, ULONG ReportLength);
+// HidP_GetUsageValueArray and HidP_SetUsageValueArray share one signature.
+using PFN_HidP_UsageValueArray = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                                   USHORT LinkCollection, USAGE Usage,
+                                                   char* UsageValue, USHORT UsageValueByteLength,
+                                                   PHIDP_PREPARSED_DATA PreparsedData,
+                                                   char* Report, ULONG ReportLength);
+using PFN_HidP_GetSpecificButtonCaps = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
+                                                         USAGE UsagePage, USHORT LinkCollection,
+                                                         USAGE Usage, HIDP_BUTTON_CAPS* ButtonCaps,
+                                                         USHORT* ButtonCapsLength,
+                                                         PHIDP_PREPARSED_DATA PreparsedData);
+using PFN_HidP_GetSpecificValueCaps = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportType,
+                                                        USAGE UsagePage, USHORT LinkCollection,
+                                                        USAGE Usage, HIDP_VALUE_CAPS* ValueCaps,
+                                                        USHORT* ValueCapsLength,
+                                                        PHIDP_PREPARSED_DATA PreparsedData);
 using PFN_HidD_Report = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                          ULONG ReportBufferLength);
 using PFN_HidD_SetNumInputBuffers = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, ULONG NumberBuffers);

@@ -61,6 +61,36 @@ NTSTATUS WINAPI HidP_SetScaledUsageValue(HIDP_REPORT_TYPE ReportType, USAGE Usag
                                          USHORT LinkCollection, USAGE Usage, LONG UsageValue,
                                          PHIDP_PREPARSED_DATA PreparsedData, char* Report,
                                          ULONG ReportLength);
+NTSTATUS WINAPI HidP_GetUsagesEx(HIDP_REPORT_TYPE ReportType, USHORT LinkCollection,
+                                 USAGE_AND_PAGE* ButtonList, ULONG* UsageLength,
+                                 PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                 ULONG ReportLength);
+ULONG WINAPI HidP_MaxDataListLength(HIDP_REPORT_TYPE ReportType,
+                                    PHIDP_PREPARSED_DATA PreparsedData);
+NTSTATUS WINAPI HidP_GetData(HIDP_REPORT_TYPE ReportType, HIDP_DATA* DataList,
+                             ULONG* DataLength, PHIDP_PREPARSED_DATA PreparsedData,
+                             char* Report, ULONG ReportLength);
+NTSTATUS WINAPI HidP_SetData(HIDP_REPORT_TYPE ReportType, HIDP_DATA* DataList,
+                             ULONG* DataLength, PHIDP_PREPARSED_DATA PreparsedData,
+                             char* Report, ULONG ReportLength);
+NTSTATUS WINAPI HidP_GetUsageValueArray(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                        USHORT LinkCollection, USAGE Usage, char* UsageValue,
+                                        USHORT UsageValueByteLength,
+                                        PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                        ULONG ReportLength);
+NTSTATUS WINAPI HidP_SetUsageValueArray(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                        USHORT LinkCollection, USAGE Usage, char* UsageValue,
+                                        USHORT UsageValueByteLength,
+                                        PHIDP_PREPARSED_DATA PreparsedData, char* Report,
+                                        ULONG ReportLength);
+NTSTATUS WINAPI HidP_GetSpecificButtonCaps(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                           USHORT LinkCollection, USAGE Usage,
+                                           HIDP_BUTTON_CAPS* ButtonCaps, USHORT* ButtonCapsLength,
+                                           PHIDP_PREPARSED_DATA PreparsedData);
+NTSTATUS WINAPI HidP_GetSpecificValueCaps(HIDP_REPORT_TYPE ReportType, USAGE UsagePage,
+                                          USHORT LinkCollection, USAGE Usage,
+                                          HIDP_VALUE_CAPS* ValueCaps, USHORT* ValueCapsLength,
+                                          PHIDP_PREPARSED_DATA PreparsedData);
 
 }  // namespace qzplatform::hidshared
 
