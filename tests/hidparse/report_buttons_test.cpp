@@ -76,6 +76,14 @@ TEST_F(MaxUsageListLength, CountsAnArrayOfSeveralUsagesOnce) {
   EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0x0C, data_), 4u);
 }
 
+TEST_F(MaxUsageListLength, TellsApartArraysThatStartAtTheSameBit) {
+  // An array of Report Size 0 takes no bits: the array after it starts at the
+  // same position, and each still counts its fields.
+  Use("05 0C 09 01 A1 01 09 E9 09 EA 15 01 25 02 75 00 95 03 81 00"
+      " 09 E2 75 08 95 02 81 00 C0");
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0x0C, data_), 5u);
+}
+
 using GetUsagesTest = ReportTest;
 
 TEST_F(GetUsagesTest, ReturnsThePressedUsagesInStoredOrder) {

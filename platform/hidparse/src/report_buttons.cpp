@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
-#include <utility>
 
 #include "hidparse/report.h"
 #include "report_access.h"
@@ -185,15 +184,15 @@ ULONG MaxUsageListLength(HIDP_REPORT_TYPE type, USAGE usage_page, const Preparse
   const std::vector<FieldSpan>& fields = data->button_fields[type];
   ULONG total = 0;
   // The caps of one array item are stored together and share its fields: they
-  // hold at most one usage per field between them, so the item counts once.
-  std::optional<std::pair<UCHAR, std::uint32_t>> last_array;  // report ID, first bit
+  // hold at most one usage per field between them, so the item counts once. Its
+  // first data index tells it apart (items without bits share a position).
+  std::optional<USHORT> last_array;
   for (std::size_t i = 0; i < caps.size(); ++i) {
     if (usage_page != 0 && caps[i].UsagePage != usage_page) continue;
     const FieldSpan& f = fields[i];
     if (f.is_array) {
-      const std::pair<UCHAR, std::uint32_t> item{caps[i].ReportID, f.first_bit};
-      if (last_array == item) continue;
-      last_array = item;
+      if (last_array == f.array_first_index) continue;
+      last_array = f.array_first_index;
     }
     total += f.count;
   }
