@@ -69,23 +69,36 @@ class DataList {
   ULONG found_ = 0;
 };
 
+// Each field of an array item names data index `array_first_index` + value - 1,
+// if that is one of the item's (up to `last_index`).
+void AddArrayItem(const FieldSpan& f, USHORT last_index, const std::uint8_t* report,
+                  ULONG length, DataList& out) {
+  for (std::uint32_t k = 0; k < f.count; ++k) {
+    const std::uint32_t value = ReadField(report, length, FieldAt(f, k), f.bit_size);
+    const std::uint64_t data_index = std::uint64_t{f.array_first_index} + value - 1;
+    if (value != 0 && data_index <= last_index) out.Add(static_cast<USHORT>(data_index), 1);
+  }
+}
+
 void AddButtons(const PreparsedData& data, HIDP_REPORT_TYPE type, const std::uint8_t* report,
                 ULONG length, DataList& out) {
   const std::vector<HIDP_BUTTON_CAPS>& caps = data.button_caps[type];
+  const std::vector<FieldSpan>& fields = data.button_fields[type];
   for (std::size_t i = 0; i < caps.size(); ++i) {
     const HIDP_BUTTON_CAPS& cap = caps[i];
     if (cap.ReportID != report[0]) continue;
-    const FieldSpan& f = data.button_fields[type][i];
+    const FieldSpan& f = fields[i];
+    if (f.is_array) {
+      // An array item's caps are stored together, the last declared (with the
+      // highest data indices) first: its fields are read once, for that cap.
+      const bool seen = i > 0 && fields[i - 1].is_array &&
+                        fields[i - 1].array_first_index == f.array_first_index;
+      if (!seen) AddArrayItem(f, cap.Range.DataIndexMax, report, length, out);
+      continue;
+    }
     for (std::uint32_t k = 0; k < f.count; ++k) {
-      const std::uint32_t value = ReadField(report, length, FieldAt(f, k), f.bit_size);
-      if (value == 0) continue;
-      if (!f.is_array) {
+      if (ReadField(report, length, FieldAt(f, k), f.bit_size) != 0) {
         out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + (cap.IsRange ? k : 0)), 1);
-        continue;
-      }
-      const std::uint64_t data_index = std::uint64_t{f.array_first_index} + value - 1;
-      if (data_index <= 0xFFFF && Covers(cap.Range, static_cast<USHORT>(data_index))) {
-        out.Add(static_cast<USHORT>(data_index), 1);
       }
     }
   }
