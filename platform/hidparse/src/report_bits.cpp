@@ -9,10 +9,6 @@ namespace {
 
 constexpr std::uint32_t kWord = 32;
 
-std::uint64_t LowMask(std::uint32_t bits) {
-  return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;
-}
-
 }  // namespace
 
 bool FieldFits(std::size_t length, std::uint64_t first_bit, std::uint32_t bit_size) {
@@ -24,15 +20,7 @@ bool FieldFits(std::size_t length, std::uint64_t first_bit, std::uint32_t bit_si
 std::uint32_t ReadField(const std::uint8_t* report, std::size_t length, std::uint64_t first_bit,
                         std::uint32_t bit_size) {
   if (report == nullptr || !FieldFits(length, first_bit, bit_size)) return 0;
-  const std::uint32_t bits = std::min(bit_size, kWord);
-  const std::size_t first_byte = 1 + first_bit / 8;
-  const unsigned shift = first_bit % 8;
-  const std::size_t bytes = (shift + bits + 7) / 8;  // at most 5: fits 64 bits
-  std::uint64_t gathered = 0;
-  for (std::size_t i = 0; i < bytes; ++i) {
-    gathered |= std::uint64_t{report[first_byte + i]} << (8 * i);
-  }
-  return static_cast<std::uint32_t>((gathered >> shift) & LowMask(bits));
+  return ReadFittingField(report, length, first_bit, bit_size);
 }
 
 bool WriteField(std::uint8_t* report, std::size_t length, std::uint64_t first_bit,

@@ -3,6 +3,7 @@
 // entry, in ascending data index; usage value arrays give none, they have
 // functions of their own.
 #include <algorithm>
+#include <bit>
 
 #include "hidparse/report.h"
 #include "report_access.h"
@@ -13,7 +14,6 @@ namespace hidparse {
 namespace {
 
 using detail::Bytes;
-using detail::ReadField;
 
 bool IsValueArray(const HIDP_VALUE_CAPS& cap, const FieldSpan& fields) {
   return !cap.IsRange && fields.count > 1;
@@ -49,8 +49,9 @@ class DataList {
     }
     ++found_;
   }
-  // Buttons and values were gathered apart; Windows lists them by data index.
-  // An insertion sort: stable, in place, and short work on two ascending runs.
+  // Windows lists entries by data index; they come in that order but for array
+  // fields, which hold their indices in any order. An insertion sort: stable, in
+  // place, and one pass over a list already in order.
   void Sort() {
     const ULONG kept = std::min(found_, room_);
     for (ULONG i = 1; i < kept; ++i) {
@@ -69,51 +70,86 @@ class DataList {
   ULONG found_ = 0;
 };
 
+// Whether all of a cap's fields lie inside the report; they do by construction
+// when the report has the caps' length, and nothing is read unless they do.
+bool SpanFits(const FieldSpan& f, ULONG length) {
+  return detail::FieldFits(length, f.first_bit, std::uint32_t{f.bit_size} * f.count);
+}
+
 // Each field of an array item names data index `array_first_index` + value - 1,
 // if that is one of the item's (up to `last_index`).
 void AddArrayItem(const FieldSpan& f, USHORT last_index, const std::uint8_t* report,
                   ULONG length, DataList& out) {
   for (std::uint32_t k = 0; k < f.count; ++k) {
-    const std::uint32_t value = ReadField(report, length, FieldAt(f, k), f.bit_size);
+    const std::uint32_t value = detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size);
     const std::uint64_t data_index = std::uint64_t{f.array_first_index} + value - 1;
     if (value != 0 && data_index <= last_index) out.Add(static_cast<USHORT>(data_index), 1);
   }
 }
 
-void AddButtons(const PreparsedData& data, HIDP_REPORT_TYPE type, const std::uint8_t* report,
-                ULONG length, DataList& out) {
-  const std::vector<HIDP_BUTTON_CAPS>& caps = data.button_caps[type];
-  const std::vector<FieldSpan>& fields = data.button_fields[type];
-  for (std::size_t i = 0; i < caps.size(); ++i) {
-    const HIDP_BUTTON_CAPS& cap = caps[i];
-    if (cap.ReportID != report[0]) continue;
-    const FieldSpan& f = fields[i];
-    if (f.is_array) {
-      // An array item's caps are stored together, the last declared (with the
-      // highest data indices) first: its fields are read once, for that cap.
-      const bool seen = i > 0 && fields[i - 1].is_array &&
-                        fields[i - 1].array_first_index == f.array_first_index;
-      if (!seen) AddArrayItem(f, cap.Range.DataIndexMax, report, length, out);
-      continue;
-    }
-    for (std::uint32_t k = 0; k < f.count; ++k) {
-      if (ReadField(report, length, FieldAt(f, k), f.bit_size) != 0) {
-        out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + (cap.IsRange ? k : 0)), 1);
-      }
+// One-bit buttons, read 32 at a time; a range's k-th bit is its k-th usage.
+void AddBits(const HIDP_BUTTON_CAPS& cap, const FieldSpan& f, const std::uint8_t* report,
+             ULONG length, DataList& out) {
+  for (std::uint32_t k = 0; k < f.count; k += 32) {
+    const std::uint32_t bits = std::min<std::uint32_t>(32, f.count - k);
+    std::uint32_t word = detail::ReadFittingField(report, length, f.first_bit + k, bits);
+    for (; word != 0; word &= word - 1) {
+      const auto bit = static_cast<std::uint32_t>(std::countr_zero(word));
+      out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + (cap.IsRange ? k + bit : 0)), 1);
     }
   }
 }
 
-void AddValues(const PreparsedData& data, HIDP_REPORT_TYPE type, const std::uint8_t* report,
-               ULONG length, DataList& out) {
-  const std::vector<HIDP_VALUE_CAPS>& caps = data.value_caps[type];
-  for (std::size_t i = 0; i < caps.size(); ++i) {
-    const HIDP_VALUE_CAPS& cap = caps[i];
-    const FieldSpan& f = data.value_fields[type][i];
-    if (cap.ReportID != report[0] || IsValueArray(cap, f)) continue;
+void AddButtonCap(const std::vector<HIDP_BUTTON_CAPS>& caps, const std::vector<FieldSpan>& fields,
+                  std::size_t i, const std::uint8_t* report, ULONG length, DataList& out) {
+  const HIDP_BUTTON_CAPS& cap = caps[i];
+  const FieldSpan& f = fields[i];
+  if (cap.ReportID != report[0] || !SpanFits(f, length)) return;
+  if (!f.is_array) {
+    if (f.bit_size == 1) {
+      AddBits(cap, f, report, length, out);
+      return;
+    }
     for (std::uint32_t k = 0; k < f.count; ++k) {
-      out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + k),
-              ReadField(report, length, FieldAt(f, k), f.bit_size));
+      if (detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size) != 0) {
+        out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + (cap.IsRange ? k : 0)), 1);
+      }
+    }
+    return;
+  }
+  // An array item's caps are stored together, the last declared (with the
+  // highest data indices) first: its fields are read once, for that cap.
+  const bool seen =
+      i > 0 && fields[i - 1].is_array && fields[i - 1].array_first_index == f.array_first_index;
+  if (!seen) AddArrayItem(f, cap.Range.DataIndexMax, report, length, out);
+}
+
+void AddValueCap(const HIDP_VALUE_CAPS& cap, const FieldSpan& f, const std::uint8_t* report,
+                 ULONG length, DataList& out) {
+  if (cap.ReportID != report[0] || IsValueArray(cap, f) || !SpanFits(f, length)) return;
+  for (std::uint32_t k = 0; k < f.count; ++k) {
+    out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + k),
+            detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size));
+  }
+}
+
+// Buttons and values in stored order, which is data-index order but for
+// arrays: the two cap lists are merged by their first data index.
+void AddAll(const PreparsedData& data, HIDP_REPORT_TYPE type, const std::uint8_t* report,
+            ULONG length, DataList& out) {
+  const std::vector<HIDP_BUTTON_CAPS>& buttons = data.button_caps[type];
+  const std::vector<HIDP_VALUE_CAPS>& values = data.value_caps[type];
+  std::size_t b = 0;
+  std::size_t v = 0;
+  while (b < buttons.size() || v < values.size()) {
+    const bool button_next =
+        v == values.size() ||
+        (b < buttons.size() && buttons[b].Range.DataIndexMin < values[v].Range.DataIndexMin);
+    if (button_next) {
+      AddButtonCap(buttons, data.button_fields[type], b++, report, length, out);
+    } else {
+      AddValueCap(values[v], data.value_fields[type][v], report, length, out);
+      ++v;
     }
   }
 }
@@ -182,8 +218,7 @@ NTSTATUS GetData(HIDP_REPORT_TYPE type, HIDP_DATA* data_list, ULONG* data_length
     return HIDP_STATUS_REPORT_DOES_NOT_EXIST;
   }
   DataList list(data_list, data_list != nullptr ? *data_length : 0);
-  AddButtons(*data, type, bytes, report_length, list);
-  AddValues(*data, type, bytes, report_length, list);
+  AddAll(*data, type, bytes, report_length, list);
   list.Sort();
   *data_length = list.found();
   return list.fits() ? HIDP_STATUS_SUCCESS : HIDP_STATUS_BUFFER_TOO_SMALL;
