@@ -11,12 +11,6 @@ constexpr std::uint32_t kWord = 32;
 
 }  // namespace
 
-bool FieldFits(std::size_t length, std::uint64_t first_bit, std::uint32_t bit_size) {
-  if (length == 0) return false;
-  const std::uint64_t end_bit = first_bit + bit_size;
-  return (end_bit + 7) / 8 <= length - 1;
-}
-
 std::uint32_t ReadField(const std::uint8_t* report, std::size_t length, std::uint64_t first_bit,
                         std::uint32_t bit_size) {
   if (report == nullptr || !FieldFits(length, first_bit, bit_size)) return 0;

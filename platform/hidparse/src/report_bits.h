@@ -13,7 +13,9 @@
 namespace hidparse::detail {
 
 // Whether `bit_size` bits from `first_bit` lie inside a report of `length` bytes.
-bool FieldFits(std::size_t length, std::uint64_t first_bit, std::uint32_t bit_size);
+inline bool FieldFits(std::size_t length, std::uint64_t first_bit, std::uint64_t bit_size) {
+  return length != 0 && (first_bit + bit_size + 7) / 8 <= length - 1;
+}
 
 inline std::uint64_t LowMask(std::uint32_t bits) {
   return bits >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << bits) - 1;

@@ -73,7 +73,7 @@ class DataList {
 // Whether all of a cap's fields lie inside the report; they do by construction
 // when the report has the caps' length, and nothing is read unless they do.
 bool SpanFits(const FieldSpan& f, ULONG length) {
-  return detail::FieldFits(length, f.first_bit, std::uint32_t{f.bit_size} * f.count);
+  return detail::FieldFits(length, f.first_bit, std::uint64_t{f.bit_size} * f.count);
 }
 
 // Each field of an array item names data index `array_first_index` + value - 1,
