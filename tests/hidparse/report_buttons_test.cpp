@@ -232,6 +232,20 @@ TEST_F(SetUsagesTest, SetsBitsAndArrayIndicesStoppingAtTheFirstFailure) {
   EXPECT_EQ(report[8], 4);
 }
 
+TEST_F(SetUsagesTest, NeverStoresAnIndexItsFieldCannotHold) {
+  // Five usages in 2-bit fields: indices 4 and 5 would be stored as 0 and 1,
+  // which is no usage and the first usage.
+  Use("05 0C 09 01 A1 01 19 E0 29 E4 15 01 25 03 75 02 95 04 81 00 C0");
+  std::vector<char> report = Input();
+  std::array<USAGE, 2> usages = {0xE2, 0xE4};
+  ULONG count = 2;
+  EXPECT_EQ(SetUsages(HidP_Input, 0x0C, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_USAGE_NOT_FOUND);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(report[1], 3);  // 0xE2 as index 3, 0xE4 nowhere
+}
+
 TEST_F(SetUsagesTest, TheReportIdInByteZeroMustCarryTheUsage) {
   std::array<USAGE, 1> usages = {1};
   ULONG count = 1;

@@ -71,7 +71,8 @@ struct ButtonField {
 };
 
 // Turns a button on: its bit, or its index in a free array field (none free:
-// BUFFER_TOO_SMALL; already there: nothing to do).
+// BUFFER_TOO_SMALL; already there: nothing to do; an index the field is too
+// narrow to hold: USAGE_NOT_FOUND, as the report cannot carry that usage).
 NTSTATUS SetButton(const ButtonField& button, USAGE usage, char* report, ULONG report_length);
 // Turns a button off; BUTTON_NOT_PRESSED when it was not on.
 NTSTATUS UnsetButton(const ButtonField& button, USAGE usage, char* report, ULONG report_length);

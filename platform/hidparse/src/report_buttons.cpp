@@ -133,6 +133,8 @@ NTSTATUS SetButton(const ButtonField& b, USAGE usage, char* report, ULONG length
     return HIDP_STATUS_SUCCESS;
   }
   const std::uint32_t index = ArrayIndexOf(*b.cap, f, usage);
+  // A field too narrow for the index would hold another usage, or none.
+  if (f.bit_size < 32 && index >> f.bit_size != 0) return HIDP_STATUS_USAGE_NOT_FOUND;
   std::optional<std::uint32_t> free_field;
   for (std::uint32_t k = 0; k < f.count; ++k) {
     const std::uint32_t held = ReadField(bytes, length, FieldAt(f, k), f.bit_size);
