@@ -1,7 +1,9 @@
 // Lays a parsed top-level collection out as preparsed data: the HIDP_CAPS summary,
-// the button and value cap arrays the queries return, link nodes and report IDs.
+// the button and value cap arrays the queries return, GetData's walk, link nodes
+// and report IDs.
 #include <algorithm>
 
+#include "report_access.h"
 #include "top_level_build.h"
 
 namespace hidparse::detail {
@@ -39,6 +41,48 @@ USHORT ReportByteLength(const TopLevelBuild& tlc, const ReportBits& reports, int
   return any ? static_cast<USHORT>(longest) : 0;
 }
 
+// GetData's walk: button and value caps merged by first data index (stored
+// order), an array item once at its first stored cap (which holds its highest
+// data indices), usage value arrays left out.
+void AddDataSteps(PreparsedData& out, int type) {
+  const std::vector<HIDP_BUTTON_CAPS>& buttons = out.button_caps[type];
+  const std::vector<HIDP_VALUE_CAPS>& values = out.value_caps[type];
+  std::size_t b = 0;
+  std::size_t v = 0;
+  while (b < buttons.size() || v < values.size()) {
+    const bool button_next =
+        v == values.size() ||
+        (b < buttons.size() && buttons[b].Range.DataIndexMin < values[v].Range.DataIndexMin);
+    DataStep step;
+    if (button_next) {
+      const HIDP_BUTTON_CAPS& cap = buttons[b];
+      step.fields = out.button_fields[type][b];
+      const bool same_array = b > 0 && step.fields.is_array &&
+                              out.button_fields[type][b - 1].is_array &&
+                              out.button_fields[type][b - 1].array_first_index ==
+                                  step.fields.array_first_index;
+      ++b;
+      if (same_array) continue;
+      step.kind = step.fields.is_array ? DataStep::Kind::kArray : DataStep::Kind::kBits;
+      step.report_id = cap.ReportID;
+      step.is_range = cap.IsRange;
+      step.first_index =
+          step.fields.is_array ? step.fields.array_first_index : cap.Range.DataIndexMin;
+      step.last_index = cap.Range.DataIndexMax;
+    } else {
+      const HIDP_VALUE_CAPS& cap = values[v];
+      step.fields = out.value_fields[type][v];
+      ++v;
+      if (IsValueArray(cap, step.fields)) continue;
+      step.report_id = cap.ReportID;
+      step.is_range = cap.IsRange;
+      step.first_index = cap.Range.DataIndexMin;
+      step.last_index = cap.Range.DataIndexMax;
+    }
+    out.data_steps[type].push_back(step);
+  }
+}
+
 }  // namespace
 
 PreparsedData LayOut(const TopLevelBuild& tlc, const ReportBits& reports) {
@@ -71,6 +115,7 @@ PreparsedData LayOut(const TopLevelBuild& tlc, const ReportBits& reports) {
       }
     }
     *counts[type][2] = static_cast<USHORT>(tlc.data_indices[type]);
+    AddDataSteps(out, type);
     for (std::size_t id = 0; id < 256; ++id) {
       if (tlc.report_ids[type].test(id)) {
         out.report_ids[type].push_back(static_cast<std::uint8_t>(id));

@@ -12,6 +12,11 @@ namespace hidparse::detail {
 
 bool IsReportType(HIDP_REPORT_TYPE type);
 
+// A usage value array: one usage over several fields.
+inline bool IsValueArray(const HIDP_VALUE_CAPS& cap, const FieldSpan& fields) {
+  return !cap.IsRange && fields.count > 1;
+}
+
 // The byte length of that report type's reports (0 when it has none).
 USHORT ReportByteLength(const PreparsedData& data, HIDP_REPORT_TYPE type);
 

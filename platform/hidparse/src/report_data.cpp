@@ -14,10 +14,7 @@ namespace hidparse {
 namespace {
 
 using detail::Bytes;
-
-bool IsValueArray(const HIDP_VALUE_CAPS& cap, const FieldSpan& fields) {
-  return !cap.IsRange && fields.count > 1;
-}
+using detail::IsValueArray;
 
 bool Covers(const HIDP_CAPS_RANGE& range, USHORT data_index) {
   return data_index >= range.DataIndexMin && data_index <= range.DataIndexMax;
@@ -47,12 +44,15 @@ class DataList {
       entry.DataIndex = data_index;
       entry.RawValue = value;
     }
+    in_order_ = in_order_ && data_index >= last_index_;
+    last_index_ = data_index;
     ++found_;
   }
   // Windows lists entries by data index; they come in that order but for array
-  // fields, which hold their indices in any order. An insertion sort: stable, in
-  // place, and one pass over a list already in order.
+  // fields, which hold their indices in any order. Then an insertion sort:
+  // stable, in place, and short work on a list nearly in order.
   void Sort() {
+    if (in_order_) return;
     const ULONG kept = std::min(found_, room_);
     for (ULONG i = 1; i < kept; ++i) {
       const HIDP_DATA entry = list_[i];
@@ -68,88 +68,57 @@ class DataList {
   HIDP_DATA* list_;
   ULONG room_;
   ULONG found_ = 0;
+  USHORT last_index_ = 0;
+  bool in_order_ = true;
 };
 
-// Whether all of a cap's fields lie inside the report; they do by construction
-// when the report has the caps' length, and nothing is read unless they do.
-bool SpanFits(const FieldSpan& f, ULONG length) {
-  return detail::FieldFits(length, f.first_bit, std::uint64_t{f.bit_size} * f.count);
-}
-
-// Each field of an array item names data index `array_first_index` + value - 1,
-// if that is one of the item's (up to `last_index`).
-void AddArrayItem(const FieldSpan& f, USHORT last_index, const std::uint8_t* report,
-                  ULONG length, DataList& out) {
+void AddValues(const DataStep& step, const std::uint8_t* report, ULONG length, DataList& out) {
+  const FieldSpan& f = step.fields;
   for (std::uint32_t k = 0; k < f.count; ++k) {
-    const std::uint32_t value = detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size);
-    const std::uint64_t data_index = std::uint64_t{f.array_first_index} + value - 1;
-    if (value != 0 && data_index <= last_index) out.Add(static_cast<USHORT>(data_index), 1);
+    out.Add(static_cast<USHORT>(step.first_index + k),
+            detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size));
   }
 }
 
-// One-bit buttons, read 32 at a time; a range's k-th bit is its k-th usage.
-void AddBits(const HIDP_BUTTON_CAPS& cap, const FieldSpan& f, const std::uint8_t* report,
-             ULONG length, DataList& out) {
+// One-bit buttons, read 32 at a time.
+void AddBits(const DataStep& step, const std::uint8_t* report, ULONG length, DataList& out) {
+  const FieldSpan& f = step.fields;
   for (std::uint32_t k = 0; k < f.count; k += 32) {
     const std::uint32_t bits = std::min<std::uint32_t>(32, f.count - k);
     std::uint32_t word = detail::ReadFittingField(report, length, f.first_bit + k, bits);
     for (; word != 0; word &= word - 1) {
       const auto bit = static_cast<std::uint32_t>(std::countr_zero(word));
-      out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + (cap.IsRange ? k + bit : 0)), 1);
+      out.Add(static_cast<USHORT>(step.first_index + (step.is_range ? k + bit : 0)), 1);
     }
   }
 }
 
-void AddButtonCap(const std::vector<HIDP_BUTTON_CAPS>& caps, const std::vector<FieldSpan>& fields,
-                  std::size_t i, const std::uint8_t* report, ULONG length, DataList& out) {
-  const HIDP_BUTTON_CAPS& cap = caps[i];
-  const FieldSpan& f = fields[i];
-  if (cap.ReportID != report[0] || !SpanFits(f, length)) return;
-  if (!f.is_array) {
-    if (f.bit_size == 1) {
-      AddBits(cap, f, report, length, out);
-      return;
-    }
-    for (std::uint32_t k = 0; k < f.count; ++k) {
-      if (detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size) != 0) {
-        out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + (cap.IsRange ? k : 0)), 1);
-      }
-    }
-    return;
-  }
-  // An array item's caps are stored together, the last declared (with the
-  // highest data indices) first: its fields are read once, for that cap.
-  const bool seen =
-      i > 0 && fields[i - 1].is_array && fields[i - 1].array_first_index == f.array_first_index;
-  if (!seen) AddArrayItem(f, cap.Range.DataIndexMax, report, length, out);
-}
-
-void AddValueCap(const HIDP_VALUE_CAPS& cap, const FieldSpan& f, const std::uint8_t* report,
-                 ULONG length, DataList& out) {
-  if (cap.ReportID != report[0] || IsValueArray(cap, f) || !SpanFits(f, length)) return;
+void AddArrayItem(const DataStep& step, const std::uint8_t* report, ULONG length,
+                  DataList& out) {
+  const FieldSpan& f = step.fields;
   for (std::uint32_t k = 0; k < f.count; ++k) {
-    out.Add(static_cast<USHORT>(cap.Range.DataIndexMin + k),
-            detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size));
+    const std::uint32_t value = detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size);
+    const std::uint64_t data_index = std::uint64_t{step.first_index} + value - 1;
+    if (value != 0 && data_index <= step.last_index) {
+      out.Add(static_cast<USHORT>(data_index), 1);
+    }
   }
 }
 
-// Buttons and values in stored order, which is data-index order but for
-// arrays: the two cap lists are merged by their first data index.
+// GetData's walk over the steps of this report ID whose fields lie inside the
+// report (all of them, when the report has the caps' length).
 void AddAll(const PreparsedData& data, HIDP_REPORT_TYPE type, const std::uint8_t* report,
             ULONG length, DataList& out) {
-  const std::vector<HIDP_BUTTON_CAPS>& buttons = data.button_caps[type];
-  const std::vector<HIDP_VALUE_CAPS>& values = data.value_caps[type];
-  std::size_t b = 0;
-  std::size_t v = 0;
-  while (b < buttons.size() || v < values.size()) {
-    const bool button_next =
-        v == values.size() ||
-        (b < buttons.size() && buttons[b].Range.DataIndexMin < values[v].Range.DataIndexMin);
-    if (button_next) {
-      AddButtonCap(buttons, data.button_fields[type], b++, report, length, out);
-    } else {
-      AddValueCap(values[v], data.value_fields[type][v], report, length, out);
-      ++v;
+  for (const DataStep& step : data.data_steps[type]) {
+    const FieldSpan& f = step.fields;
+    if (step.report_id != report[0] ||
+        !detail::FieldFits(length, f.first_bit, std::uint64_t{f.bit_size} * f.count)) {
+      continue;
+    }
+    switch (step.kind) {
+      case DataStep::Kind::kValues: AddValues(step, report, length, out); break;
+      case DataStep::Kind::kBits: AddBits(step, report, length, out); break;
+      case DataStep::Kind::kArray: AddArrayItem(step, report, length, out); break;
     }
   }
 }

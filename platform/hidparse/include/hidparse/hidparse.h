@@ -25,6 +25,23 @@ struct FieldSpan {
   std::uint16_t array_first_index = 0;
 };
 
+// One run of fields in HidP_GetData's walk over a report. The walk is laid out
+// once per report type, in data-index order; usage value arrays, which GetData
+// leaves out, have no step.
+struct DataStep {
+  enum class Kind : std::uint8_t {
+    kValues,  // field k: data index first_index + k, its raw bits
+    kBits,    // one-bit buttons: field k, when on, is first_index + k (a range) or first_index
+    kArray,   // an array item: a field holding index v names first_index + v - 1, up to last_index
+  };
+  Kind kind = Kind::kValues;
+  std::uint8_t report_id = 0;
+  bool is_range = false;
+  std::uint16_t first_index = 0;
+  std::uint16_t last_index = 0;
+  FieldSpan fields;
+};
+
 // What the queries read for one top-level collection.
 struct PreparsedData {
   HIDP_CAPS caps{};
@@ -33,6 +50,7 @@ struct PreparsedData {
   // The fields of each cap, parallel to button_caps and value_caps.
   std::vector<FieldSpan> button_fields[3];
   std::vector<FieldSpan> value_fields[3];
+  std::vector<DataStep> data_steps[3];
   std::vector<HIDP_LINK_COLLECTION_NODE> link_collections;
   // Report IDs this collection declares per report type (0 when it uses none),
   // ascending; lets a ground route a report to the interface that owns it.
