@@ -2,6 +2,7 @@
 // HidP_SetUsages and HidP_UnsetUsages. Expectations marked "(Windows)" come from
 // Microsoft's documentation of each function or from conformance tests of hid.dll
 // that pass on Windows; the rest follow from the descriptor's layout.
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -126,6 +127,42 @@ TEST_F(GetUsagesTest, ReturnsThePressedUsagesInStoredOrder) {
                       Length(report)),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(count, 0u);
+}
+
+// A keyboard's key array (HID 1.11 Appendix B.1) lists usages 0-101 from usage
+// 0, so each field holds the key's own usage: 0x04 is "a". Windows reads every
+// boot keyboard this way; 1-based indices would make it usage 3.
+TEST_F(GetUsagesTest, AnArrayFromUsageZeroHoldsEachUsageAsItsOwnNumber) {
+  Use("05 01 09 06 A1 01 05 07 19 E0 29 E7 15 00 25 01 75 01 95 08 81 02"
+      " 95 01 75 08 81 03 95 06 75 08 15 00 25 65 19 00 29 65 81 00 C0");
+  std::vector<char> report = Input();
+  report[3] = 0x04;
+  report[4] = 0x29;
+  std::array<USAGE, 8> usages{};
+  ULONG count = usages.size();
+  ASSERT_EQ(GetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  std::vector<USAGE> keys(usages.begin(), usages.begin() + count);
+  std::sort(keys.begin(), keys.end());
+  EXPECT_EQ(keys, (std::vector<USAGE>{0x04, 0x29}));
+
+  std::array<USAGE, 1> key = {0x1E};
+  count = 1;
+  ASSERT_EQ(SetUsages(HidP_Input, kKeyboard, 0, key.data(), &count, data_, report.data(),
+                      Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(report[5], 0x1E);
+  // GetData names the same keys: eight modifier indices, then one per usage from 0.
+  std::array<HIDP_DATA, 16> list{};
+  count = list.size();
+  ASSERT_EQ(hidparse::GetData(HidP_Input, list.data(), &count, data_, report.data(),
+                              Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(count, 3u);
+  EXPECT_EQ(list[0].DataIndex, 8 + 0x04);
+  EXPECT_EQ(list[1].DataIndex, 8 + 0x1E);
+  EXPECT_EQ(list[2].DataIndex, 8 + 0x29);
 }
 
 TEST_F(GetUsagesTest, ShortListsAndWrongReportsGetWindowsStatuses) {

@@ -15,8 +15,8 @@ namespace hidparse {
 
 // Where a cap's fields lie in its report: `count` fields of `bit_size` bits from
 // `first_bit`, counted from the byte after the report-ID byte. The fields of an
-// array item hold 1-based indices into the item's usages in declaration order;
-// index 1 names data index `array_first_index`.
+// array item hold 1-based indices into the item's usages in declaration order
+// (0-based when the first usage is 0); index 1 names data index `array_first_index`.
 struct FieldSpan {
   std::uint32_t first_bit = 0;
   std::uint16_t bit_size = 0;
