@@ -66,8 +66,9 @@ ULONG HandGamepad(const Report& r, Entries& out) {
   return n;
 }
 
-// The keyboard by hand: modifiers are data indices 0-7; a key field holding
-// index v (1-based, 0 none) names data index 8 + v - 1, listed in ascending order.
+// The keyboard by hand: modifiers are data indices 0-7; the key list starts at
+// usage 0, so a key field holding v (0 none) names usage v, data index 8 + v,
+// listed in ascending order.
 ULONG HandKeyboard(const Report& r, Entries& out) {
   const auto* b = reinterpret_cast<const std::uint8_t*>(r.data());
   ULONG n = 0;
@@ -77,10 +78,10 @@ ULONG HandKeyboard(const Report& r, Entries& out) {
   const ULONG first_key = n;
   for (int field = 3; field < 9; ++field) {
     const unsigned v = b[field];
-    if (v == 0 || v > 102) continue;
+    if (v == 0 || v > 101) continue;
     ULONG j = n++;
-    for (; j > first_key && out[j - 1].DataIndex > 7 + v; --j) out[j] = out[j - 1];
-    out[j] = Entry(static_cast<USHORT>(7 + v), 1);
+    for (; j > first_key && out[j - 1].DataIndex > 8 + v; --j) out[j] = out[j - 1];
+    out[j] = Entry(static_cast<USHORT>(8 + v), 1);
   }
   return n;
 }
