@@ -21,16 +21,13 @@ std::optional<USAGE> UsageAt(const Cap& cap, USHORT index) {
   return static_cast<USAGE>(cap.Range.UsageMin + (index - cap.Range.DataIndexMin));
 }
 
-// The cap holding `index`; of aliases sharing it, the one that is no alias.
+// The cap holding `index` (each alias has data indices of its own).
 template <typename Cap>
 const Cap* CapAt(const std::vector<Cap>& caps, USHORT index) {
-  const Cap* found = nullptr;
   for (const Cap& cap : caps) {
-    if (!UsageAt(cap, index)) continue;
-    if (!cap.IsAlias) return &cap;
-    if (found == nullptr) found = &cap;
+    if (UsageAt(cap, index)) return &cap;
   }
-  return found;
+  return nullptr;
 }
 
 std::int64_t LogicalValue(ULONG raw, const HIDP_VALUE_CAPS& cap) {
