@@ -12,11 +12,14 @@
 namespace qzusbids {
 namespace {
 
+// usb.ids is under 1 MiB; a far larger file is not one, and is not read into memory.
+constexpr std::streamoff kMaxFileBytes = 64 << 20;
+
 std::optional<std::string> ReadWholeFile(const char* path) {
   std::ifstream file(path, std::ios::binary | std::ios::ate);
   if (!file) return std::nullopt;
   const std::streamoff size = file.tellg();
-  if (size < 0) return std::nullopt;
+  if (size < 0 || size > kMaxFileBytes) return std::nullopt;
   std::string text(static_cast<std::size_t>(size), '\0');
   file.seekg(0);
   if (!file.read(text.data(), size)) return std::nullopt;
