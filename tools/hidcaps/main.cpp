@@ -8,10 +8,12 @@
 #include <iostream>
 #include <string>
 
+#include "decode_command.h"
 #include "descriptor_input.h"
 #include "hidparse/dump.h"
 #include "hidparse/hidparse.h"
 #include "hidparse/json.h"
+#include "hidparse/report.h"
 
 namespace {
 
@@ -21,6 +23,7 @@ constexpr int kUsageError = 2;
 
 const char kUsage[] =
     "usage: hidcaps [--json] [--collection N] [--hex | --binary] FILE\n"
+    "       hidcaps [--json] [--collection N] FILE --decode REPORT [--kind KIND]\n"
     "\n"
     "Prints what Windows reports for a HID report descriptor: HIDP_CAPS, the\n"
     "button and value caps of each report type and the link collection nodes,\n"
@@ -31,13 +34,21 @@ const char kUsage[] =
     "                  - reads standard input\n"
     "  --json          one JSON object; an array of them for several collections\n"
     "  --collection N  only top-level collection N (1-based)\n"
-    "  --hex, --binary read FILE as hex text or as raw bytes (default: guess)\n";
+    "  --hex, --binary read FILE as hex text or as raw bytes (default: guess)\n"
+    "  --decode REPORT the fields of one report (hex, blanks allowed; byte 0 the\n"
+    "                  report ID, 00 when the device uses none), as HidP_GetData\n"
+    "                  lists them, with usage names and values\n"
+    "  --kind KIND     the report's type for --decode: input (default), output,\n"
+    "                  feature\n";
 
 struct Options {
   bool json = false;
   std::size_t collection = 0;  // 0: all
   hidcaps::InputFormat format = hidcaps::InputFormat::kAuto;
   std::string path;
+  bool decode = false;
+  bool kind_given = false;
+  hidcaps::DecodeRequest request;
 };
 
 int Fail(const std::string& message, int status) {
@@ -83,6 +94,16 @@ int ParseArguments(int argc, char** argv, Options& options) {
         return Fail("--collection needs a number from 1 on\n" + std::string(kUsage), kUsageError);
       }
       ++i;
+    } else if (arg == "--decode") {
+      if (i + 1 >= argc) return Fail("--decode needs a REPORT\n" + std::string(kUsage), kUsageError);
+      options.decode = true;
+      options.request.report_hex = argv[++i];
+    } else if (arg == "--kind") {
+      if (i + 1 >= argc || !hidcaps::ParseKind(argv[i + 1], &options.request.type)) {
+        return Fail("--kind needs input, output or feature\n" + std::string(kUsage), kUsageError);
+      }
+      options.kind_given = true;
+      ++i;
     } else if (arg.size() > 1 && arg[0] == '-') {
       return Fail("unknown option " + arg + "\n" + kUsage, kUsageError);
     } else if (!options.path.empty()) {
@@ -92,6 +113,9 @@ int ParseArguments(int argc, char** argv, Options& options) {
     }
   }
   if (options.path.empty()) return Fail(std::string("no FILE given\n") + kUsage, kUsageError);
+  if (options.kind_given && !options.decode) {
+    return Fail(std::string("--kind goes with --decode\n") + kUsage, kUsageError);
+  }
   return -1;
 }
 
@@ -107,15 +131,27 @@ void PrintText(const hidparse::ParseResult& result, std::size_t collection) {
   std::cout << hidparse::DumpCaps(data);
 }
 
+// The caps, and how long the lists of HidP_GetUsages (every page) and HidP_GetData
+// must be for one report of each type.
+nlohmann::ordered_json CollectionJson(const hidparse::PreparsedData& data) {
+  nlohmann::ordered_json out = hidparse::CapsToJson(data);
+  for (HIDP_REPORT_TYPE type : {HidP_Input, HidP_Output, HidP_Feature}) {
+    out["list_lengths"][hidcaps::KindName(type)] = {
+        {"MaxUsageListLength", hidparse::MaxUsageListLength(type, 0, &data)},
+        {"MaxDataListLength", hidparse::MaxDataListLength(type, &data)}};
+  }
+  return out;
+}
+
 void PrintJson(const hidparse::ParseResult& result, std::size_t collection) {
   nlohmann::ordered_json out;
   if (collection != 0) {
-    out = hidparse::CapsToJson(*result.collections[collection - 1]);
+    out = CollectionJson(*result.collections[collection - 1]);
   } else if (result.collections.size() == 1) {
-    out = hidparse::CapsToJson(*result.collections.front());
+    out = CollectionJson(*result.collections.front());
   } else {
     out = nlohmann::ordered_json::array();
-    for (const auto& data : result.collections) out.push_back(hidparse::CapsToJson(*data));
+    for (const auto& data : result.collections) out.push_back(CollectionJson(*data));
   }
   std::cout << out.dump(2) << "\n";
 }
@@ -140,7 +176,12 @@ int main(int argc, char** argv) {
                     std::to_string(result.collections.size()) + " top-level collection(s)",
                 kUsageError);
   }
-  if (options.json) {
+  if (options.decode) {
+    options.request.collection = options.collection;
+    options.request.json = options.json;
+    const hidcaps::DecodeOutcome outcome = hidcaps::RunDecode(result, options.request);
+    if (!outcome.error.empty()) return Fail(outcome.error, outcome.exit_status);
+  } else if (options.json) {
     PrintJson(result, options.collection);
   } else {
     PrintText(result, options.collection);
