@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "qzhid/usage_names.h"
+
 namespace qz {
 namespace {
 
@@ -88,6 +90,8 @@ struct Decoder {
   static void Name(DecodedField& field, USAGE page, USAGE usage) {
     field.usagePage = page;
     field.usage = usage;
+    field.usagePageName = HidUsagePageName(page);
+    field.usageName = HidUsageName(page, usage);
   }
 
   std::optional<LONG> Physical(const HIDP_VALUE_CAPS& cap, USAGE usage) const {

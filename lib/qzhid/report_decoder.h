@@ -19,7 +19,7 @@ struct DecodedField {
   USHORT dataIndex = 0;
   USAGE usagePage = 0;
   USAGE usage = 0;
-  Text usagePageName;
+  Text usagePageName;  // from usb.ids; numbers where it names none
   Text usageName;
   // The control's value, sign-extended when its logical minimum is negative; 1 for a
   // button or array usage that is on.

@@ -61,6 +61,12 @@ TEST_F(ReportDecoder, ReceivedReportGivesButtonsValuesAndArrayUsagesInDataIndexO
     EXPECT_EQ(f.physical, expected[i].physical);
     EXPECT_EQ(f.pressed, expected[i].pressed);
   }
+  // Names from the installed usb.ids.
+  EXPECT_EQ(decoded.fields[0].usagePageName, u"Buttons");
+  EXPECT_EQ(decoded.fields[0].usageName, u"Button 1 (Primary)");
+  EXPECT_EQ(decoded.fields[3].usagePageName, u"Generic Desktop Controls");
+  EXPECT_EQ(decoded.fields[3].usageName, u"Direction-X");
+  EXPECT_EQ(decoded.fields[5].usageName, u"A");
 }
 
 TEST_F(ReportDecoder, FeatureKindAndBadReportsGetTheLibraryStatus) {
@@ -76,6 +82,7 @@ TEST_F(ReportDecoder, FeatureKindAndBadReportsGetTheLibraryStatus) {
   EXPECT_EQ(vendor.fields[0].usagePage, 0xFF00);
   EXPECT_EQ(vendor.fields[0].usage, 0x20);
   EXPECT_EQ(vendor.fields[0].logical, 42);
+  EXPECT_EQ(vendor.fields[0].usageName, u"Vendor-defined 0xFF00:0x0020");
 
   EXPECT_EQ(hid->DecodeReport(input, 6).status, HIDP_STATUS_INVALID_REPORT_LENGTH);
   EXPECT_EQ(hid->DecodeReport(nullptr, 7).status, HIDP_STATUS_INVALID_REPORT_LENGTH);
