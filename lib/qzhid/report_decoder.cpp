@@ -81,7 +81,8 @@ struct Decoder {
       if (auto usage = UsageAt(cap, data.DataIndex)) {
         Name(field, cap.UsagePage, *usage);
         field.logical = Logical(data.RawValue, cap);
-        if (cap.PhysicalMin != 0 || cap.PhysicalMax != 0) field.physical = Physical(cap, *usage);
+        if ((cap.PhysicalMin != 0 || cap.PhysicalMax != 0) && !Shared(cap, *usage))
+          field.physical = Physical(cap, *usage);
         return;
       }
     }
@@ -92,6 +93,21 @@ struct Decoder {
     field.usage = usage;
     field.usagePageName = HidUsagePageName(page);
     field.usageName = HidUsageName(page, usage);
+  }
+
+  // HidP_GetScaledUsageValue finds a usage by page, collection and report: when two
+  // value caps of the report hold it, it reads the first one's field for both.
+  bool Shared(const HIDP_VALUE_CAPS& cap, USAGE usage) const {
+    int holders = 0;
+    for (const auto& other : caps.values) {
+      const bool holds = other.IsRange
+                             ? usage >= other.Range.UsageMin && usage <= other.Range.UsageMax
+                             : usage == other.NotRange.Usage;
+      if (holds && other.ReportID == cap.ReportID && other.UsagePage == cap.UsagePage &&
+          other.LinkCollection == cap.LinkCollection)
+        ++holders;
+    }
+    return holders > 1;
   }
 
   std::optional<LONG> Physical(const HIDP_VALUE_CAPS& cap, USAGE usage) const {

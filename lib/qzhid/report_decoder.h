@@ -25,7 +25,8 @@ struct DecodedField {
   // button or array usage that is on.
   std::int64_t logical = 0;
   // Only where the descriptor gives the value a physical range and the logical value
-  // lies within its logical range.
+  // lies within its logical range; not for a usage the report holds twice in one
+  // collection, whose physical value the library cannot tell apart.
   std::optional<LONG> physical;
   // A button, or a usage an array field holds: listed only while on.
   bool pressed = false;

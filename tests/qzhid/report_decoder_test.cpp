@@ -100,5 +100,19 @@ TEST_F(ReportDecoder, FeatureKindAndBadReportsGetTheLibraryStatus) {
             HIDP_STATUS_INVALID_PREPARSED_DATA);
 }
 
+TEST_F(ReportDecoder, AUsageHeldTwiceGetsNoPhysicalValueOfTheOtherField) {
+  // Two X fields (0..100, physically 0..1000) in one collection.
+  Load(R"({"devices": [{"name": "twice", "vendor_id": "0x1209", "product_id": "0x0043",
+    "report_descriptor": "05 01 09 01 A1 01 09 30 09 30 15 00 25 64 35 00 46 E8 03 75 08 95 02 81 02 C0"}]})");
+  Open();
+  const std::uint8_t report[3] = {0, 10, 20};
+  const qz::DecodedReport decoded = hid->DecodeReport(report, 3);
+  ASSERT_EQ(decoded.status, HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(decoded.fields.size(), 2u);
+  EXPECT_EQ(decoded.fields[0].logical + decoded.fields[1].logical, 30);
+  EXPECT_EQ(decoded.fields[0].physical, std::nullopt);
+  EXPECT_EQ(decoded.fields[1].physical, std::nullopt);
+}
+
 }  // namespace
 }  // namespace hidtest
