@@ -1,123 +1,71 @@
-// DecodeReport: HidP_GetData's list, each data index traced back to the button or value
-// cap that holds it for its usage, logical range and physical range.
+// DecodeReport: the shared field decoder run over the HID library binding, the
+// fields named from usb.ids.
 #include "qzhid/report_decoder.h"
 
 #include <algorithm>
 
 #include "qzhid/usage_names.h"
+#include "qzhiddecode/report_fields.h"
 
 namespace qz {
 namespace {
 
-using ButtonCapsGetter = NTSTATUS (*)(std::uint8_t, HIDP_BUTTON_CAPS*, USHORT&, PreparsedHandle);
-using ValueCapsGetter = NTSTATUS (*)(std::uint8_t, HIDP_VALUE_CAPS*, USHORT&, PreparsedHandle);
+std::uint8_t Kind(HIDP_REPORT_TYPE type) { return static_cast<std::uint8_t>(type); }
 
-template <typename Cap, typename Getter>
-std::vector<Cap> LoadCaps(Getter get, std::uint8_t type, USHORT count, PreparsedHandle ppd) {
+template <typename Cap>
+using CapsGetter = NTSTATUS (*)(std::uint8_t, Cap*, USHORT&, PreparsedHandle);
+
+template <typename Cap>
+std::vector<Cap> LoadCaps(CapsGetter<Cap> get, HIDP_REPORT_TYPE type, USHORT count,
+                          PreparsedHandle ppd) {
   std::vector<Cap> caps(count);
   USHORT length = count;
-  if (count == 0 || get(type, caps.data(), length, ppd) != HIDP_STATUS_SUCCESS) return {};
+  if (count == 0 || get(Kind(type), caps.data(), length, ppd) != HIDP_STATUS_SUCCESS) return {};
   caps.resize(std::min(length, count));
   return caps;
 }
 
-// The cap tables of one report type.
-struct TypeCaps {
-  std::vector<HIDP_BUTTON_CAPS> buttons;
-  std::vector<HIDP_VALUE_CAPS> values;
-};
+// The HidP_ functions of the binding, over one preparsed-data handle.
+class BoundFunctions : public qzhiddecode::ReportFunctions {
+ public:
+  explicit BoundFunctions(PreparsedHandle ppd) : ppd_(ppd) { HidP_GetCaps(ppd, caps_); }
 
-TypeCaps LoadTypeCaps(PreparsedHandle ppd, ReportKind kind) {
-  HIDP_CAPS caps{};
-  if (HidP_GetCaps(ppd, caps) != HIDP_STATUS_SUCCESS) return {};
-  const auto type = static_cast<std::uint8_t>(kind);
-  const USHORT buttons[] = {caps.NumberInputButtonCaps, caps.NumberOutputButtonCaps,
-                            caps.NumberFeatureButtonCaps};
-  const USHORT values[] = {caps.NumberInputValueCaps, caps.NumberOutputValueCaps,
-                           caps.NumberFeatureValueCaps};
-  return {LoadCaps<HIDP_BUTTON_CAPS, ButtonCapsGetter>(HidP_GetButtonCaps, type, buttons[type], ppd),
-          LoadCaps<HIDP_VALUE_CAPS, ValueCapsGetter>(HidP_GetValueCaps, type, values[type], ppd)};
-}
-
-// The usage a cap gives `dataIndex`, when the index is one of the cap's.
-template <typename Cap>
-std::optional<USAGE> UsageAt(const Cap& cap, USHORT dataIndex) {
-  if (!cap.IsRange) {
-    if (cap.NotRange.DataIndex != dataIndex) return std::nullopt;
-    return cap.NotRange.Usage;
+  std::vector<HIDP_BUTTON_CAPS> ButtonCaps(HIDP_REPORT_TYPE type) const override {
+    const USHORT counts[] = {caps_.NumberInputButtonCaps, caps_.NumberOutputButtonCaps,
+                             caps_.NumberFeatureButtonCaps};
+    return LoadCaps<HIDP_BUTTON_CAPS>(HidP_GetButtonCaps, type, counts[type], ppd_);
   }
-  if (dataIndex < cap.Range.DataIndexMin || dataIndex > cap.Range.DataIndexMax)
-    return std::nullopt;
-  return static_cast<USAGE>(cap.Range.UsageMin + (dataIndex - cap.Range.DataIndexMin));
-}
-
-// A raw field value as its logical range reads it: signed when the minimum is negative.
-std::int64_t Logical(ULONG raw, const HIDP_VALUE_CAPS& cap) {
-  const unsigned bits = std::min<unsigned>(cap.BitSize, 32);
-  if (cap.LogicalMin >= 0 || bits == 0) return raw;
-  const std::uint64_t sign = 1ull << (bits - 1);
-  const std::uint64_t low = raw & ((sign << 1) - 1);
-  return static_cast<std::int64_t>(low ^ sign) - static_cast<std::int64_t>(sign);
-}
-
-struct Decoder {
-  PreparsedHandle ppd;
-  ReportKind kind;
-  const void* report;
-  ULONG length;
-  TypeCaps caps;
-
-  // Fills the usage and value of `field` from the cap that holds its data index.
-  void Describe(DecodedField& field, const HIDP_DATA& data) const {
-    for (const auto& cap : caps.buttons) {
-      if (auto usage = UsageAt(cap, data.DataIndex)) {
-        Name(field, cap.UsagePage, *usage);
-        field.pressed = data.On != 0;
-        field.logical = field.pressed ? 1 : 0;
-        return;
-      }
-    }
-    for (const auto& cap : caps.values) {
-      if (auto usage = UsageAt(cap, data.DataIndex)) {
-        Name(field, cap.UsagePage, *usage);
-        field.logical = Logical(data.RawValue, cap);
-        if ((cap.PhysicalMin != 0 || cap.PhysicalMax != 0) && !Shared(cap, *usage))
-          field.physical = Physical(cap, *usage);
-        return;
-      }
-    }
+  std::vector<HIDP_VALUE_CAPS> ValueCaps(HIDP_REPORT_TYPE type) const override {
+    const USHORT counts[] = {caps_.NumberInputValueCaps, caps_.NumberOutputValueCaps,
+                             caps_.NumberFeatureValueCaps};
+    return LoadCaps<HIDP_VALUE_CAPS>(HidP_GetValueCaps, type, counts[type], ppd_);
+  }
+  ULONG MaxDataListLength(HIDP_REPORT_TYPE type) const override {
+    return HidP_MaxDataListLength(Kind(type), ppd_);
+  }
+  NTSTATUS GetData(HIDP_REPORT_TYPE type, HIDP_DATA* list, ULONG* length, const char* report,
+                   ULONG report_length) const override {
+    return HidP_GetData(Kind(type), list, *length, ppd_, report, report_length);
+  }
+  NTSTATUS SetData(HIDP_REPORT_TYPE type, HIDP_DATA* list, ULONG* length, char* report,
+                   ULONG report_length) const override {
+    return HidP_SetData(Kind(type), list, *length, ppd_, report, report_length);
+  }
+  NTSTATUS GetUsageValue(HIDP_REPORT_TYPE type, USAGE page, USHORT link_collection, USAGE usage,
+                         ULONG* value, const char* report, ULONG report_length) const override {
+    return HidP_GetUsageValue(Kind(type), page, link_collection, usage, *value, ppd_, report,
+                              report_length);
+  }
+  NTSTATUS GetScaledUsageValue(HIDP_REPORT_TYPE type, USAGE page, USHORT link_collection,
+                               USAGE usage, LONG* value, const char* report,
+                               ULONG report_length) const override {
+    return HidP_GetScaledUsageValue(Kind(type), page, link_collection, usage, *value, ppd_,
+                                    report, report_length);
   }
 
-  static void Name(DecodedField& field, USAGE page, USAGE usage) {
-    field.usagePage = page;
-    field.usage = usage;
-    field.usagePageName = HidUsagePageName(page);
-    field.usageName = HidUsageName(page, usage);
-  }
-
-  // HidP_GetScaledUsageValue finds a usage by page, collection and report: when two
-  // value caps of the report hold it, it reads the first one's field for both.
-  bool Shared(const HIDP_VALUE_CAPS& cap, USAGE usage) const {
-    int holders = 0;
-    for (const auto& other : caps.values) {
-      const bool holds = other.IsRange
-                             ? usage >= other.Range.UsageMin && usage <= other.Range.UsageMax
-                             : usage == other.NotRange.Usage;
-      if (holds && other.ReportID == cap.ReportID && other.UsagePage == cap.UsagePage &&
-          other.LinkCollection == cap.LinkCollection)
-        ++holders;
-    }
-    return holders > 1;
-  }
-
-  std::optional<LONG> Physical(const HIDP_VALUE_CAPS& cap, USAGE usage) const {
-    LONG value = 0;
-    if (HidP_GetScaledUsageValue(static_cast<std::uint8_t>(kind), cap.UsagePage,
-                                 cap.LinkCollection, usage, value, ppd, report,
-                                 length) != HIDP_STATUS_SUCCESS)
-      return std::nullopt;
-    return value;
-  }
+ private:
+  PreparsedHandle ppd_;
+  HIDP_CAPS caps_{};
 };
 
 }  // namespace
@@ -126,19 +74,19 @@ DecodedReport DecodeReport(PreparsedHandle preparsed, ReportKind kind, const voi
                            ULONG length) {
   if (preparsed == 0) return {HIDP_STATUS_INVALID_PREPARSED_DATA, {}};
   if (kind > ReportKind::Feature) return {HIDP_STATUS_INVALID_REPORT_TYPE, {}};
-  if (!report) return {HIDP_STATUS_INVALID_REPORT_LENGTH, {}};
-  const auto type = static_cast<std::uint8_t>(kind);
-  std::vector<HIDP_DATA> list(HidP_MaxDataListLength(type, preparsed));
-  ULONG count = static_cast<ULONG>(list.size());
-  DecodedReport result;
-  result.status = HidP_GetData(type, list.data(), count, preparsed, report, length);
-  if (result.status != HIDP_STATUS_SUCCESS) return result;
-  const Decoder decoder{preparsed, kind, report, length, LoadTypeCaps(preparsed, kind)};
-  list.resize(std::min<std::size_t>(count, list.size()));
-  for (const HIDP_DATA& data : list) {
+  const qzhiddecode::Fields decoded = qzhiddecode::DecodeFields(
+      BoundFunctions(preparsed), static_cast<HIDP_REPORT_TYPE>(kind), report, length);
+  DecodedReport result{decoded.status, {}};
+  for (const qzhiddecode::Field& f : decoded.fields) {
     DecodedField& field = result.fields.emplace_back();
-    field.dataIndex = data.DataIndex;
-    decoder.Describe(field, data);
+    field.dataIndex = f.data_index;
+    field.usagePage = f.usage_page;
+    field.usage = f.usage;
+    field.usagePageName = HidUsagePageName(f.usage_page);
+    field.usageName = HidUsageName(f.usage_page, f.usage);
+    field.logical = f.logical;
+    field.physical = f.physical;
+    field.pressed = f.is_button;
   }
   return result;
 }

@@ -24,9 +24,9 @@ struct DecodedField {
   // The control's value, sign-extended when its logical minimum is negative; 1 for a
   // button or array usage that is on.
   std::int64_t logical = 0;
-  // Only where the descriptor gives the value a physical range and the logical value
-  // lies within its logical range; not for a usage the report holds twice in one
-  // collection, whose physical value the library cannot tell apart.
+  // Only where the descriptor gives the value a physical range, the logical value lies
+  // within its logical range, and HidP_GetScaledUsageValue reads this field (of a usage
+  // held twice in one collection, it reads one field only).
   std::optional<LONG> physical;
   // A button, or a usage an array field holds: listed only while on.
   bool pressed = false;

@@ -148,6 +148,14 @@ NTSTATUS HidP_GetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataL
            : HIDP_STATUS_NULL;
 }
 
+NTSTATUS HidP_SetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
+                      PreparsedHandle preparsed, void* report, ULONG reportLength) {
+  auto f = Entry<PFN_HidP_Data>("HidP_SetData");
+  return f ? f(Type(reportType), dataList, &dataLength, Ppd(preparsed),
+               static_cast<char*>(report), reportLength)
+           : HIDP_STATUS_NULL;
+}
+
 NTSTATUS HidP_GetUsagesEx(std::uint8_t reportType, USHORT linkCollection,
                           USAGE_AND_PAGE* buttonList, ULONG& usageLength,
                           PreparsedHandle preparsed, const void* report, ULONG reportLength) {

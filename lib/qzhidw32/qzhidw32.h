@@ -33,12 +33,15 @@ NTSTATUS HidP_GetButtonCaps(std::uint8_t reportType, HIDP_BUTTON_CAPS* caps, USH
                             PreparsedHandle preparsed);
 NTSTATUS HidP_GetValueCaps(std::uint8_t reportType, HIDP_VALUE_CAPS* caps, USHORT& length,
                            PreparsedHandle preparsed);
-// The report readers. `report` is a whole report, report ID first; it is only read.
-// Missing entries: 0 for the list lengths, HIDP_STATUS_NULL for the rest.
+// The report readers. `report` is a whole report, report ID first; only HidP_SetData
+// writes it. Missing entries: 0 for the list lengths, HIDP_STATUS_NULL for the rest.
 ULONG HidP_MaxDataListLength(std::uint8_t reportType, PreparsedHandle preparsed);
 ULONG HidP_MaxUsageListLength(std::uint8_t reportType, USAGE usagePage, PreparsedHandle preparsed);
 NTSTATUS HidP_GetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
                       PreparsedHandle preparsed, const void* report, ULONG reportLength);
+// Writes the entries into `report`, which must hold a whole report of that type.
+NTSTATUS HidP_SetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
+                      PreparsedHandle preparsed, void* report, ULONG reportLength);
 NTSTATUS HidP_GetUsagesEx(std::uint8_t reportType, USHORT linkCollection,
                           USAGE_AND_PAGE* buttonList, ULONG& usageLength,
                           PreparsedHandle preparsed, const void* report, ULONG reportLength);

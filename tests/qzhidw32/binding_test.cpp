@@ -102,6 +102,9 @@ TEST_F(HidBinding, MissingReportReadersGiveZeroOrNullAndWriteNothing) {
   data.DataIndex = 7;
   ULONG count = 1;
   EXPECT_EQ(qz::HidP_GetData(0, &data, count, 1, report, sizeof report), HIDP_STATUS_NULL);
+  unsigned char written[4] = {0, 1, 2, 3};
+  EXPECT_EQ(qz::HidP_SetData(0, &data, count, 1, written, sizeof written), HIDP_STATUS_NULL);
+  EXPECT_EQ(written[1], 1);
   USAGE_AND_PAGE usage{5, 9};
   EXPECT_EQ(qz::HidP_GetUsagesEx(0, 0, &usage, count, 1, report, sizeof report),
             HIDP_STATUS_NULL);

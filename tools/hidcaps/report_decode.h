@@ -3,29 +3,19 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "hidparse/hidparse.h"
+#include "qzhiddecode/report_fields.h"
 #include "qzusbids/usb_ids.h"
 
 namespace hidcaps {
 
-// One entry of HidP_GetData: a value, or a button (bit or array usage) that is on.
-struct DecodedField {
-  USHORT data_index = 0;
-  USAGE usage_page = 0;
-  USAGE usage = 0;
+// One entry of HidP_GetData with its usage page's and usage's names.
+struct DecodedField : qzhiddecode::Field {
   std::string page_name;
   std::string usage_name;
-  bool is_button = false;
-  ULONG raw = 0;             // a value's bits as the report holds them
-  std::int64_t logical = 0;  // the bits read as the logical range reads them (signed or not)
-  // HidP_GetScaledUsageValue's answer where the descriptor gives physical extents:
-  // the value on success, else the status it returned.
-  std::optional<LONG> physical;
-  std::optional<NTSTATUS> physical_status;
 };
 
 struct DecodedReport {
