@@ -160,14 +160,17 @@ void Hand(benchmark::State& state, const Case* c) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-// Console output plus, at the end, GetData time over hand-decoding time.
+// Console output plus, at the end, GetData time over hand-decoding time: of the
+// medians when runs are repeated, else of the single runs.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      const std::string name = run.benchmark_name();
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
+      if (!median && run.repetitions > 1) continue;
+      const std::string name = run.run_name.str();
       const std::size_t slash = name.find('/');
       const double seconds =
           run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
