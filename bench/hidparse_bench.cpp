@@ -6,11 +6,11 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
 #include "hidparse/hidparse.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -83,36 +83,6 @@ void Scan(benchmark::State& state, const Bytes* d) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * d->size()));
 }
 
-// Console output plus, at the end, parse time over scan time per descriptor.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
-      const std::string name = run.benchmark_name();
-      const std::size_t slash = name.find('/');
-      const double seconds =
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      times_[name.substr(slash + 1)][name.substr(0, slash)] = seconds;
-    }
-  }
-
-  void PrintRatios() const {
-    std::printf("\nparse time / item-scan time on the same descriptor (lower is better):\n");
-    for (const auto& [descriptor, kinds] : times_) {
-      const auto parse = kinds.find("parse");
-      const auto scan = kinds.find("scan");
-      if (parse == kinds.end() || scan == kinds.end() || scan->second <= 0) continue;
-      std::printf("  %-18s %8.1fx   (%.0f descriptors/s parsed)\n", descriptor.c_str(),
-                  parse->second / scan->second, 1.0 / parse->second);
-    }
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -130,7 +100,9 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  RatioReporter reporter("parse", "scan",
+                         "parse time / item-scan time on the same descriptor (lower is better):",
+                         "descriptors/s parsed");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   benchmark::Shutdown();

@@ -9,13 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
 
 #include "hidparse/hidparse.h"
 #include "hidparse/report.h"
+#include "ratio_reporter.h"
 
 namespace {
 
@@ -160,39 +160,6 @@ void Hand(benchmark::State& state, const Case* c) {
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-// Console output plus, at the end, GetData time over hand-decoding time: of the
-// medians when runs are repeated, else of the single runs.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const Run& run : runs) {
-      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
-      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
-      if (!median && run.repetitions > 1) continue;
-      const std::string name = run.run_name.str();
-      const std::size_t slash = name.find('/');
-      const double seconds =
-          run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-      times_[name.substr(slash + 1)][name.substr(0, slash)] = seconds;
-    }
-  }
-
-  void PrintRatios() const {
-    std::printf("\nGetData time / hand-decoding time on the same reports (lower is better):\n");
-    for (const auto& [descriptor, kinds] : times_) {
-      const auto library = kinds.find("getdata");
-      const auto hand = kinds.find("hand");
-      if (library == kinds.end() || hand == kinds.end() || hand->second <= 0) continue;
-      std::printf("  %-10s %6.2fx   (%.0f reports/s with GetData)\n", descriptor.c_str(),
-                  library->second / hand->second, 1.0 / library->second);
-    }
-  }
-
- private:
-  std::map<std::string, std::map<std::string, double>> times_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -204,7 +171,9 @@ int main(int argc, char** argv) {
   }
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  RatioReporter reporter("getdata", "hand",
+                         "GetData time / hand-decoding time on the same reports (lower is better):",
+                         "reports/s with GetData");
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintRatios();
   benchmark::Shutdown();
