@@ -1,0 +1,24 @@
+// The ground qzhid works on: the demo's choice (sim or linux) off Windows, the system's own
+// HID devices on Windows.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace qzhid {
+
+struct Invocation;
+
+// What stays installed while the subcommand runs; `note` (may be empty) tells the user
+// why the devices are other than asked for.
+struct Ground {
+  std::string name;
+  std::string note;
+  std::shared_ptr<void> keep;  // the simulated machine, when there is one
+};
+
+// Throws UsageError for a ground this build does not have, Failure for a device
+// description file that cannot be used.
+Ground InstallGround(const Invocation& inv);
+
+}  // namespace qzhid
