@@ -129,6 +129,23 @@ TEST_F(Qzhid, InfoPrintsTheCapabilityTables) {
   EXPECT_EQ(json["Feature Values"][0]["Usage"], "4 [0004h]");
 }
 
+TEST_F(Qzhid, DescriptorAsHexAndItemByItem) {
+  const Result hex = Run({"descriptor", "2"});
+  ASSERT_EQ(hex.rc, 0) << hex.err;
+  EXPECT_EQ(hex.out, "05 01 09 02 a1 01 09 30 15 81 25 7f 75 08 95 01 81 06 c0\n");
+  const Result items = Run({"descriptor", "0", "--items"});
+  ASSERT_EQ(items.rc, 0) << items.err;
+  for (const char* line : {"06 00 ff        Usage Page (65280 Unknown)\n",
+                           "a1 01           Collection (Application)\n",
+                           "15 00             Logical Minimum (0)\n",
+                           "85 03             Report ID (3)\n",
+                           "b1 02             Feature (Data,Var,Abs)\n",
+                           "c0              End Collection\n"}) {
+    EXPECT_NE(items.out.find(line), std::string::npos) << line << items.out;
+  }
+  EXPECT_NE(Run({"descriptor", "2", "--items"}).out.find("Logical Minimum (-127)"), std::string::npos);
+}
+
 TEST_F(Qzhid, WriteChecksLengthAndReportId) {
   ASSERT_EQ(Run({"write", "0", "02 0a 0b", "--pad"}).rc, 0);
   EXPECT_EQ(Machine()->TakeOutputReports(0),

@@ -19,6 +19,7 @@ const CommandSpec kCommands[] = {
     {"help", 0, 1, {}, {}},
     {"list", 0, 0, {}, {"--vid", "--pid", "--usage-page", "--usage"}},
     {"info", 1, 1, {}, {}},
+    {"descriptor", 1, 1, {"--items"}, {}},
     {"read", 1, 1, {}, {"--count", "--timeout"}},
     {"write", 2, 2, {"--pad", "--set-output"}, {}},
     {"get-feature", 2, 2, {}, {}},
@@ -99,6 +100,8 @@ std::string UsageText() {
          "  list [--vid V] [--pid P] [--usage-page U] [--usage U]\n"
          "                             the HID interfaces, one a line (filters in hex)\n"
          "  info DEVICE                identity, strings, caps and capability tables\n"
+         "  descriptor DEVICE [--items]\n"
+         "                             the report descriptor as hex, or item by item\n"
          "  read DEVICE [--count N] [--timeout S]\n"
          "                             input reports until N arrived, S seconds passed,\n"
          "                             Ctrl-C, or the device goes away\n"

@@ -22,6 +22,7 @@ struct Entry {
 const Entry kEntries[] = {
     {"list", &ListCommand},
     {"info", &InfoCommand},
+    {"descriptor", &DescriptorCommand},
     {"read", &ReadCommand},
     {"write", &WriteCommand},
     {"get-feature", &GetFeatureCommand},

@@ -20,6 +20,7 @@ struct Session {
 // The subcommands; each throws UsageError or Failure.
 void ListCommand(Session& s);
 void InfoCommand(Session& s);
+void DescriptorCommand(Session& s);
 void ReadCommand(Session& s);
 void WriteCommand(Session& s);
 void GetFeatureCommand(Session& s);

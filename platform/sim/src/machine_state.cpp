@@ -364,6 +364,15 @@ DWORD MachineState::Attributes(const FileTarget& target, HIDD_ATTRIBUTES* attrib
   return ERROR_SUCCESS;
 }
 
+DWORD MachineState::ReportDescriptor(const FileTarget& target,
+                                     std::vector<std::uint8_t>* descriptor) {
+  std::lock_guard lock(mutex);
+  DWORD error;
+  if (!Reach(target, &error)) return error;
+  *descriptor = devices[target.device].desc.report_descriptor;
+  return ERROR_SUCCESS;
+}
+
 DWORD MachineState::String(const FileTarget& target, int kind, ULONG index, std::u16string* text) {
   std::lock_guard lock(mutex);
   DWORD error;
