@@ -25,6 +25,8 @@ const CommandSpec kCommands[] = {
     {"get-feature", 2, 2, {}, {}},
     {"set-feature", 2, 2, {}, {}},
     {"get-input", 2, 2, {}, {}},
+    {"record", 2, 2, {}, {"--count", "--timeout"}},
+    {"replay", 1, 1, {}, {}},
 };
 
 const CommandSpec* FindCommand(const std::string& name) {
@@ -111,6 +113,11 @@ std::string UsageText() {
          "  get-feature DEVICE ID      a feature report\n"
          "  set-feature DEVICE BYTES   a feature report, zeros up to its length\n"
          "  get-input DEVICE ID        an input report, asked for\n"
+         "  record DEVICE FILE [--count N] [--timeout S]\n"
+         "                             input reports to FILE in the hid-tools recorder's\n"
+         "                             format, until N arrived, S seconds passed or Ctrl-C\n"
+         "  replay FILE                the recording's devices become simulated devices\n"
+         "                             whose input reports follow the recorded timing\n"
          "  help                       this text\n"
          "DEVICE: an index from 'list', VID:PID[:USAGEPAGE:USAGE] in hex, or a device path.\n"
          "BYTES: hex, with or without blanks, commas or 0x; the first byte is the report\n"

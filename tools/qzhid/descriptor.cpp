@@ -8,9 +8,8 @@
 #include "session.h"
 
 namespace qzhid {
-namespace {
 
-std::vector<std::uint8_t> ReadDescriptor(HANDLE handle) {
+std::vector<std::uint8_t> ReportDescriptor(HANDLE handle) {
   const HMODULE hid = LoadLibraryW(qzplatform::W(qz::Text(u"HID.DLL")));
   if (!hid) throw Failure(SystemFailure("loading HID.DLL"));
   const auto get = reinterpret_cast<PFN_QzHidD_GetReportDescriptor>(
@@ -32,11 +31,9 @@ std::vector<std::uint8_t> ReadDescriptor(HANDLE handle) {
   return descriptor;
 }
 
-}  // namespace
-
 void DescriptorCommand(Session& s) {
   s.devices.Open(s.devices.Select(s.inv.args[0]));
-  const std::vector<std::uint8_t> descriptor = ReadDescriptor(s.devices.Hid().Handle());
+  const std::vector<std::uint8_t> descriptor = ReportDescriptor(s.devices.Hid().Handle());
   if (s.inv.json) {
     nlohmann::ordered_json json{{"length", descriptor.size()}, {"bytes", HexBytes(descriptor)}};
     if (s.inv.Has("--items")) json["items"] = DescribeItems(descriptor);

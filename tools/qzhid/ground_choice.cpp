@@ -7,7 +7,11 @@
 
 #include "command_line.h"
 #ifndef _WIN32
+#include <set>
+
 #include "qzclasses/text.h"
+#include "qzplatform/sim/recording.h"
+#include "qzplatform/sim/sim_ground.h"
 #include "startup.h"
 #endif
 
@@ -22,6 +26,10 @@ Ground InstallGround(const Invocation& inv) {
   return {"win32", {}, nullptr};
 }
 
+Ground InstallReplayGround(const Invocation&) {
+  throw UsageError("replay makes simulated or uhid devices, which Windows does not have");
+}
+
 #else
 
 Ground InstallGround(const Invocation& inv) {
@@ -34,6 +42,36 @@ Ground InstallGround(const Invocation& inv) {
     demo::InstalledGround installed = demo::InstallGround(options, std::getenv("QZ_PLATFORM"));
     return {installed.name, qz::TextToUtf8(installed.note), installed.simMachine};
   } catch (const std::runtime_error& e) {
+    throw Failure(e.what());
+  }
+}
+
+Ground InstallReplayGround(const Invocation& inv) {
+  if (inv.platform == "linux")
+    throw UsageError("replay through /dev/uhid is not available in this version; replay into "
+                     "the simulated machine with --platform=sim");
+  if (!inv.simFile.empty())
+    throw UsageError("replay makes its own simulated devices; --sim does not go with it");
+  namespace sim = qzplatform::sim;
+  try {
+    Ground ground{"sim", {}, nullptr};
+    std::vector<sim::DeviceDescription> devices;
+    std::set<std::string> names;
+    for (const sim::RecordedDevice& recorded : sim::LoadRecording(inv.args[0])) {
+      devices.push_back(sim::DeviceFromRecording(recorded));
+      // The machine wants unique names; one recorder may hold two devices of one name.
+      std::string& name = devices.back().name;
+      if (name.empty() || !names.insert(name).second) {
+        name += " #" + std::to_string(devices.size());
+        names.insert(name);
+      }
+      ground.replayEvents += recorded.events.size();
+      if (!recorded.events.empty())
+        ground.replayLength = std::max(ground.replayLength, recorded.events.back().time);
+    }
+    ground.keep = sim::Install(sim::Machine::Create(std::move(devices)));
+    return ground;
+  } catch (const sim::LoadError& e) {
     throw Failure(e.what());
   }
 }

@@ -2,6 +2,8 @@
 // HID devices on Windows.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -15,10 +17,17 @@ struct Ground {
   std::string name;
   std::string note;
   std::shared_ptr<void> keep;  // the simulated machine, when there is one
+  // A replayed recording: how many input reports it holds, and the time of the last.
+  std::size_t replayEvents = 0;
+  std::chrono::microseconds replayLength{0};
 };
 
 // Throws UsageError for a ground this build does not have, Failure for a device
 // description file that cannot be used.
 Ground InstallGround(const Invocation& inv);
+
+// The simulated machine of the recording inv.args[0]. Throws Failure, with the line,
+// for a recording that cannot be used; UsageError where replay is not available.
+Ground InstallReplayGround(const Invocation& inv);
 
 }  // namespace qzhid

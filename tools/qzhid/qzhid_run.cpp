@@ -28,13 +28,15 @@ const Entry kEntries[] = {
     {"get-feature", &GetFeatureCommand},
     {"set-feature", &SetFeatureCommand},
     {"get-input", &GetInputCommand},
+    {"record", &RecordCommand},
+    {"replay", &ReplayCommand},
 };
 
 int Dispatch(const Invocation& inv, std::ostream& out, std::ostream& err) {
-  const Ground ground = InstallGround(inv);
+  const Ground ground = inv.command == "replay" ? InstallReplayGround(inv) : InstallGround(inv);
   if (!ground.note.empty()) err << "qzhid: " << ground.note << "\n";
   qz::ConsoleDispatcher dispatcher;
-  Session session{inv, out, err, dispatcher, {}};
+  Session session{inv, out, err, dispatcher, ground, {}};
   for (const Entry& e : kEntries) {
     if (inv.command == e.name) e.run(session);
   }

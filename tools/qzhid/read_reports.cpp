@@ -1,64 +1,40 @@
-// `read`: input reports through the HID component's monitoring loop, each with its time
+// `read`, and the reading behind `record`: input reports through the HID component's monitoring loop, each with its time
 // since the start, until a count, a time limit, Ctrl-C or the device's removal.
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
 #include <nlohmann/json.hpp>
 
+#include "interrupts.h"
 #include "report_bytes.h"
 #include "session.h"
 
 namespace qzhid {
 namespace {
 
-std::atomic<bool> gInterrupted{false};
-
-extern "C" void OnInterrupt(int) { gInterrupted = true; }
-
-// Ctrl-C sets gInterrupted while it lives, instead of ending the program.
-class InterruptCatcher {
- public:
-  InterruptCatcher() : previous_(std::signal(SIGINT, &OnInterrupt)) { gInterrupted = false; }
-  ~InterruptCatcher() { std::signal(SIGINT, previous_); }
-  InterruptCatcher(const InterruptCatcher&) = delete;
-  InterruptCatcher& operator=(const InterruptCatcher&) = delete;
-
- private:
-  void (*previous_)(int);
-};
-
 using Clock = std::chrono::steady_clock;
 
 // Receives on the main thread (the component hands each report over).
-class ReportPrinter {
+class ReportReceiver {
  public:
-  ReportPrinter(Session& s, std::uint64_t limit) : s_(s), limit_(limit) {}
+  ReportReceiver(const ReportSink& sink, std::uint64_t limit) : sink_(sink), limit_(limit) {}
 
   void Received(qz::TqzBaseIO*, const void* buffer, std::uint32_t length) {
     if (Done()) return;
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
-    const std::vector<std::uint8_t> report(bytes, bytes + length);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-    if (s_.inv.json) {
-      s_.out << nlohmann::ordered_json{{"time", seconds}, {"bytes", HexBytes(report)}}.dump() << "\n";
-    } else {
-      char stamp[32];
-      std::snprintf(stamp, sizeof stamp, "%12.6f  ", seconds);
-      s_.out << stamp << HexBytes(report) << "\n";
-    }
-    s_.out.flush();
+    sink_(std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start_),
+          std::vector<std::uint8_t>(bytes, bytes + length));
     ++count_;
   }
   void Closed(qz::Component*) { closed_ = true; }
 
-  bool Done() const { return (limit_ != 0 && count_ >= limit_) || closed_ || gInterrupted; }
+  bool Done() const { return (limit_ != 0 && count_ >= limit_) || closed_ || Interrupted(); }
   bool closed() const { return closed_; }
 
  private:
-  Session& s_;
+  const ReportSink& sink_;
   const std::uint64_t limit_;
   const Clock::time_point start_ = Clock::now();
   std::uint64_t count_ = 0;
@@ -88,15 +64,14 @@ std::chrono::milliseconds TimeoutOption(const Invocation& inv) {
 
 }  // namespace
 
-void ReadCommand(Session& s) {
+void ReadReports(Session& s, std::int32_t index, const ReportSink& sink) {
   const std::uint64_t limit = CountOption(s.inv);
   const std::chrono::milliseconds timeout = TimeoutOption(s.inv);
-  const std::int32_t index = s.devices.Select(s.inv.args[0]);
   qz::TqzHid& hid = s.devices.Hid();
-  ReportPrinter printer(s, limit);
+  ReportReceiver receiver(sink, limit);
   hid.SetUseMainThread(true);
-  hid.SetOnAfterReceive(qz::TOnReceived::Bind<&ReportPrinter::Received>(&printer));
-  hid.SetOnClose(qz::TNotifyEvent::Bind<&ReportPrinter::Closed>(&printer));
+  hid.SetOnAfterReceive(qz::TOnReceived::Bind<&ReportReceiver::Received>(&receiver));
+  hid.SetOnClose(qz::TNotifyEvent::Bind<&ReportReceiver::Closed>(&receiver));
   InterruptCatcher interrupts;
   s.devices.Open(index);
   if (!hid.IsReadMode()) {
@@ -105,7 +80,7 @@ void ReadCommand(Session& s) {
   }
   const auto deadline = Clock::now() + timeout;
   bool timedOut = false;
-  while (!printer.Done()) {
+  while (!receiver.Done()) {
     auto slice = std::chrono::milliseconds(200);
     if (timeout.count() > 0) {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -115,14 +90,29 @@ void ReadCommand(Session& s) {
       }
       slice = std::min(slice, left);
     }
-    s.dispatcher.RunUntil([&] { return printer.Done(); }, slice);
+    s.dispatcher.RunUntil([&] { return receiver.Done(); }, slice);
   }
-  const bool removed = printer.closed();
+  const bool removed = receiver.closed();
   hid.SetOnClose({});
   hid.SetActive(false);
   if (removed) throw Failure("stopped: the device went away");
-  if (gInterrupted) s.err << "qzhid: stopped: interrupted (Ctrl-C)\n";
+  if (Interrupted()) s.err << "qzhid: stopped: interrupted (Ctrl-C)\n";
   else if (timedOut) s.err << "qzhid: stopped: time limit reached\n";
+}
+
+void ReadCommand(Session& s) {
+  const std::int32_t index = s.devices.Select(s.inv.args[0]);
+  ReadReports(s, index, [&s](std::chrono::microseconds time, const std::vector<std::uint8_t>& report) {
+    const double seconds = std::chrono::duration<double>(time).count();
+    if (s.inv.json) {
+      s.out << nlohmann::ordered_json{{"time", seconds}, {"bytes", HexBytes(report)}}.dump() << "\n";
+    } else {
+      char stamp[32];
+      std::snprintf(stamp, sizeof stamp, "%12.6f  ", seconds);
+      s.out << stamp << HexBytes(report) << "\n";
+    }
+    s.out.flush();
+  });
 }
 
 }  // namespace qzhid

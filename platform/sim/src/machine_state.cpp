@@ -291,7 +291,7 @@ void MachineState::UpdateScriptLocked(SimDevice& device) {
   // A script starts from its first report when the device gains its first reader.
   device.script_running = true;
   device.script_next = 0;
-  device.script_due = std::chrono::steady_clock::now() + device.desc.input_script.period;
+  device.script_due = std::chrono::steady_clock::now() + device.desc.input_script.DelayBefore(0);
   script_cv.notify_all();
 }
 
