@@ -29,6 +29,7 @@ constexpr char kDevices[] = R"({"devices": [
    "report_descriptor": ["06 00 FF 09 01 A1 01 15 00 26 FF 00 75 08",
                          "85 01 09 02 95 04 81 02 C0"]},
   {"name": "mouse", "vendor_id": "0x1209", "product_id": "0x0001",
+   "strings": {"product": "Test Mouse"},
    "report_descriptor": ["05 01 09 02 A1 01 09 30 15 81 25 7F 75 08 95 01 81 06 C0"],
    "input_script": {"period_ms": 20, "repeat": true, "reports": ["00 05", "00 fb"]}},
   {"name": "keyboard", "vendor_id": "0x1209", "product_id": "0x0002",
@@ -52,9 +53,14 @@ class Qzhid : public ::testing::Test {
   void TearDown() override {
     qzplatform::SetGround(nullptr);
     std::filesystem::remove(file_);
+    for (const auto& path : extra_) std::filesystem::remove(path);
   }
+  // On the test's devices.
   Result Run(std::vector<std::string> args) {
     args.insert(args.begin(), {"--platform=sim", "--sim", file_.string()});
+    return RunAlone(args);
+  }
+  static Result RunAlone(const std::vector<std::string>& args) {
     std::ostringstream out, err;
     Result r;
     r.rc = qzhid::Run(args, out, err);
@@ -71,7 +77,33 @@ class Qzhid : public ::testing::Test {
     return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
   }
 
+  // A file beside the device file, removed with it.
+  std::string Write(const std::string& name, const std::string& text) {
+    const auto path = file_.parent_path() / (file_.stem().string() + "_" + name);
+    std::ofstream(path) << text;
+    extra_.push_back(path);
+    return path.string();
+  }
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream in(path);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  // The E: lines' times (microseconds) and bytes.
+  static std::vector<std::pair<long, std::string>> Events(const std::string& recording) {
+    std::vector<std::pair<long, std::string>> events;
+    std::istringstream in(recording);
+    for (std::string line; std::getline(in, line);) {
+      if (line.rfind("E: ", 0) != 0) continue;
+      const std::size_t dot = line.find('.'), blank = line.find(' ', dot);
+      events.emplace_back(std::stol(line.substr(3, dot - 3)) * 1000000 +
+                              std::stol(line.substr(dot + 1, blank - dot - 1)),
+                          line.substr(blank + 1));
+    }
+    return events;
+  }
+
   std::filesystem::path file_;
+  std::vector<std::filesystem::path> extra_;
 };
 
 TEST_F(Qzhid, BadUsageExitsWithTwo) {
@@ -209,6 +241,68 @@ TEST_F(Qzhid, ReadSaysWhenTheDeviceGoesAwayOrRefusesReading) {
   EXPECT_EQ(refused.rc, 1);
   EXPECT_NE(refused.err.find("the device refuses reading: opening for reading failed: Access is denied"),
             std::string::npos) << refused.err;
+}
+
+TEST_F(Qzhid, RecordThenReplayIntoTheSimGivesTheSameEventsAndTiming) {
+  const std::string first = Write("first.rec", "");
+  const Result recorded = Run({"record", "2", first, "--count", "6"});
+  ASSERT_EQ(recorded.rc, 0) << recorded.err;
+  const std::string text = ReadAll(first);
+  EXPECT_NE(text.find("N: Test Mouse\nP: \\\\?\\hid#vid_1209&pid_0001"), std::string::npos) << text;
+  EXPECT_NE(text.find("I: 3 1209 0001\nR: 19 05 01 09 02 a1 01"), std::string::npos) << text;
+  const auto before = Events(text);
+  ASSERT_EQ(before.size(), 6u) << text;
+  EXPECT_EQ(before[0].second, "1 05");  // no report IDs: hidraw's bytes, without the 0
+
+  const std::string devices = Write("replay.json", R"({"devices": [{"recording": ")" +
+                                                       std::filesystem::path(first).filename().string() +
+                                                       R"(", "name": "replayed"}]})");
+  const std::string second = Write("second.rec", "");
+  const Result again = RunAlone({"--sim", devices, "record", "0", second, "--count", "6"});
+  ASSERT_EQ(again.rc, 0) << again.err;
+  const auto after = Events(ReadAll(second));
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i) {
+    EXPECT_EQ(after[i].second, before[i].second) << i;
+    EXPECT_NEAR(after[i].first, before[i].first, 2000) << "event " << i << " in microseconds";
+  }
+}
+
+TEST_F(Qzhid, ReplayPlaysARecordingOfSeveralDevicesWithComments) {
+  const Result r = RunAlone({"replay", QZ_RECORDINGS_DIR "/two-devices.rec"});
+  ASSERT_EQ(r.rc, 0) << r.err;
+  std::istringstream lines(r.out);
+  std::vector<std::string> shown;
+  double last = 0;
+  for (std::string line; std::getline(lines, line);) {
+    last = std::stod(line);
+    shown.push_back(line.substr(line.find('[')));
+  }
+  EXPECT_EQ(shown, (std::vector<std::string>{"[0]  00 01 00 00", "[1]  02 e9 00",
+                                             "[0]  00 00 05 fb", "[1]  02 00 00"}));
+  EXPECT_GE(last, 0.150);
+  EXPECT_LT(last, 0.5);
+  EXPECT_NE(r.err.find("replayed 4 input reports"), std::string::npos);
+}
+
+TEST_F(Qzhid, BadRecordingsAreRefusedWithTheirLine) {
+  const std::string header = "N: pad\nI: 3 1209 0001\nR: 19 05 01 09 02 a1 01 09 30 15 81 25 7f 75 08 95 01 81 06 c0\n";
+  const std::pair<const char*, std::string> cases[] = {
+      {":3: 19 bytes declared but 18 given", "N: pad\n\nR: 19 05 01 09 02 a1 01 09 30 15 81 25 7f 75 08 95 01 81 06\n"},
+      {":4: expected a line such as", header + "garbage\n"},
+      {":5: unknown line type 'X:'", header + "E: 0.1 1 05\nX: 1\n"},
+      {":4: an event of 2 bytes; the descriptor's input reports have at most 1", header + "E: 0.1 2 05 06\n"},
+      {":5: the time stamp 000000.500000 is earlier", header + "E: 1.0 1 05\nE: 000000.500000 1 06\n"},
+      {":1: an event before the device's report descriptor", "E: 0.0 1 05\n" + header},
+      {":4: 2 bytes declared but 1 given (is the line truncated?)", header + "E: 0.2 2 05"},
+      {"no device in the recording", "# nothing but a comment\n"},
+  };
+  for (const auto& [message, text] : cases) {
+    const Result r = RunAlone({"replay", Write("bad.rec", text)});
+    EXPECT_EQ(r.rc, 1) << message;
+    EXPECT_NE(r.err.find(message), std::string::npos) << message << "\n" << r.err;
+  }
+  EXPECT_EQ(RunAlone({"replay", Write("missing.rec", "") + ".none"}).rc, 1);
 }
 
 }  // namespace

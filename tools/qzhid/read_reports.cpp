@@ -16,7 +16,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Receives on the main thread (the component hands each report over).
+// Receives on the component's I/O thread, so that a report's time is the moment its read
+// completed; the main thread meanwhile only waits.
 class ReportReceiver {
  public:
   ReportReceiver(const ReportSink& sink, std::uint64_t limit) : sink_(sink), limit_(limit) {}
@@ -37,7 +38,7 @@ class ReportReceiver {
   const ReportSink& sink_;
   const std::uint64_t limit_;
   const Clock::time_point start_ = Clock::now();
-  std::uint64_t count_ = 0;
+  std::atomic<std::uint64_t> count_{0};
   std::atomic<bool> closed_{false};
 };
 
@@ -69,7 +70,7 @@ void ReadReports(Session& s, std::int32_t index, const ReportSink& sink) {
   const std::chrono::milliseconds timeout = TimeoutOption(s.inv);
   qz::TqzHid& hid = s.devices.Hid();
   ReportReceiver receiver(sink, limit);
-  hid.SetUseMainThread(true);
+  hid.SetUseMainThread(false);
   hid.SetOnAfterReceive(qz::TOnReceived::Bind<&ReportReceiver::Received>(&receiver));
   hid.SetOnClose(qz::TNotifyEvent::Bind<&ReportReceiver::Closed>(&receiver));
   InterruptCatcher interrupts;

@@ -23,7 +23,7 @@ struct Session {
 };
 
 // Receives each input report, as the HID component reads it, with its time since the
-// reading started.
+// reading started; called on the component's I/O thread while the main thread waits.
 using ReportSink =
     std::function<void(std::chrono::microseconds time, const std::vector<std::uint8_t>& report)>;
 // Reads the interface's input reports until --count of them, --timeout, Ctrl-C or its
