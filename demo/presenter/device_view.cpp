@@ -2,6 +2,7 @@
 #include "presenter/device_view.h"
 
 #include "qzclasses/format.h"
+#include "qzhid/usage_names.h"
 
 namespace demo {
 
@@ -33,11 +34,38 @@ qz::Text UsagePageText(std::uint16_t page) {
   return qz::Format(u"%0.4x (%s)", {page, qz::GetUsagePageName(page)});
 }
 
+// The usages a capability holds: one name, or the first and last of a range.
+template <typename Caps>
+qz::Text CapsName(const Caps& caps) {
+  if (!caps.IsRange) return qz::HidUsageName(caps.UsagePage, caps.NotRange.Usage);
+  return qz::HidUsageName(caps.UsagePage, caps.Range.UsageMin) + u" .. " +
+         qz::HidUsageName(caps.UsagePage, caps.Range.UsageMax);
+}
+
+// The name of a table entry, when the record has it loaded.
+qz::Text EntryName(const qz::TqzHidDevice& device, std::int32_t data, std::uint16_t index) {
+  using Buttons = std::vector<HIDP_BUTTON_CAPS> qz::TqzHidDevice::*;
+  using Values = std::vector<HIDP_VALUE_CAPS> qz::TqzHidDevice::*;
+  static constexpr Buttons kButtons[] = {&qz::TqzHidDevice::fCapsInputButtons,
+                                         &qz::TqzHidDevice::fCapsOutputButtons,
+                                         &qz::TqzHidDevice::fCapsFeatureButtons};
+  static constexpr Values kValues[] = {&qz::TqzHidDevice::fCapsInputValues,
+                                       &qz::TqzHidDevice::fCapsOutputValues,
+                                       &qz::TqzHidDevice::fCapsFeatureValues};
+  if (data % 2 == 0) {
+    const auto& table = device.*kButtons[data / 2];
+    return index < table.size() ? CapsName(table[index]) : qz::Text();
+  }
+  const auto& table = device.*kValues[data / 2];
+  return index < table.size() ? CapsName(table[index]) : qz::Text();
+}
+
 // The rows both capability layouts share.
 template <typename Caps>
 std::vector<InfoRow> CapsRows(const Caps& caps) {
   std::vector<InfoRow> rows;
-  AddInfoRow(rows, u"Usage Page", UsagePageText(caps.UsagePage));
+  AddInfoRow(rows, u"Usage Page", UsagePageText(caps.UsagePage),
+             qz::HidUsagePageName(caps.UsagePage));
   AddInfoRow(rows, u"Report ID", qz::Format(u"%0.2x", {caps.ReportID}));
   AddInfoRow(rows, u"Bit Field", qz::Format(u"%0.4x", {caps.BitField}));
   AddInfoRow(rows, u"Is Range", Bool(caps.IsRange));
@@ -53,7 +81,8 @@ std::vector<InfoRow> CapsRows(const Caps& caps) {
                qz::Format(u"%u / %u", {r.DataIndexMin, r.DataIndexMax}));
   } else {
     const auto& n = caps.NotRange;
-    AddInfoRow(rows, u"Usage", qz::Format(u"%u [%0.4xh]", {n.Usage, n.Usage}));
+    AddInfoRow(rows, u"Usage", qz::Format(u"%u [%0.4xh]", {n.Usage, n.Usage}),
+               qz::HidUsageName(caps.UsagePage, n.Usage));
     AddInfoRow(rows, u"String", qz::Format(u"%u", {n.StringIndex}));
     AddInfoRow(rows, u"Designator", qz::Format(u"%u", {n.DesignatorIndex}));
     AddInfoRow(rows, u"Data Index", qz::Format(u"%u", {n.DataIndex}));
@@ -73,16 +102,26 @@ std::vector<TreeNode> DeviceTree(const qz::TqzHidDevice* device) {
     if (count == 0) continue;
     TreeNode node{group.caption, data, {}};
     for (std::uint16_t i = 0; i < count; ++i) {
-      node.children.push_back({qz::Format(u"%s%u", {group.childCaption, i}), 0, {}});
+      node.children.push_back(
+          {qz::Format(u"%s%u", {group.childCaption, i}), 0, {}, EntryName(*device, data, i)});
     }
     tree.push_back(std::move(node));
   }
   return tree;
 }
 
-void AddInfoRow(std::vector<InfoRow>& rows, const qz::Text& property, const qz::Text& value) {
+qz::Text NodeText(const TreeNode& node) {
+  return node.name.empty() ? node.caption : node.caption + u": " + node.name;
+}
+
+qz::Text ValueText(const InfoRow& row) {
+  return row.name.empty() ? row.value : row.value + u"  " + row.name;
+}
+
+void AddInfoRow(std::vector<InfoRow>& rows, const qz::Text& property, const qz::Text& value,
+                const qz::Text& name) {
   if (qz::Trim(value).empty()) return;
-  rows.push_back({property, value});
+  rows.push_back({property, value, name});
 }
 
 std::vector<InfoRow> GeneralInfoRows(const qz::TqzHidDevice& device,
@@ -96,7 +135,8 @@ std::vector<InfoRow> GeneralInfoRows(const qz::TqzHidDevice& device,
   AddInfoRow(rows, u"VendorID", qz::Format(u"%0.4x", {device.VendorId()}));
   AddInfoRow(rows, u"ProductID", qz::Format(u"%0.4x", {device.ProductId()}));
   AddInfoRow(rows, u"Ver", qz::Format(u"%u [%0.4xh]", {device.Version(), device.Version()}));
-  AddInfoRow(rows, u"Usage Page", UsagePageText(device.UsagePage()));
+  AddInfoRow(rows, u"Usage Page", UsagePageText(device.UsagePage()),
+             qz::HidUsagePageName(device.UsagePage()));
   AddInfoRow(rows, u"I/O Length",
              qz::Format(u"%u/%u", {device.InputReportLength(), device.OutputReportLength()}));
   if (open) AddInfoRow(rows, u"R/W modes:", Bool(open->read) + u" / " + Bool(open->write));

@@ -13,11 +13,16 @@ namespace demo {
 
 // A tree node. A group's data names the capability table its children show (even: a
 // button table, odd: a value table); children carry no data.
+// A table entry's name says which usages it holds; nodes compare without it, as it
+// follows from the entry.
 struct TreeNode {
   qz::Text caption;
   std::int32_t data = 0;
   std::vector<TreeNode> children;
-  bool operator==(const TreeNode&) const = default;
+  qz::Text name = {};
+  bool operator==(const TreeNode& other) const {
+    return caption == other.caption && data == other.data && children == other.children;
+  }
 };
 
 // A node by position: `top` among the top-level nodes, `child` under it (-1: the
@@ -28,11 +33,20 @@ struct NodePath {
   bool operator==(const NodePath&) const = default;
 };
 
+// A property and its value; `name` is the usage page's or usage's name when the value
+// is one. Rows compare by their text alone: the name follows from the value.
 struct InfoRow {
   qz::Text property;
   qz::Text value;
-  bool operator==(const InfoRow&) const = default;
+  qz::Text name = {};
+  bool operator==(const InfoRow& other) const {
+    return property == other.property && value == other.value;
+  }
 };
+
+// What the views show: a node's caption and a row's value, each followed by its name.
+qz::Text NodeText(const TreeNode& node);
+qz::Text ValueText(const InfoRow& row);
 
 // The device's access while it is open, for the "R/W modes:" row.
 struct AccessModes {
@@ -41,11 +55,13 @@ struct AccessModes {
 };
 
 // "General HID Info", then a group per non-empty capability table with one child per
-// entry. Empty without a device.
+// entry, named for its usages when the record has the entry loaded. Empty without a
+// device.
 std::vector<TreeNode> DeviceTree(const qz::TqzHidDevice* device);
 
 // Appends the row unless its value is empty once trimmed; the value is kept untrimmed.
-void AddInfoRow(std::vector<InfoRow>& rows, const qz::Text& property, const qz::Text& value);
+void AddInfoRow(std::vector<InfoRow>& rows, const qz::Text& property, const qz::Text& value,
+                const qz::Text& name = u"");
 
 // The general node's rows; "R/W modes:" only when `open` is given (the device is open).
 std::vector<InfoRow> GeneralInfoRows(const qz::TqzHidDevice& device,

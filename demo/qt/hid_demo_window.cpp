@@ -209,10 +209,10 @@ void HidDemoWindow::ShowTree(const std::vector<demo::TreeNode>& nodes, demo::Nod
   const QSignalBlocker block(TreeView1);
   TreeView1->clear();
   for (const demo::TreeNode& node : nodes) {
-    auto* top = new QTreeWidgetItem(TreeView1, {ToQString(node.caption)});
+    auto* top = new QTreeWidgetItem(TreeView1, {ToQString(demo::NodeText(node))});
     top->setData(0, Qt::UserRole, node.data);
     for (const demo::TreeNode& child : node.children) {
-      new QTreeWidgetItem(top, {ToQString(child.caption)});
+      new QTreeWidgetItem(top, {ToQString(demo::NodeText(child))});
     }
   }
   QTreeWidgetItem* current = nullptr;
@@ -226,7 +226,7 @@ void HidDemoWindow::ShowTree(const std::vector<demo::TreeNode>& nodes, demo::Nod
 void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
   ListView1->clear();
   for (const demo::InfoRow& row : rows) {
-    new QTreeWidgetItem(ListView1, {ToQString(row.property), ToQString(row.value)});
+    new QTreeWidgetItem(ListView1, {ToQString(row.property), ToQString(demo::ValueText(row))});
   }
 }
 

@@ -279,7 +279,8 @@ void HidDemoWindow::ShowTree(const std::vector<demo::TreeNode>& nodes, demo::Nod
     item.hParent = parent;
     item.hInsertAfter = TVI_LAST;
     item.item.mask = TVIF_TEXT | TVIF_PARAM;
-    item.item.pszText = const_cast<LPWSTR>(W(node.caption));
+    const qz::Text text = demo::NodeText(node);
+    item.item.pszText = const_cast<LPWSTR>(W(text));
     item.item.lParam = node.data;
     return reinterpret_cast<HTREEITEM>(SendMessageW(TreeView1, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   };
@@ -308,7 +309,8 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
     const auto index = SendMessageW(ListView1, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     if (index < 0) continue;
     item.iSubItem = 1;
-    item.pszText = const_cast<LPWSTR>(W(rows[i].value));
+    const qz::Text value = demo::ValueText(rows[i]);
+    item.pszText = const_cast<LPWSTR>(W(value));
     SendMessageW(ListView1, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
   }
   SendMessageW(ListView1, WM_SETREDRAW, TRUE, 0);

@@ -1,5 +1,5 @@
 // The HID component's construction and destruction, the selection of the current
-// device and the reload of its details.
+// device, the reload of its details and the decoded view of the open device's reports.
 #include "qzhid/hid.h"
 
 #include "qzclasses/errors.h"
@@ -61,6 +61,12 @@ void TqzHid::UpdateDeviceDetails() {
   } mirror{*this, fHidDevice == fOpenDevice ? fHidDevice : nullptr};
   if (mirror.record) mirror.record->fPpd = 0;
   LoadDeviceInfo(*fHidDevice, true);
+}
+
+DecodedReport TqzHid::DecodeReport(const void* report, ULONG length, ReportKind kind) {
+  // Held so that a close on the loop's thread cannot free the preparsed data meanwhile.
+  std::lock_guard lock(fOpenLock);
+  return qz::DecodeReport(fOpenPpd, kind, report, length);
 }
 
 void TqzHid::AttachOpenRecord(TqzHidDevice* record) {

@@ -13,6 +13,7 @@
 
 #include "qzclasses/base_io.h"
 #include "qzhid/hid_device.h"
+#include "qzhid/report_decoder.h"
 
 namespace qz {
 
@@ -74,6 +75,11 @@ class TqzHid : public TqzBaseIO {
   bool SetOutputReport(const void* pcReport, std::uint32_t ReportSize);
   bool ReadFeature(void* pcReport, std::uint32_t ReportSize);
   bool WriteFeature(const void* pcReport, std::uint32_t ReportSize);
+
+  // The decoded view of a whole report (report ID first) of the open device; status
+  // HIDP_STATUS_INVALID_PREPARSED_DATA while no device is open. Any thread.
+  DecodedReport DecodeReport(const void* report, ULONG length,
+                             ReportKind kind = ReportKind::Input);
 
   // Reloads the current record with its strings.
   virtual void UpdateDeviceDetails();

@@ -55,6 +55,11 @@ PHIDP_PREPARSED_DATA Ppd(PreparsedHandle preparsed) {
   return reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed);
 }
 
+HIDP_REPORT_TYPE Type(std::uint8_t reportType) { return static_cast<HIDP_REPORT_TYPE>(reportType); }
+
+// The readers take the report as a PCHAR but never write to it.
+char* In(const void* report) { return static_cast<char*>(const_cast<void*>(report)); }
+
 }  // namespace
 
 bool LoadHidDll() {
@@ -115,14 +120,59 @@ bool HidD_FreePreparsedData(PreparsedHandle preparsed) {
 NTSTATUS HidP_GetButtonCaps(std::uint8_t reportType, HIDP_BUTTON_CAPS* caps, USHORT& length,
                             PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidP_GetButtonCaps>("HidP_GetButtonCaps");
-  return f ? f(static_cast<HIDP_REPORT_TYPE>(reportType), caps, &length, Ppd(preparsed))
+  return f ? f(Type(reportType), caps, &length, Ppd(preparsed))
            : HIDP_STATUS_NULL;
 }
 
 NTSTATUS HidP_GetValueCaps(std::uint8_t reportType, HIDP_VALUE_CAPS* caps, USHORT& length,
                            PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidP_GetValueCaps>("HidP_GetValueCaps");
-  return f ? f(static_cast<HIDP_REPORT_TYPE>(reportType), caps, &length, Ppd(preparsed))
+  return f ? f(Type(reportType), caps, &length, Ppd(preparsed))
+           : HIDP_STATUS_NULL;
+}
+
+ULONG HidP_MaxDataListLength(std::uint8_t reportType, PreparsedHandle preparsed) {
+  auto f = Entry<PFN_HidP_MaxDataListLength>("HidP_MaxDataListLength");
+  return f ? f(Type(reportType), Ppd(preparsed)) : 0;
+}
+
+ULONG HidP_MaxUsageListLength(std::uint8_t reportType, USAGE usagePage, PreparsedHandle preparsed) {
+  auto f = Entry<PFN_HidP_MaxUsageListLength>("HidP_MaxUsageListLength");
+  return f ? f(Type(reportType), usagePage, Ppd(preparsed)) : 0;
+}
+
+NTSTATUS HidP_GetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
+                      PreparsedHandle preparsed, const void* report, ULONG reportLength) {
+  auto f = Entry<PFN_HidP_Data>("HidP_GetData");
+  return f ? f(Type(reportType), dataList, &dataLength, Ppd(preparsed), In(report), reportLength)
+           : HIDP_STATUS_NULL;
+}
+
+NTSTATUS HidP_GetUsagesEx(std::uint8_t reportType, USHORT linkCollection,
+                          USAGE_AND_PAGE* buttonList, ULONG& usageLength,
+                          PreparsedHandle preparsed, const void* report, ULONG reportLength) {
+  auto f = Entry<PFN_HidP_GetUsagesEx>("HidP_GetUsagesEx");
+  return f ? f(Type(reportType), linkCollection, buttonList, &usageLength, Ppd(preparsed),
+               In(report), reportLength)
+           : HIDP_STATUS_NULL;
+}
+
+NTSTATUS HidP_GetUsageValue(std::uint8_t reportType, USAGE usagePage, USHORT linkCollection,
+                            USAGE usage, ULONG& value, PreparsedHandle preparsed,
+                            const void* report, ULONG reportLength) {
+  auto f = Entry<PFN_HidP_GetUsageValue>("HidP_GetUsageValue");
+  return f ? f(Type(reportType), usagePage, linkCollection, usage, &value, Ppd(preparsed),
+               In(report), reportLength)
+           : HIDP_STATUS_NULL;
+}
+
+NTSTATUS HidP_GetScaledUsageValue(std::uint8_t reportType, USAGE usagePage,
+                                  USHORT linkCollection, USAGE usage, LONG& value,
+                                  PreparsedHandle preparsed, const void* report,
+                                  ULONG reportLength) {
+  auto f = Entry<PFN_HidP_GetScaledUsageValue>("HidP_GetScaledUsageValue");
+  return f ? f(Type(reportType), usagePage, linkCollection, usage, &value, Ppd(preparsed),
+               In(report), reportLength)
            : HIDP_STATUS_NULL;
 }
 

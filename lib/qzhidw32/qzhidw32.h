@@ -33,6 +33,22 @@ NTSTATUS HidP_GetButtonCaps(std::uint8_t reportType, HIDP_BUTTON_CAPS* caps, USH
                             PreparsedHandle preparsed);
 NTSTATUS HidP_GetValueCaps(std::uint8_t reportType, HIDP_VALUE_CAPS* caps, USHORT& length,
                            PreparsedHandle preparsed);
+// The report readers. `report` is a whole report, report ID first; it is only read.
+// Missing entries: 0 for the list lengths, HIDP_STATUS_NULL for the rest.
+ULONG HidP_MaxDataListLength(std::uint8_t reportType, PreparsedHandle preparsed);
+ULONG HidP_MaxUsageListLength(std::uint8_t reportType, USAGE usagePage, PreparsedHandle preparsed);
+NTSTATUS HidP_GetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
+                      PreparsedHandle preparsed, const void* report, ULONG reportLength);
+NTSTATUS HidP_GetUsagesEx(std::uint8_t reportType, USHORT linkCollection,
+                          USAGE_AND_PAGE* buttonList, ULONG& usageLength,
+                          PreparsedHandle preparsed, const void* report, ULONG reportLength);
+NTSTATUS HidP_GetUsageValue(std::uint8_t reportType, USAGE usagePage, USHORT linkCollection,
+                            USAGE usage, ULONG& value, PreparsedHandle preparsed,
+                            const void* report, ULONG reportLength);
+NTSTATUS HidP_GetScaledUsageValue(std::uint8_t reportType, USAGE usagePage,
+                                  USHORT linkCollection, USAGE usage, LONG& value,
+                                  PreparsedHandle preparsed, const void* report,
+                                  ULONG reportLength);
 bool HidD_GetInputReport(HANDLE device, void* report, ULONG length);
 bool HidD_GetFeature(HANDLE device, void* report, ULONG length);
 bool HidD_SetOutputReport(HANDLE device, void* report, ULONG length);

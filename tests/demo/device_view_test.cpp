@@ -153,6 +153,26 @@ TEST(CapsRows, SingleUsageFormFollowsIsRangeOnly) {
   EXPECT_EQ(demo::ValueCapsRows(caps), expected);
 }
 
+TEST(UsageNames, ShownAfterTheNumbersAndBesideTheEntries) {
+  // Names from the installed usb.ids; the rows' own text is unchanged.
+  const auto device = MouseLike();
+  const auto rows = demo::ValueCapsRows(device.fCapsInputValues[0]);
+  EXPECT_EQ(rows[0].name, u"Generic Desktop Controls");
+  EXPECT_EQ(rows[5], (InfoRow{u"Usage", u"48 [0030h]"}));
+  EXPECT_EQ(demo::ValueText(rows[5]), u"48 [0030h]  Direction-X");
+  EXPECT_EQ(demo::ValueText(rows[1]), u"00") << "a row without a name shows its value";
+
+  const auto tree = demo::DeviceTree(&device);
+  EXPECT_EQ(demo::NodeText(tree[1].children[0]),
+            u"Input Button 0: Button 1 (Primary) .. Button 5");
+  EXPECT_EQ(demo::NodeText(tree[2].children[1]), u"Input Values 1: Direction-Y");
+  EXPECT_EQ(demo::NodeText(tree[2]), u"Input Values");
+
+  qz::TqzHidDevice unloaded;  // counts without tables: no name to give
+  unloaded.fCaps.NumberFeatureValueCaps = 1;
+  EXPECT_EQ(demo::NodeText(demo::DeviceTree(&unloaded)[1].children[0]), u"Feature Values 0");
+}
+
 TEST(NodeInfoRows, GeneralNodeGroupNodeAndEntries) {
   const auto device = MouseLike();
   const auto tree = demo::DeviceTree(&device);

@@ -93,6 +93,31 @@ TEST_F(HidBinding, MissingEntryPointsGiveTheirMissingResults) {
   EXPECT_EQ(qz::HidD_GetManufacturerString(device), u"Product");
 }
 
+TEST_F(HidBinding, MissingReportReadersGiveZeroOrNullAndWriteNothing) {
+  // None of the report readers is in the fake module.
+  const unsigned char report[4] = {0, 1, 2, 3};
+  EXPECT_EQ(qz::HidP_MaxDataListLength(0, 1), 0u);
+  EXPECT_EQ(qz::HidP_MaxUsageListLength(0, 0x09, 1), 0u);
+  HIDP_DATA data{};
+  data.DataIndex = 7;
+  ULONG count = 1;
+  EXPECT_EQ(qz::HidP_GetData(0, &data, count, 1, report, sizeof report), HIDP_STATUS_NULL);
+  USAGE_AND_PAGE usage{5, 9};
+  EXPECT_EQ(qz::HidP_GetUsagesEx(0, 0, &usage, count, 1, report, sizeof report),
+            HIDP_STATUS_NULL);
+  ULONG value = 42;
+  EXPECT_EQ(qz::HidP_GetUsageValue(0, 1, 0, 0x30, value, 1, report, sizeof report),
+            HIDP_STATUS_NULL);
+  LONG scaled = -42;
+  EXPECT_EQ(qz::HidP_GetScaledUsageValue(0, 1, 0, 0x30, scaled, 1, report, sizeof report),
+            HIDP_STATUS_NULL);
+  EXPECT_EQ(count, 1u);
+  EXPECT_EQ(data.DataIndex, 7);
+  EXPECT_EQ(usage.Usage, 5);
+  EXPECT_EQ(value, 42u);
+  EXPECT_EQ(scaled, -42);
+}
+
 TEST_F(HidBinding, LibraryIsLoadedOnce) {
   GUID guid{};
   qz::HidD_GetHidGuid(guid);
