@@ -158,7 +158,7 @@ TEST_F(Qzhid, InfoPrintsTheCapabilityTables) {
     EXPECT_NE(one.out.find(text), std::string::npos) << text << "\n" << one.out;
   }
   const auto json = nlohmann::json::parse(Run({"info", "0", "--json"}).out);
-  EXPECT_EQ(json["Feature Values"][0]["Usage"], "4 [0004h]");
+  EXPECT_EQ(json["Feature Values"][0]["Usage"], "4 [0004h]  Vendor-defined 0xFF00:0x0004");
 }
 
 TEST_F(Qzhid, DescriptorAsHexAndItemByItem) {
@@ -167,7 +167,8 @@ TEST_F(Qzhid, DescriptorAsHexAndItemByItem) {
   EXPECT_EQ(hex.out, "05 01 09 02 a1 01 09 30 15 81 25 7f 75 08 95 01 81 06 c0\n");
   const Result items = Run({"descriptor", "0", "--items"});
   ASSERT_EQ(items.rc, 0) << items.err;
-  for (const char* line : {"06 00 ff        Usage Page (65280 Unknown)\n",
+  for (const char* line : {"06 00 ff        Usage Page (65280 Vendor-defined 0xFF00)\n",
+                           "09 01           Usage (1 Vendor-defined 0xFF00:0x0001)\n",
                            "a1 01           Collection (Application)\n",
                            "15 00             Logical Minimum (0)\n",
                            "85 03             Report ID (3)\n",
@@ -215,11 +216,19 @@ TEST_F(Qzhid, FeatureAndInputReports) {
 }
 
 TEST_F(Qzhid, ReadStopsAfterCountOrTimeLimit) {
-  const Result two = Run({"read", "2", "--count", "2"});
+  const Result two = Run({"read", "2", "--count", "2", "--raw"});
   ASSERT_EQ(two.rc, 0) << two.err;
   ASSERT_EQ(Lines(two.out), 2u) << two.out;
   EXPECT_NE(two.out.find("  00 05\n"), std::string::npos) << two.out;
   EXPECT_NE(two.out.find("  00 fb\n"), std::string::npos) << two.out;
+  const Result decoded = Run({"read", "2", "--count", "1"});
+  ASSERT_EQ(decoded.rc, 0) << decoded.err;
+  EXPECT_NE(decoded.out.find("  00 05\n"), std::string::npos) << decoded.out;
+  EXPECT_NE(decoded.out.find(" = 5\n"), std::string::npos) << decoded.out;
+  const auto json = nlohmann::json::parse(Run({"read", "2", "--count", "1", "--json"}).out);
+  EXPECT_EQ(json["bytes"], "00 05");
+  EXPECT_EQ(json["fields"][0]["usage"], 0x30);
+  EXPECT_EQ(json["fields"][0]["value"], 5);
   const auto start = std::chrono::steady_clock::now();
   const Result quiet = Run({"read", "0", "--timeout", "0.2"});
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));

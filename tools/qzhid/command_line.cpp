@@ -20,7 +20,7 @@ const CommandSpec kCommands[] = {
     {"list", 0, 0, {}, {"--vid", "--pid", "--usage-page", "--usage"}},
     {"info", 1, 1, {}, {}},
     {"descriptor", 1, 1, {"--items"}, {}},
-    {"read", 1, 1, {}, {"--count", "--timeout"}},
+    {"read", 1, 1, {"--raw"}, {"--count", "--timeout"}},
     {"write", 2, 2, {"--pad", "--set-output"}, {}},
     {"get-feature", 2, 2, {}, {}},
     {"set-feature", 2, 2, {}, {}},
@@ -104,8 +104,9 @@ std::string UsageText() {
          "  info DEVICE                identity, strings, caps and capability tables\n"
          "  descriptor DEVICE [--items]\n"
          "                             the report descriptor as hex, or item by item\n"
-         "  read DEVICE [--count N] [--timeout S]\n"
-         "                             input reports until N arrived, S seconds passed,\n"
+         "  read DEVICE [--count N] [--timeout S] [--raw]\n"
+         "                             input reports with their decoded fields (--raw:\n"
+         "                             bytes only) until N arrived, S seconds passed,\n"
          "                             Ctrl-C, or the device goes away\n"
          "  write DEVICE BYTES [--pad] [--set-output]\n"
          "                             an output report (--pad: zeros up to its length;\n"

@@ -4,7 +4,7 @@
 
 #include "hidparse/item_reader.h"
 #include "qzclasses/text.h"
-#include "qzhid/hid_device.h"
+#include "qzhid/usage_names.h"
 #include "report_bytes.h"
 
 namespace qzhid {
@@ -49,7 +49,17 @@ std::string MainFlags(std::uint32_t data) {
   return text;
 }
 
-std::string ItemValue(const Item& item) {
+std::string Name(const qz::Text& text) { return qz::TextToUtf8(text); }
+
+// A usage item's number and name: a four-byte one carries its own page in the high half.
+std::string UsageValue(const Item& item, std::uint16_t page) {
+  const std::uint32_t u = hidparse::detail::UnsignedValue(item);
+  const auto usagePage = item.size == 4 ? static_cast<std::uint16_t>(u >> 16) : page;
+  const auto usage = static_cast<std::uint16_t>(u);
+  return std::to_string(usage) + " " + Name(qz::HidUsageName(usagePage, usage));
+}
+
+std::string ItemValue(const Item& item, std::uint16_t page) {
   const std::uint32_t u = hidparse::detail::UnsignedValue(item);
   if (item.type == ItemType::kMain) {
     if (item.tag == 0xA) return u < 7 ? kCollectionKinds[u] : "Vendor " + std::to_string(u);
@@ -57,7 +67,8 @@ std::string ItemValue(const Item& item) {
     return MainFlags(u);
   }
   if (item.type == ItemType::kGlobal && item.tag == 0)
-    return std::to_string(u) + " " + qz::TextToUtf8(qz::GetUsagePageName(static_cast<std::uint16_t>(u)));
+    return std::to_string(u) + " " + Name(qz::HidUsagePageName(static_cast<std::uint16_t>(u)));
+  if (item.type == ItemType::kLocal && item.tag <= 2) return UsageValue(item, page);
   const bool isSigned = item.type == ItemType::kGlobal && item.tag >= 1 && item.tag <= 5;
   return isSigned ? std::to_string(hidparse::detail::SignedValue(item)) : std::to_string(u);
 }
@@ -68,6 +79,7 @@ std::string DescribeItems(const std::vector<std::uint8_t>& descriptor) {
   hidparse::detail::ItemReader reader(descriptor.data(), descriptor.size());
   std::string text;
   int depth = 0;
+  std::uint16_t page = 0;  // the usage page in force, for usage names (Push/Pop aside)
   Item item;
   for (;;) {
     const auto status = reader.Next(&item);
@@ -82,7 +94,9 @@ std::string DescribeItems(const std::vector<std::uint8_t>& descriptor) {
         descriptor.begin() + static_cast<std::ptrdiff_t>(item.offset),
         descriptor.begin() + static_cast<std::ptrdiff_t>(item.offset + item.length)));
     bytes.resize(std::max<std::size_t>(bytes.size() + 2, 16), ' ');
-    const std::string value = ItemValue(item);
+    if (item.type == ItemType::kGlobal && item.tag == 0)
+      page = static_cast<std::uint16_t>(hidparse::detail::UnsignedValue(item));
+    const std::string value = ItemValue(item, page);
     text += bytes + std::string(static_cast<std::size_t>(depth) * 2, ' ') + ItemName(item) +
             (value.empty() ? "" : " (" + value + ")") + "\n";
     if (item.type == ItemType::kMain && item.tag == 0xA) ++depth;

@@ -9,7 +9,9 @@
 #include "command_line.h"
 #include "qzclasses/errors.h"
 #include "qzclasses/text.h"
+#include "qzhid/usage_names.h"
 #include "qzsysutils/qzsysutils.h"
+#include "qzusbids/usb_ids.h"
 
 namespace qzhid {
 namespace {
@@ -78,6 +80,23 @@ std::string CollectionTag(const qz::TqzHidDevice& d) {
   return at == std::string::npos ? std::string() : "&col" + id.substr(at + 4, 2);
 }
 
+std::string VendorName(const qz::TqzHidDevice& d) {
+  return d.Manufacturer.empty() ? qzusbids::UsbIds::System().Vendor(d.VendorId())
+                                : qz::TextToUtf8(d.Manufacturer);
+}
+
+std::string ProductName(const qz::TqzHidDevice& d) {
+  // Without a product string the component names the device by its description.
+  const bool ownName = !d.NameFriendly.empty() && d.NameFriendly != d.Description;
+  const std::string known = qzusbids::UsbIds::System().Product(d.VendorId(), d.ProductId());
+  return ownName || known.empty() ? qz::TextToUtf8(d.NameFriendly) : known;
+}
+
+std::string UsageText(const qz::TqzHidDevice& d) {
+  return qz::TextToUtf8(qz::HidUsagePageName(d.UsagePage())) + " / " +
+         qz::TextToUtf8(qz::HidUsageName(d.UsagePage(), d.Usage()));
+}
+
 std::string ListLine(std::int32_t index, const qz::TqzHidDevice& d) {
   char ids[64];
   std::snprintf(ids, sizeof ids, "%d  %04x:%04x  usage %04x:%04x", index, d.VendorId(),
@@ -86,12 +105,12 @@ std::string ListLine(std::int32_t index, const qz::TqzHidDevice& d) {
   std::snprintf(lengths, sizeof lengths, "  in %u out %u feature %u", d.InputReportLength(),
                 d.OutputReportLength(), d.FeatureReportLength());
   std::string line = ids;
-  line += " (" + qz::TextToUtf8(qz::GetUsagePageName(d.UsagePage())) + ")";
+  line += " (" + UsageText(d) + ")";
   const std::string tag = CollectionTag(d);
   if (!tag.empty()) line += "  " + tag;
   line += lengths;
-  if (!d.Manufacturer.empty()) line += "  " + qz::TextToUtf8(d.Manufacturer);
-  if (!d.NameFriendly.empty()) line += "  " + qz::TextToUtf8(d.NameFriendly);
+  for (const std::string& name : {VendorName(d), ProductName(d)})
+    if (!name.empty()) line += "  " + name;
   return line;
 }
 

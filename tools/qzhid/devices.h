@@ -47,6 +47,12 @@ std::string SystemFailure(const std::string& call);
 // "&colNN" of a device interface of several top-level collections, else "".
 std::string CollectionTag(const qz::TqzHidDevice& d);
 
+// The maker and product: the device's strings, else usb.ids' names ("" when neither).
+std::string VendorName(const qz::TqzHidDevice& d);
+std::string ProductName(const qz::TqzHidDevice& d);
+// "Generic Desktop / Mouse": the names of the top-level usage.
+std::string UsageText(const qz::TqzHidDevice& d);
+
 // One line of `list`, without its line break.
 std::string ListLine(std::int32_t index, const qz::TqzHidDevice& d);
 

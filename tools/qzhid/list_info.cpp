@@ -4,6 +4,7 @@
 
 #include "presenter/device_view.h"
 #include "qzclasses/text.h"
+#include "qzhid/usage_names.h"
 #include "session.h"
 
 namespace qzhid {
@@ -26,11 +27,12 @@ Json DeviceJson(std::int32_t index, const qz::TqzHidDevice& d) {
   return Json{{"index", index},
               {"vendor_id", d.VendorId()},
               {"product_id", d.ProductId()},
-              {"manufacturer", Utf8(d.Manufacturer)},
-              {"product", Utf8(d.NameFriendly)},
+              {"vendor", VendorName(d)},
+              {"product", ProductName(d)},
               {"usage_page", d.UsagePage()},
-              {"usage_page_name", Utf8(qz::GetUsagePageName(d.UsagePage()))},
+              {"usage_page_name", Utf8(qz::HidUsagePageName(d.UsagePage()))},
               {"usage", d.Usage()},
+              {"usage_name", Utf8(qz::HidUsageName(d.UsagePage(), d.Usage()))},
               {"collection", CollectionTag(d)},
               {"input_report_length", d.InputReportLength()},
               {"output_report_length", d.OutputReportLength()},
@@ -40,7 +42,7 @@ Json DeviceJson(std::int32_t index, const qz::TqzHidDevice& d) {
 
 Json RowsJson(const std::vector<demo::InfoRow>& rows) {
   Json json = Json::object();
-  for (const demo::InfoRow& row : rows) json[Utf8(row.property)] = Utf8(row.value);
+  for (const demo::InfoRow& row : rows) json[Utf8(row.property)] = Utf8(demo::ValueText(row));
   return json;
 }
 
@@ -48,7 +50,7 @@ void PrintRows(std::ostream& out, const std::vector<demo::InfoRow>& rows, const 
   for (const demo::InfoRow& row : rows) {
     std::string name = Utf8(row.property);
     name.resize(std::max<std::size_t>(name.size() + 1, 22), ' ');
-    out << indent << name << Utf8(row.value) << "\n";
+    out << indent << name << Utf8(demo::ValueText(row)) << "\n";
   }
 }
 
@@ -93,7 +95,7 @@ void InfoCommand(Session& s) {
       if (s.inv.json) {
         table.push_back(RowsJson(rows));
       } else {
-        s.out << "  " << Utf8(node.children[static_cast<std::size_t>(child)].caption) << "\n";
+        s.out << "  " << Utf8(demo::NodeText(node.children[static_cast<std::size_t>(child)])) << "\n";
         PrintRows(s.out, rows, "    ");
       }
     }

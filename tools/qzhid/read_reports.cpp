@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "interrupts.h"
+#include "qzclasses/text.h"
 #include "report_bytes.h"
 #include "session.h"
 
@@ -101,16 +102,59 @@ void ReadReports(Session& s, std::int32_t index, const ReportSink& sink) {
   else if (timedOut) s.err << "qzhid: stopped: time limit reached\n";
 }
 
+namespace {
+
+std::string FieldName(const qz::DecodedField& f) {
+  return qz::TextToUtf8(f.usagePageName) + " / " + qz::TextToUtf8(f.usageName);
+}
+
+nlohmann::ordered_json FieldsJson(const qz::DecodedReport& decoded) {
+  auto fields = nlohmann::ordered_json::array();
+  for (const qz::DecodedField& f : decoded.fields) {
+    nlohmann::ordered_json field{{"usage_page", f.usagePage}, {"usage", f.usage},
+                                 {"name", FieldName(f)}, {"value", f.logical}};
+    if (f.physical) field["physical"] = *f.physical;
+    fields.push_back(std::move(field));
+  }
+  return fields;
+}
+
+// The decoded fields, one a line under the report; what HidP_GetData refused otherwise.
+std::string FieldsText(const qz::DecodedReport& decoded) {
+  if (decoded.status != HIDP_STATUS_SUCCESS) {
+    char text[64];
+    std::snprintf(text, sizeof text, "              (not decoded: status %08lx)\n",
+                  static_cast<unsigned long>(static_cast<ULONG>(decoded.status)));
+    return text;
+  }
+  std::string text;
+  for (const qz::DecodedField& f : decoded.fields) {
+    text += "              " + FieldName(f) + " = " + std::to_string(f.logical);
+    if (f.physical) text += " (physical " + std::to_string(*f.physical) + ")";
+    text += "\n";
+  }
+  return text;
+}
+
+}  // namespace
+
 void ReadCommand(Session& s) {
   const std::int32_t index = s.devices.Select(s.inv.args[0]);
-  ReadReports(s, index, [&s](std::chrono::microseconds time, const std::vector<std::uint8_t>& report) {
+  const bool raw = s.inv.Has("--raw");
+  qz::TqzHid& hid = s.devices.Hid();
+  ReadReports(s, index, [&](std::chrono::microseconds time, const std::vector<std::uint8_t>& report) {
     const double seconds = std::chrono::duration<double>(time).count();
+    const qz::DecodedReport decoded =
+        raw ? qz::DecodedReport{} : hid.DecodeReport(report.data(), static_cast<ULONG>(report.size()));
     if (s.inv.json) {
-      s.out << nlohmann::ordered_json{{"time", seconds}, {"bytes", HexBytes(report)}}.dump() << "\n";
+      nlohmann::ordered_json line{{"time", seconds}, {"bytes", HexBytes(report)}};
+      if (!raw) line["fields"] = FieldsJson(decoded);
+      s.out << line.dump() << "\n";
     } else {
       char stamp[32];
       std::snprintf(stamp, sizeof stamp, "%12.6f  ", seconds);
       s.out << stamp << HexBytes(report) << "\n";
+      if (!raw) s.out << FieldsText(decoded);
     }
     s.out.flush();
   });
