@@ -27,7 +27,7 @@
 #include "qzplatform/linux/device_monitor.h"
 #include "qzplatform/linux/linux_ground.h"
 #include "device_class.h"
-#include "uhid_device.h"
+#include "qzplatform/linux/uhid_device.h"
 #include "vm_descriptors.h"
 
 namespace vmtest {
