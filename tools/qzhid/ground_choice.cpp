@@ -13,6 +13,9 @@
 #include "qzplatform/sim/recording.h"
 #include "qzplatform/sim/sim_ground.h"
 #include "startup.h"
+#ifdef QZ_HAVE_LINUX_GROUND
+#include "qzplatform/linux/linux_ground.h"
+#endif
 #endif
 
 namespace qzhid {
@@ -47,12 +50,17 @@ Ground InstallGround(const Invocation& inv) {
 }
 
 Ground InstallReplayGround(const Invocation& inv) {
-  if (inv.platform == "linux")
-    throw UsageError("replay through /dev/uhid is not available in this version; replay into "
-                     "the simulated machine with --platform=sim");
   if (!inv.simFile.empty())
     throw UsageError("replay makes its own simulated devices; --sim does not go with it");
   namespace sim = qzplatform::sim;
+  if (inv.platform == "linux") {
+#ifdef QZ_HAVE_LINUX_GROUND
+    // The devices are the kernel's; the ground shows them like any other.
+    return {"uhid", {}, qzplatform::linux_ground::Install()};
+#else
+    throw UsageError("replay through /dev/uhid needs the linux platform, which this build lacks");
+#endif
+  }
   try {
     Ground ground{"sim", {}, nullptr};
     std::vector<sim::DeviceDescription> devices;

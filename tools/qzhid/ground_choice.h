@@ -26,8 +26,10 @@ struct Ground {
 // description file that cannot be used.
 Ground InstallGround(const Invocation& inv);
 
-// The simulated machine of the recording inv.args[0]. Throws Failure, with the line,
-// for a recording that cannot be used; UsageError where replay is not available.
+// The simulated machine of the recording inv.args[0]; with --platform=linux the linux
+// ground, the devices being made through /dev/uhid (ground name "uhid"). Throws Failure,
+// with the line, for a recording that cannot be used; UsageError where replay is not
+// available.
 Ground InstallReplayGround(const Invocation& inv);
 
 }  // namespace qzhid

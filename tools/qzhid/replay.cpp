@@ -1,6 +1,6 @@
-// `replay` on the sim ground: the recording's devices are the simulated machine, their
+// `replay`: on the sim ground the recording's devices are the simulated machine, their
 // input reports follow the recorded timing, and qzhid reads every interface and prints
-// what arrives until the recording has played out.
+// what arrives until the recording has played out; on Linux they are made through uhid.
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -8,6 +8,9 @@
 #include "interrupts.h"
 #include "report_bytes.h"
 #include "session.h"
+#ifdef QZ_HAVE_LINUX_GROUND
+#include "uhid_replay.h"
+#endif
 
 namespace qzhid {
 namespace {
@@ -48,6 +51,16 @@ class InterfaceReader {
 }  // namespace
 
 void ReplayCommand(Session& s) {
+#ifdef QZ_HAVE_LINUX_GROUND
+  if (s.ground.name == "uhid") {
+    try {
+      ReplayThroughUhid(s, qzplatform::sim::LoadRecording(s.inv.args[0]));
+    } catch (const qzplatform::sim::LoadError& e) {
+      throw Failure(e.what());
+    }
+    return;
+  }
+#endif
   const std::size_t expected = s.ground.replayEvents;
   // A report the machine could not deliver must not keep us waiting for ever.
   const Clock::time_point end = Clock::now() + s.ground.replayLength + std::chrono::seconds(1);
