@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -237,6 +238,23 @@ TEST_F(Qzhid, ReadStopsAfterCountOrTimeLimit) {
   EXPECT_NE(quiet.err.find("stopped: time limit reached"), std::string::npos);
 }
 
+TEST_F(Qzhid, CtrlCStopsReadingCleanly) {
+  std::thread interrupt([] {
+    // Once qzhid has taken Ctrl-C over, it is sent.
+    for (struct sigaction now{}; sigaction(SIGINT, nullptr, &now) == 0 && now.sa_handler == SIG_DFL;)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::raise(SIGINT);
+  });
+  const Result r = Run({"read", "0", "--timeout", "10"});
+  interrupt.join();
+  EXPECT_EQ(r.rc, 0);
+  EXPECT_NE(r.err.find("stopped: interrupted (Ctrl-C)"), std::string::npos) << r.err;
+  struct sigaction after{};
+  ASSERT_EQ(sigaction(SIGINT, nullptr, &after), 0);
+  EXPECT_EQ(after.sa_handler, SIG_DFL) << "Ctrl-C ends programs again once qzhid is done";
+}
+
 TEST_F(Qzhid, ReadSaysWhenTheDeviceGoesAwayOrRefusesReading) {
   std::thread unplug([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -312,6 +330,22 @@ TEST_F(Qzhid, BadRecordingsAreRefusedWithTheirLine) {
     EXPECT_NE(r.err.find(message), std::string::npos) << message << "\n" << r.err;
   }
   EXPECT_EQ(RunAlone({"replay", Write("missing.rec", "") + ".none"}).rc, 1);
+
+  // A device file naming a bad recording says which device, the file and the line.
+  const std::string bad = Write("named.rec", header + "E: 0.1 2 05 06\n");
+  const std::string devices = Write("named.json", R"({"devices": [{"recording": ")" +
+                                                      std::filesystem::path(bad).filename().string() +
+                                                      R"("}]})");
+  const Result named = RunAlone({"--sim", devices, "list"});
+  EXPECT_EQ(named.rc, 1);
+  EXPECT_NE(named.err.find("field \"recording\": " + bad + ":4: an event of 2 bytes"), std::string::npos)
+      << named.err;
+  const std::string good = Write("good.rec", header);
+  const Result beyond = RunAlone({"--sim", Write("beyond.json", R"({"devices": [{"recording": ")" +
+                                                     std::filesystem::path(good).filename().string() +
+                                                     R"(", "recording_device": 1}]})"), "list"});
+  EXPECT_EQ(beyond.rc, 1);
+  EXPECT_NE(beyond.err.find("recording_device"), std::string::npos) << beyond.err;
 }
 
 }  // namespace
