@@ -266,6 +266,9 @@ TEST_F(Qzhid, ReadSaysWhenTheDeviceGoesAwayOrRefusesReading) {
   EXPECT_NE(gone.err.find("stopped: the device went away"), std::string::npos) << gone.err;
   const Result refused = Run({"read", "3"});
   EXPECT_EQ(refused.rc, 1);
+  const std::string unread = Write("unread.rec", "") + ".none";
+  EXPECT_EQ(Run({"record", "3", unread}).rc, 1);
+  EXPECT_FALSE(std::filesystem::exists(unread)) << "no recording is left of a device that cannot be read";
   EXPECT_NE(refused.err.find("the device refuses reading: opening for reading failed: Access is denied"),
             std::string::npos) << refused.err;
 }
@@ -322,6 +325,7 @@ TEST_F(Qzhid, BadRecordingsAreRefusedWithTheirLine) {
       {":5: the time stamp 000000.500000 is earlier", header + "E: 1.0 1 05\nE: 000000.500000 1 06\n"},
       {":1: an event before the device's report descriptor", "E: 0.0 1 05\n" + header},
       {":4: 2 bytes declared but 1 given (is the line truncated?)", header + "E: 0.2 2 05"},
+      {":4: byte '+5' is not a number up to 255", header + "E: 0.2 1 +5\n"},
       {"no device in the recording", "# nothing but a comment\n"},
   };
   for (const auto& [message, text] : cases) {

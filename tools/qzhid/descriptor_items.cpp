@@ -1,5 +1,5 @@
-// A report descriptor item by item, over the parser's item reader: names from the HID
-// specification's item tables, data as the item's signedness has it.
+// A report descriptor item by item, over the parser's item reader: HID's names for the
+// items, data as the item's signedness has it.
 #include "descriptor_items.h"
 
 #include "hidparse/item_reader.h"
@@ -36,7 +36,7 @@ const char* ItemName(const Item& item) {
   return name ? name : item.type == ItemType::kLong ? "Long Item" : "Reserved";
 }
 
-// Input, Output and Feature flags, the way the specification abbreviates them.
+// Input, Output and Feature flags in their usual short forms.
 std::string MainFlags(std::uint32_t data) {
   std::string text = data & 1 ? "Cnst" : "Data";
   text += data & 2 ? ",Var" : ",Arr";

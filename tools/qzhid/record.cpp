@@ -47,6 +47,9 @@ void RecordCommand(Session& s) {
   const std::int32_t index = s.devices.Select(s.inv.args[0]);
   const qz::TqzHidDevice& d = s.devices.At(index);
   s.devices.Open(index);
+  // Before the file is made: a device that cannot be read leaves no empty recording.
+  if (!s.devices.Hid().IsReadMode())
+    throw Failure("the device refuses reading: " + s.devices.WhyNoAccess(true));
   const std::vector<std::uint8_t> descriptor = ReportDescriptor(s.devices.Hid().Handle());
   s.devices.Hid().SetActive(false);
   std::ofstream file(path, std::ios::binary | std::ios::trunc);

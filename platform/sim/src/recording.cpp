@@ -3,6 +3,7 @@
 #include "qzplatform/sim/recording.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -84,11 +85,15 @@ class Reader {
     throw LoadError(source_ + ":" + std::to_string(line_) + ": " + what);
   }
 
+  // Digits of `base` only: strtoul alone would take signs, blanks and 0x.
   unsigned long Number(const std::string& word, int base, unsigned long max, const char* what) {
+    const bool digits = std::all_of(word.begin(), word.end(), [base](unsigned char c) {
+      return base == 16 ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
+    });
     char* end = nullptr;
     errno = 0;
-    const unsigned long n = std::strtoul(word.c_str(), &end, base);
-    if (word.empty() || *end != '\0' || word[0] == '-' || errno != 0 || n > max)
+    const unsigned long n = digits ? std::strtoul(word.c_str(), &end, base) : 0;
+    if (word.empty() || !digits || errno != 0 || n > max)
       Fail(std::string(what) + " '" + word + "' is not a number up to " + std::to_string(max));
     return n;
   }
