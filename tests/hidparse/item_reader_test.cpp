@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "item_reader.h"
+#include "hidparse/item_reader.h"
 
 namespace hidparse::detail {
 namespace {

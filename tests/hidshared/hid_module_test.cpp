@@ -33,6 +33,7 @@ BOOLEAN WINAPI OutputReport(HANDLE, PVOID, ULONG) { return TRUE; }
 BOOLEAN WINAPI SetFeature(HANDLE, PVOID, ULONG) { return TRUE; }
 BOOLEAN WINAPI SetBuffers(HANDLE, ULONG) { return TRUE; }
 BOOLEAN WINAPI GetBuffers(HANDLE, ULONG*) { return TRUE; }
+BOOLEAN WINAPI Descriptor(HANDLE, PVOID, ULONG, ULONG*) { return TRUE; }
 
 template <typename F>
 F Entry(const qzplatform::Module& module, const char* name) {
@@ -42,7 +43,7 @@ F Entry(const qzplatform::Module& module, const char* name) {
 TEST(HidModule, HasTheSeventeenEntriesWithTheGroundsCallsInTheirPlaces) {
   const auto module = qzplatform::hidshared::MakeHidModule(
       {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature,
-       &SetBuffers, &GetBuffers},
+       &SetBuffers, &GetBuffers, &Descriptor},
       qzplatform::hidshared::StringEntriesOf<&RecordString>());
   for (const char* name :
        {"HidD_GetHidGuid", "HidD_GetAttributes", "HidD_GetPreparsedData", "HidD_FreePreparsedData",
@@ -58,6 +59,7 @@ TEST(HidModule, HasTheSeventeenEntriesWithTheGroundsCallsInTheirPlaces) {
   EXPECT_EQ(Entry<PFN_HidD_Report>(*module, "HidD_SetOutputReport"), &OutputReport);
   EXPECT_EQ(Entry<PFN_HidD_SetNumInputBuffers>(*module, "HidD_SetNumInputBuffers"), &SetBuffers);
   EXPECT_EQ(Entry<PFN_HidD_GetNumInputBuffers>(*module, "HidD_GetNumInputBuffers"), &GetBuffers);
+  EXPECT_EQ(Entry<PFN_QzHidD_GetReportDescriptor>(*module, kQzGetReportDescriptorEntry), &Descriptor);
 
   GUID guid{};
   Entry<PFN_HidD_GetHidGuid>(*module, "HidD_GetHidGuid")(&guid);
@@ -66,10 +68,23 @@ TEST(HidModule, HasTheSeventeenEntriesWithTheGroundsCallsInTheirPlaces) {
   Entry<PFN_HidD_GetHidGuid>(*module, "HidD_GetHidGuid")(nullptr);  // ignored, no crash
 }
 
+TEST(HidModule, ReportDescriptorCopyTellsTheLengthAndRefusesAShortBuffer) {
+  const std::vector<std::uint8_t> descriptor{0x05, 0x01, 0x09, 0x02};
+  std::uint8_t buffer[4] = {};
+  ULONG length = 0;
+  EXPECT_EQ(qzplatform::hidshared::CopyReportDescriptor(descriptor, buffer, 3, &length),
+            static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(length, 4u);
+  EXPECT_EQ(buffer[0], 0);
+  EXPECT_EQ(qzplatform::hidshared::CopyReportDescriptor(descriptor, buffer, 4, &length),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 4), descriptor);
+}
+
 TEST(HidModule, StringEntriesPassKindIndexAndBufferThrough) {
   const auto module = qzplatform::hidshared::MakeHidModule(
       {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature,
-       &SetBuffers, &GetBuffers},
+       &SetBuffers, &GetBuffers, &Descriptor},
       qzplatform::hidshared::StringEntriesOf<&RecordString>());
   auto* handle = reinterpret_cast<HANDLE>(0x44);
   char16_t buffer[8];
@@ -103,7 +118,7 @@ TEST(HidModule, StringEntriesPassKindIndexAndBufferThrough) {
 TEST(HidModule, ReportFunctionsReadThePreparsedDataBehindTheToken) {
   const auto module = qzplatform::hidshared::MakeHidModule(
       {&Attributes, &Preparsed, &InputReport, &GetFeature, &OutputReport, &SetFeature,
-       &SetBuffers, &GetBuffers},
+       &SetBuffers, &GetBuffers, &Descriptor},
       qzplatform::hidshared::StringEntriesOf<&RecordString>());
   // Buttons 1-8, then X with physical extents 0..1000.
   const std::vector<std::uint8_t> descriptor = {

@@ -67,6 +67,19 @@ TEST_F(HidDllTest, IdentityAndStringsOfAUsbDevice) {
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
 }
 
+TEST_F(HidDllTest, ReportDescriptorIsTheWholeDevices) {
+  HidDll hid;
+  Handle h = Open(Dev("hidraw1&col02"), 0);
+  ASSERT_TRUE(h.valid());
+  ULONG length = 0;
+  EXPECT_FALSE(hid.GetReportDescriptor(h.get(), nullptr, 0, &length));
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
+  ASSERT_EQ(length, TwoCollectionDescriptor().size());
+  Bytes descriptor(length);
+  ASSERT_TRUE(hid.GetReportDescriptor(h.get(), descriptor.data(), length, &length));
+  EXPECT_EQ(descriptor, TwoCollectionDescriptor());
+}
+
 TEST_F(HidDllTest, StringsOfADeviceWithoutUsbParent) {
   HidDll hid;
   Handle h = Open(Dev("hidraw1&col02"), 0);

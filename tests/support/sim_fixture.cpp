@@ -61,6 +61,7 @@ HidDll::HidDll() {
   Bind(module, "HidD_GetFeature", GetFeature);
   Bind(module, "HidD_SetOutputReport", SetOutputReport);
   Bind(module, "HidD_SetFeature", SetFeature);
+  Bind(module, kQzGetReportDescriptorEntry, GetReportDescriptor);
 }
 
 HidDll::~HidDll() {

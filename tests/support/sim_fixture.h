@@ -54,6 +54,7 @@ struct HidDll {
   PFN_HidD_Report GetFeature = nullptr;
   PFN_HidD_Report SetOutputReport = nullptr;
   PFN_HidD_Report SetFeature = nullptr;
+  PFN_QzHidD_GetReportDescriptor GetReportDescriptor = nullptr;
 };
 
 // Installs a machine for each test and removes it afterwards.

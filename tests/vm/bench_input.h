@@ -10,9 +10,12 @@
 #include <sys/types.h>
 #include <vector>
 
-#include "uhid_device.h"
+#include "qzplatform/linux/uhid_device.h"
 
 namespace vmtest {
+
+using qzplatform::linux_ground::Bytes;
+using qzplatform::linux_ground::UhidDevice;
 
 constexpr std::size_t kReportSize = 64;
 

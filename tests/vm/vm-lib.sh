@@ -47,17 +47,19 @@ vm_kernel() {
   modules=$(ls -d "$kernel"/lib/modules/*)
 }
 
-# vm_initramfs PROGRAM: busybox, the program with the libraries it needs, the modules;
-# sets initramfs.
+# vm_initramfs PROGRAM [MORE...]: busybox, the program (and any more programs the guest
+# runs) with the libraries they need, the modules; sets initramfs.
 vm_initramfs() {
-  local program=$1 root="$work/initramfs-$1" lib m
+  local program=$1 root="$work/initramfs-$1" lib m p
   rm -rf "$root"
   mkdir -p "$root"/{bin,modules,dev,proc,sys,tmp,run}
   cp /bin/busybox "$root/bin/busybox"
-  cp "$build/bin/$program" "$root/bin/"
-  for lib in $(ldd "$build/bin/$program" | awk '/=> \// {print $3} /^\t\/.*ld-linux/ {print $1}'); do
-    mkdir -p "$root$(dirname "$lib")"
-    cp -L "$lib" "$root$lib"
+  for p in "$@"; do
+    cp "$build/bin/$p" "$root/bin/"
+    for lib in $(ldd "$build/bin/$p" | awk '/=> \// {print $3} /^\t\/.*ld-linux/ {print $1}'); do
+      mkdir -p "$root$(dirname "$lib")"
+      cp -L "$lib" "$root$lib"
+    done
   done
   for m in usb-common usbcore xhci-hcd xhci-pci hid hid-generic usbhid uhid; do
     cp "$(find "$modules" -name "$m.ko" | head -1)" "$root/modules/"

@@ -2,7 +2,8 @@
 // machine with qemu's USB keyboard, mouse and tablet, it makes uhid devices and checks
 // enumeration, caps, input through the HID component's monitoring loop, output and
 // feature reports, unplugging while open, disable/enable/restart/reset through the
-// library's state routines, access without rights, and the udev monitor. Prints
+// library's state routines, access without rights, the udev monitor, and a recording
+// replayed through uhid by qzhid. Prints
 // one line per check and a summary line.
 #include <algorithm>
 #include <atomic>
@@ -12,6 +13,7 @@
 #include <functional>
 #include <linux/hidraw.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <thread>
@@ -27,7 +29,7 @@
 #include "qzplatform/linux/device_monitor.h"
 #include "qzplatform/linux/linux_ground.h"
 #include "device_class.h"
-#include "uhid_device.h"
+#include "qzplatform/linux/uhid_device.h"
 #include "vm_descriptors.h"
 
 namespace vmtest {
@@ -205,6 +207,79 @@ void CheckWithoutRights(const std::string& node, const std::u16string& instance_
   Check(bits >= 0 && (bits & 1), "no rights: read/write open is denied with \"Access is denied.\"");
   Check(bits >= 0 && (bits & 2), "no rights: an open without access still identifies the device");
   Check(bits >= 0 && (bits & 4), "no rights: disable is refused with ERROR_ACCESS_DENIED");
+}
+
+// A recording of the two-collection device, written as `qzhid record` writes one: the
+// reports of ID 2 reach the vendor collection, the one of ID 1 the mouse. They start
+// late enough for the check to open the device first.
+std::string MultiRecording() {
+  std::string descriptor;
+  for (const std::uint8_t b : kMulti) {
+    char h[4];
+    std::snprintf(h, sizeof h, " %02x", b);
+    descriptor += h;
+  }
+  return "# a replayed device\nN: qzLink Replayed\nP: vm-proof\nI: 3 1209 00e1\nR: " +
+         std::to_string(kMulti.size()) + descriptor +
+         "\nE: 000002.000000 8 02 10 20 30 40 50 60 70\nE: 000002.100000 4 01 01 05 fb\n"
+         "E: 000002.200000 8 02 01 02 03 04 05 06 07\n";
+}
+
+// `qzhid replay` with the linux platform, as a separate program: the device it makes
+// through /dev/uhid is seen by the ground with the descriptor's caps, its collection
+// receives the recorded reports, and it is gone when qzhid ends.
+void CheckReplay(qz::TqzHid& hid) {
+  const char* file = "/tmp/replay.rec";
+  if (std::FILE* f = std::fopen(file, "w")) {
+    std::fputs(MultiRecording().c_str(), f);
+    std::fclose(f);
+  }
+  char* argv[] = {const_cast<char*>("qzhid"), const_cast<char*>("--platform=linux"),
+                  const_cast<char*>("replay"), const_cast<char*>(file), nullptr};
+  pid_t child = -1;
+  const bool spawned = ::posix_spawn(&child, "/bin/qzhid", nullptr, nullptr, argv, environ) == 0;
+  Check(spawned, "qzhid replay starts");
+  if (!spawned) return;
+  int vendor = -1, mouse = -1;
+  WaitUntil([&] {
+    hid.DeviceListLoad();
+    vendor = FindRecord(hid, 0x1209, 0x00E1, "&col02");
+    mouse = FindRecord(hid, 0x1209, 0x00E1, "&col01");
+    return vendor >= 0 && mouse >= 0;
+  });
+  const hidparse::ParseResult parsed = hidparse::Parse(kMulti);
+  Check(vendor >= 0 && mouse >= 0 && parsed.ok() &&
+            SameCaps(static_cast<qz::TqzHidDevice*>(hid.GetDevice(mouse))->fCaps,
+                     parsed.collections[0]->caps) &&
+            SameCaps(static_cast<qz::TqzHidDevice*>(hid.GetDevice(vendor))->fCaps,
+                     parsed.collections[1]->caps),
+        "the replayed device is enumerated with the recorded descriptor's caps");
+  Receiver receiver;
+  if (vendor >= 0) {
+    hid.SetOnAfterReceive(qz::TOnReceived::Bind<&Receiver::OnReceived>(&receiver));
+    hid.SetDeviceIndex(vendor);
+    hid.SetActive(true);
+  }
+  WaitUntil([&] { return receiver.Blocks().size() >= 2; }, 6s);
+  const auto blocks = receiver.Blocks();
+  const auto starts = [](const Bytes& block, const char* hex) {
+    const Bytes want = Hex(hex);
+    return block.size() >= want.size() && std::equal(want.begin(), want.end(), block.begin());
+  };
+  Check(blocks.size() == 2 && starts(blocks[0], "02 10 20 30 40 50 60 70") &&
+            starts(blocks[1], "02 01 02 03 04 05 06 07"),
+        "the replayed reports of the vendor collection arrive in order", Dump(blocks));
+  hid.SetActive(false);
+  hid.SetOnAfterReceive({});
+  int status = -1;
+  WaitUntil([&] { return ::waitpid(child, &status, WNOHANG) == child; }, 10s);
+  Check(WIFEXITED(status) && WEXITSTATUS(status) == 0, "qzhid replay ends with status 0",
+        std::to_string(status));
+  Check(WaitUntil([&] {
+          hid.DeviceListLoad();
+          return FindRecord(hid, 0x1209, 0x00E1, "&col02") < 0;
+        }),
+        "the replayed device is removed when qzhid ends");
 }
 
 void Run() {
@@ -414,6 +489,7 @@ void Run() {
   const int again = FindRecord(hid, 0x1209, 0x0002, "&col02");
   CheckWithoutRights(again >= 0 ? NodeOf(hid.GetDevice(again)->NameSymbolic) : "/dev/none",
                      multi_id);
+  CheckReplay(hid);
 }
 
 }  // namespace

@@ -3,9 +3,12 @@
 
 #include <cstdio>
 
-#include "uhid_device.h"
+#include "qzplatform/linux/uhid_device.h"
 
 namespace vmtest {
+
+using qzplatform::linux_ground::Bytes;
+using qzplatform::linux_ground::UhidDevice;
 
 // "06 00 FF" -> {0x06, 0x00, 0xFF}: two digits a byte, spaces between bytes allowed.
 inline Bytes Hex(const char* text) {

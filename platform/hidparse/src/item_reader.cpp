@@ -1,6 +1,6 @@
 // Item framing of HID 1.11 section 6.2.2.2: short items (1 prefix byte, 0/1/2/4 data
 // bytes) and long items (0xFE, size, tag, data), read with a bounds check first.
-#include "item_reader.h"
+#include "hidparse/item_reader.h"
 
 namespace hidparse::detail {
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "hidparse/hidparse.h"
-#include "item_reader.h"
+#include "hidparse/item_reader.h"
 #include "parser_state.h"
 #include "top_level_build.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "item_reader.h"
+#include "hidparse/item_reader.h"
 
 namespace hidparse::detail {
 

@@ -1,6 +1,8 @@
 // The "HID.DLL" table every HID ground shares.
 #include "qzplatform/hidshared/hid_module.h"
 
+#include <algorithm>
+
 #include "qzplatform/hidshared/collection_kind.h"
 #include "qzplatform/hidshared/preparsed_tokens.h"
 
@@ -14,6 +16,15 @@ void WINAPI HidD_GetHidGuid(GUID* HidGuid) {
 static_assert(std::is_same_v<decltype(&HidD_GetHidGuid), PFN_HidD_GetHidGuid>);
 
 }  // namespace
+
+DWORD CopyReportDescriptor(const std::vector<std::uint8_t>& descriptor, PVOID buffer,
+                           ULONG length, ULONG* descriptor_length) {
+  if (!descriptor_length) return ERROR_NOACCESS;
+  *descriptor_length = static_cast<ULONG>(descriptor.size());
+  if (length < descriptor.size() || (!buffer && !descriptor.empty())) return ERROR_INSUFFICIENT_BUFFER;
+  std::copy(descriptor.begin(), descriptor.end(), static_cast<std::uint8_t*>(buffer));
+  return ERROR_SUCCESS;
+}
 
 std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                                             const HidStringEntries& strings) {
@@ -53,6 +64,7 @@ std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                       {"HidD_SetFeature", Proc(device.set_feature)},
                       {"HidD_SetNumInputBuffers", Proc(device.set_num_input_buffers)},
                       {"HidD_GetNumInputBuffers", Proc(device.get_num_input_buffers)},
+                      {kQzGetReportDescriptorEntry, Proc(device.get_report_descriptor)},
                   });
 }
 

@@ -248,5 +248,13 @@ using PFN_HidP_GetSpecificValueCaps = NTSTATUS(WINAPI*)(HIDP_REPORT_TYPE ReportT
                                                         PHIDP_PREPARSED_DATA PreparsedData);
 using PFN_HidD_Report = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, PVOID ReportBuffer,
                                          ULONG ReportBufferLength);
+// qzLink's own entry, which Windows' HID.DLL does not have (the system keeps descriptors to
+// itself there): the whole report descriptor of the device behind the handle, every
+// top-level collection included. *DescriptorLength gets its length; FALSE with
+// ERROR_INSUFFICIENT_BUFFER when BufferLength is shorter.
+inline constexpr char kQzGetReportDescriptorEntry[] = "QzHidD_GetReportDescriptor";
+using PFN_QzHidD_GetReportDescriptor = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, PVOID Buffer,
+                                                        ULONG BufferLength,
+                                                        ULONG* DescriptorLength);
 using PFN_HidD_SetNumInputBuffers = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, ULONG NumberBuffers);
 using PFN_HidD_GetNumInputBuffers = BOOLEAN(WINAPI*)(HANDLE HidDeviceObject, ULONG* NumberBuffers);

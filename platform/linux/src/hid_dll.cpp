@@ -158,6 +158,15 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
+// The descriptor sysfs gave when the node was read (HIDIOCGRDESC holds the same bytes).
+BOOLEAN WINAPI QzHidD_GetReportDescriptor(HANDLE HidDeviceObject, PVOID Buffer,
+                                          ULONG BufferLength, ULONG* DescriptorLength) {
+  return OnDevice(HidDeviceObject, [&](HidrawFile& f) {
+    return hidshared::CopyReportDescriptor(f.node().descriptor, Buffer, BufferLength,
+                                           DescriptorLength);
+  });
+}
+
 BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
   return OnDevice(handle, [&](HidrawFile& f) { return f.UseInputRing(use); });
 }
@@ -169,7 +178,7 @@ std::shared_ptr<const Module> HidModule() {
       {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
        &HidD_SetOutputReport, &HidD_SetFeature,
        &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>},
+       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor},
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

@@ -8,6 +8,7 @@
 
 #include "field_error.h"
 #include "qzplatform/ground.h"
+#include "qzplatform/sim/recording.h"
 
 namespace qzplatform::sim {
 namespace {
@@ -222,7 +223,28 @@ void ReadScript(const Json& j, InputScript& s) {
     s.reports.push_back(ReadHex(reports[i], "input_script.reports[" + std::to_string(i) + "]"));
 }
 
-DeviceDescription ReadDevice(const Json& j) {
+// A device replaying a recording: the recording gives identity, descriptor and input;
+// the name and behaviour may be set beside it.
+DeviceDescription ReadRecordedDevice(const Json& j, const std::filesystem::path& folder) {
+  CheckKeys(j, "", {"name", "recording", "recording_device", "behaviour"});
+  const std::filesystem::path file = folder / std::filesystem::u8path(ReadUtf8(j["recording"], "recording"));
+  std::vector<RecordedDevice> recorded;
+  try {
+    recorded = LoadRecording(file);
+  } catch (const LoadError& e) {
+    Fault("recording", e.what());
+  }
+  const auto index = j.contains("recording_device")
+                         ? ReadUnsigned(j["recording_device"], "recording_device", recorded.size() - 1)
+                         : 0;
+  DeviceDescription desc = DeviceFromRecording(recorded[index]);
+  if (j.contains("name")) desc.name = ReadUtf8(j["name"], "name");
+  if (j.contains("behaviour")) ReadBehaviour(j["behaviour"], desc.behaviour);
+  return desc;
+}
+
+DeviceDescription ReadDevice(const Json& j, const std::filesystem::path& folder) {
+  if (j.contains("recording")) return ReadRecordedDevice(j, folder);
   CheckKeys(j, "",
             {"name", "vendor_id", "product_id", "version", "strings", "report_descriptor",
              "enumeration", "collections", "behaviour", "input_script", "feature_reports"});
@@ -351,7 +373,8 @@ std::string JsonMessage(const Json::exception& e) {
 
 }  // namespace
 
-std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text) {
+std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text,
+                                               const std::filesystem::path& folder) {
   Json document;
   DocumentWalk walk;
   try {
@@ -381,7 +404,7 @@ std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text) {
       name = j["name"].get<std::string>();
     try {
       if (!j.is_object()) Fault("", "expected an object");
-      descriptions.push_back(ReadDevice(j));
+      descriptions.push_back(ReadDevice(j, folder));
     } catch (const FieldFault& f) {
       ThrowFieldError(i, name, f.field, f.what);
     } catch (const Json::exception& e) {

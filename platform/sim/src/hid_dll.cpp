@@ -91,6 +91,15 @@ BOOLEAN WINAPI HidD_SetFeature(HANDLE HidDeviceObject, PVOID ReportBuffer,
   });
 }
 
+BOOLEAN WINAPI QzHidD_GetReportDescriptor(HANDLE HidDeviceObject, PVOID Buffer,
+                                          ULONG BufferLength, ULONG* DescriptorLength) {
+  return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) {
+    std::vector<std::uint8_t> descriptor;
+    if (DWORD error = m.ReportDescriptor(f.target(), &descriptor)) return error;
+    return hidshared::CopyReportDescriptor(descriptor, Buffer, BufferLength, DescriptorLength);
+  });
+}
+
 BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
   return OnDevice(handle, [&](MachineState&, DeviceFile& f) { return f.UseInputRing(use); });
 }
@@ -102,7 +111,7 @@ std::shared_ptr<const Module> HidModule() {
       {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
        &HidD_SetOutputReport, &HidD_SetFeature,
        &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>},
+       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor},
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

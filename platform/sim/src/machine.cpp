@@ -39,7 +39,7 @@ std::shared_ptr<Machine> Machine::LoadFile(const std::filesystem::path& path) {
     throw LoadError(path.string() + ": is larger than " +
                     std::to_string(kMaxDeviceFileBytes >> 20) + " MiB; that is no device file");
   try {
-    return LoadJson(text);
+    return Create(ParseDeviceList(text, path.parent_path()));
   } catch (const LoadError& e) {
     throw LoadError(path.string() + ": " + e.what());
   }
@@ -76,8 +76,9 @@ void Machine::RunScripts() {
           d.script_next = 0;
           d.script_running = script.repeat;
         }
-        d.script_due += script.period;
-        if (d.script_due < now) d.script_due = now + script.period;  // no burst after a stall
+        const auto delay = script.DelayBefore(d.script_next);
+        d.script_due += delay;
+        if (d.script_due < now) d.script_due = now + delay;  // no burst after a stall
       }
       if (d.script_running && (!next || d.script_due < *next)) next = d.script_due;
     }

@@ -291,7 +291,7 @@ void MachineState::UpdateScriptLocked(SimDevice& device) {
   // A script starts from its first report when the device gains its first reader.
   device.script_running = true;
   device.script_next = 0;
-  device.script_due = std::chrono::steady_clock::now() + device.desc.input_script.period;
+  device.script_due = std::chrono::steady_clock::now() + device.desc.input_script.DelayBefore(0);
   script_cv.notify_all();
 }
 
@@ -361,6 +361,15 @@ DWORD MachineState::Attributes(const FileTarget& target, HIDD_ATTRIBUTES* attrib
   attributes->VendorID = desc.vendor_id;
   attributes->ProductID = desc.product_id;
   attributes->VersionNumber = desc.version;
+  return ERROR_SUCCESS;
+}
+
+DWORD MachineState::ReportDescriptor(const FileTarget& target,
+                                     std::vector<std::uint8_t>* descriptor) {
+  std::lock_guard lock(mutex);
+  DWORD error;
+  if (!Reach(target, &error)) return error;
+  *descriptor = devices[target.device].desc.report_descriptor;
   return ERROR_SUCCESS;
 }
 

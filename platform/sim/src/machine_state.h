@@ -110,6 +110,7 @@ class MachineState {
              const std::shared_ptr<MachineState>& self, std::shared_ptr<DeviceFile>* file);
   void Detach(const FileTarget& target, const DeviceFile* file);
   DWORD Attributes(const FileTarget& target, HIDD_ATTRIBUTES* attributes);
+  DWORD ReportDescriptor(const FileTarget& target, std::vector<std::uint8_t>* descriptor);
   // kind: 0 product, 1 manufacturer, 2 serial number, 3 indexed string `index`.
   DWORD String(const FileTarget& target, int kind, ULONG index, std::u16string* text);
   DWORD Preparsed(const FileTarget& target, PreparsedGrant* grant);

@@ -4,7 +4,9 @@
 
 #ifndef _WIN32
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "qzplatform/ground.h"
 #include "qzplatform/hid.h"
@@ -25,14 +27,20 @@ struct HidDeviceEntries {
   PFN_HidD_Report get_input_report, get_feature, set_output_report, set_feature;
   PFN_HidD_SetNumInputBuffers set_num_input_buffers;
   PFN_HidD_GetNumInputBuffers get_num_input_buffers;
+  PFN_QzHidD_GetReportDescriptor get_report_descriptor;
 };
+
+// Copies a report descriptor for QzHidD_GetReportDescriptor: ERROR_SUCCESS, or
+// ERROR_NOACCESS for a missing length pointer, or ERROR_INSUFFICIENT_BUFFER.
+DWORD CopyReportDescriptor(const std::vector<std::uint8_t>& descriptor, PVOID buffer,
+                           ULONG length, ULONG* descriptor_length);
 
 struct HidStringEntries {
   PFN_HidD_GetString product, manufacturer, serial_number;
   PFN_HidD_GetIndexedString indexed;
 };
 
-// The module with its seventeen entries.
+// The module with its entries.
 std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                                             const HidStringEntries& strings);
 

@@ -5,6 +5,7 @@
 #ifndef _WIN32
 
 #include <chrono>
+#include <filesystem>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -69,6 +70,12 @@ struct InputScript {
   std::vector<std::vector<std::uint8_t>> reports;
   std::chrono::milliseconds period{100};
   bool repeat = false;
+  // Empty, or one per report: the wait before it (the first from the script's start),
+  // in place of `period`. A replayed recording keeps its timing this way.
+  std::vector<std::chrono::microseconds> delays;
+  std::chrono::microseconds DelayBefore(std::size_t report) const {
+    return delays.empty() ? std::chrono::microseconds(period) : delays[report];
+  }
 };
 
 struct DeviceDescription {
@@ -91,8 +98,10 @@ struct DeviceDescription {
 // USB string descriptors hold at most this many UTF-16 code units.
 inline constexpr std::size_t kMaxStringLength = 126;
 
-// Parses a device file's JSON text. Throws LoadError naming the device and field.
-std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text);
+// Parses a device file's JSON text. Throws LoadError naming the device and field. A
+// device may be a recording ("recording": file name, relative to `folder`).
+std::vector<DeviceDescription> ParseDeviceList(std::string_view json_text,
+                                               const std::filesystem::path& folder = {});
 
 // The built-in device set, in the same format.
 std::string_view DefaultDeviceListJson();

@@ -1,5 +1,5 @@
 // The uhid device behind UhidDevice: an event thread that answers the kernel.
-#include "uhid_device.h"
+#include "qzplatform/linux/uhid_device.h"
 
 #include <cerrno>
 #include <cstddef>
@@ -9,10 +9,10 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace vmtest {
+namespace qzplatform::linux_ground {
 
 UhidDevice::UhidDevice(const std::string& name, std::uint16_t vendor, std::uint16_t product,
-                       const Bytes& descriptor) {
+                       const Bytes& descriptor, std::uint16_t bus) {
   fd_ = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
   if (fd_ < 0) {
     error_ = std::string("open /dev/uhid: ") + std::strerror(errno);
@@ -24,9 +24,16 @@ UhidDevice::UhidDevice(const std::string& name, std::uint16_t vendor, std::uint1
                sizeof ev.u.create2.name - 1);
   std::strncpy(reinterpret_cast<char*>(ev.u.create2.uniq), ("uniq-" + name.substr(0, 20)).c_str(),
                sizeof ev.u.create2.uniq - 1);
+  if (descriptor.size() > sizeof ev.u.create2.rd_data) {
+    error_ = "the report descriptor is longer than uhid takes (" +
+             std::to_string(sizeof ev.u.create2.rd_data) + " bytes)";
+    ::close(fd_);
+    fd_ = -1;
+    return;
+  }
   ev.u.create2.rd_size = static_cast<__u16>(descriptor.size());
   std::memcpy(ev.u.create2.rd_data, descriptor.data(), descriptor.size());
-  ev.u.create2.bus = 0x03;  // BUS_USB
+  ev.u.create2.bus = bus;
   ev.u.create2.vendor = vendor;
   ev.u.create2.product = product;
   ev.u.create2.version = 0x0100;
@@ -53,6 +60,7 @@ bool UhidDevice::Send(const void* event, std::size_t size) {
 
 bool UhidDevice::Input(const std::uint8_t* report, std::size_t size) {
   uhid_event ev;
+  if (size > sizeof ev.u.input2.data) return false;
   ev.type = UHID_INPUT2;
   ev.u.input2.size = static_cast<__u16>(size);
   std::memcpy(ev.u.input2.data, report, size);
@@ -127,10 +135,12 @@ void UhidDevice::Run() {
         lock.lock();
         break;
       }
+      case UHID_OPEN: opened_ = true; break;
+      case UHID_CLOSE: opened_ = false; break;
       default: break;
     }
     changed_.notify_all();
   }
 }
 
-}  // namespace vmtest
+}  // namespace qzplatform::linux_ground

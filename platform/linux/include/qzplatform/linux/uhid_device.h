@@ -1,6 +1,7 @@
-// A HID device made in the kernel through /dev/uhid, for the virtual-machine proof: it
-// sends input reports, records output reports and set-report requests, and answers
-// get-report requests from the feature reports it holds.
+// A HID device made in the kernel through /dev/uhid, which every program on the machine
+// sees (qzhid's replay, the virtual-machine proof): it sends input reports, records output
+// reports and set-report requests, and answers get-report requests from the feature
+// reports it holds. Closing it (or the program's end) removes the device.
 #pragma once
 
 #include <atomic>
@@ -12,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-namespace vmtest {
+namespace qzplatform::linux_ground {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -27,8 +28,9 @@ class UhidDevice {
     Bytes data;
   };
 
+  // `bus`: BUS_USB (3) unless given; the kernel takes any of its bus numbers.
   UhidDevice(const std::string& name, std::uint16_t vendor, std::uint16_t product,
-             const Bytes& descriptor);
+             const Bytes& descriptor, std::uint16_t bus = 3);
   ~UhidDevice();
   bool ok() const { return fd_ >= 0; }
   const std::string& error() const { return error_; }
@@ -41,6 +43,8 @@ class UhidDevice {
   void Destroy();
   // What the device received so far; waits up to `ms` for at least `count` entries.
   std::vector<Received> WaitReceived(std::size_t count, int ms = 3000);
+  // Whether a program has the device open (the kernel's UHID_OPEN, until UHID_CLOSE).
+  bool opened() const { return opened_; }
   // The answer to a get-report of this number: report number first.
   void SetAnswer(int number, const Bytes& report);
 
@@ -52,6 +56,7 @@ class UhidDevice {
   bool destroyed_ = false;
   std::string error_;
   std::atomic<bool> stop_{false};
+  std::atomic<bool> opened_{false};
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<Received> received_;
@@ -59,4 +64,4 @@ class UhidDevice {
   std::thread thread_;
 };
 
-}  // namespace vmtest
+}  // namespace qzplatform::linux_ground
