@@ -3,6 +3,7 @@
 // conformance tests of hid.dll that pass on Windows; the rest follow from the
 // descriptor's layout. The fixture's input data indices: buttons 0-7, X 8, Y 9,
 // hat 10, Rx 11, Ry 12, keyboard array 13-21, LED 6 22, LED 4 23.
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -101,6 +102,29 @@ TEST_F(GetData, LeavesValueArraysOutAndRefusesUnknownReports) {
   EXPECT_EQ(data[0].RawValue, 5u);
   EXPECT_EQ(data[1].DataIndex, 2);
   EXPECT_EQ(data[1].RawValue, 6u);
+}
+
+// Several usages on one item are stored last-declared first (Z, Y, X: data
+// indices 0-2), so GetData reads their fields from the last to the first; the
+// wheel after them, one more data index, lies after them in the report.
+TEST_F(GetData, ReadsAnItemsUsagesInDataIndexOrderWhateverTheirPlaceInTheReport) {
+  Use("05 01 09 04 A1 01 09 30 09 31 09 32 15 00 26 FF 7F 75 10 95 03 81 02"
+      " 09 38 95 01 81 02 C0");
+  std::vector<char> report = Input();
+  const char fields[] = {0x11, 0x01, 0x22, 0x02, 0x33, 0x03, 0x44, 0x04};  // X, Y, Z, wheel
+  std::copy(std::begin(fields), std::end(fields), report.begin() + 1);
+  std::array<HIDP_DATA, 4> data{};
+  ULONG count = data.size();
+  ASSERT_EQ(hidparse::GetData(HidP_Input, data.data(), &count, data_, report.data(),
+                              Length(report)),
+            HIDP_STATUS_SUCCESS);
+  ASSERT_EQ(count, 4u);
+  const std::array<std::pair<USHORT, ULONG>, 4> expected = {
+      {{0, 0x0333}, {1, 0x0222}, {2, 0x0111}, {3, 0x0444}}};
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(data[i].DataIndex, expected[i].first) << i;
+    EXPECT_EQ(data[i].RawValue, expected[i].second) << i;
+  }
 }
 
 using SetData = ReportTest;

@@ -2,8 +2,10 @@
 // the button and value cap arrays the queries return, GetData's walk, link nodes
 // and report IDs.
 #include <algorithm>
+#include <cstdint>
 
 #include "report_access.h"
+#include "report_bits.h"
 #include "top_level_build.h"
 
 namespace hidparse::detail {
@@ -41,10 +43,42 @@ USHORT ReportByteLength(const TopLevelBuild& tlc, const ReportBits& reports, int
   return any ? static_cast<USHORT>(longest) : 0;
 }
 
+// Whether a value step continues `last`: the next data index, in the same report,
+// of the same size, one field, at the position `last`'s stride (set by its second
+// field) gives.
+bool Continues(const DataStep& last, const DataStep& step) {
+  if (last.kind != DataStep::Kind::kValues || step.kind != DataStep::Kind::kValues ||
+      last.report_id != step.report_id || last.fields.bit_size != step.fields.bit_size ||
+      step.fields.count != 1 || step.first_index != last.first_index + last.fields.count) {
+    return false;
+  }
+  const std::int64_t gap = std::int64_t{step.fields.first_bit} - last.fields.first_bit;
+  return last.fields.count == 1 ? gap != 0 && gap >= INT32_MIN && gap <= INT32_MAX
+                                : gap == std::int64_t{last.stride} * last.fields.count;
+}
+
+void AddValueStep(std::vector<DataStep>& steps, const DataStep& step) {
+  if (steps.empty() || !Continues(steps.back(), step)) {
+    steps.push_back(step);
+    return;
+  }
+  DataStep& last = steps.back();
+  if (last.fields.count == 1) {
+    last.stride = static_cast<std::int32_t>(std::int64_t{step.fields.first_bit} -
+                                            last.fields.first_bit);
+  }
+  ++last.fields.count;
+  last.last_index = step.last_index;
+}
+
 // GetData's walk: button and value caps merged by first data index (stored
 // order), an array item once at its first stored cap (which holds its highest
-// data indices), usage value arrays left out.
+// data indices), usage value arrays left out. A step whose fields would end past
+// the report type's length (which a USHORT may have cut short) is left out, so
+// the walk reads inside every report of that length.
 void AddDataSteps(PreparsedData& out, int type) {
+  const USHORT lengths[] = {out.caps.InputReportByteLength, out.caps.OutputReportByteLength,
+                            out.caps.FeatureReportByteLength};
   const std::vector<HIDP_BUTTON_CAPS>& buttons = out.button_caps[type];
   const std::vector<HIDP_VALUE_CAPS>& values = out.value_caps[type];
   std::size_t b = 0;
@@ -78,8 +112,15 @@ void AddDataSteps(PreparsedData& out, int type) {
       step.is_range = cap.IsRange;
       step.first_index = cap.Range.DataIndexMin;
       step.last_index = cap.Range.DataIndexMax;
+      step.stride = step.fields.bit_size;
     }
-    out.data_steps[type].push_back(step);
+    const FieldSpan& f = step.fields;
+    if (!FieldFits(lengths[type], f.first_bit, std::uint64_t{f.bit_size} * f.count)) continue;
+    if (step.kind == DataStep::Kind::kValues) {
+      AddValueStep(out.data_steps[type], step);
+    } else {
+      out.data_steps[type].push_back(step);
+    }
   }
 }
 

@@ -74,9 +74,11 @@ class DataList {
 
 void AddValues(const DataStep& step, const std::uint8_t* report, ULONG length, DataList& out) {
   const FieldSpan& f = step.fields;
-  for (std::uint32_t k = 0; k < f.count; ++k) {
+  std::int64_t bit = f.first_bit;
+  for (std::uint32_t k = 0; k < f.count; ++k, bit += step.stride) {
     out.Add(static_cast<USHORT>(step.first_index + k),
-            detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size));
+            detail::ReadFittingField(report, length, static_cast<std::uint64_t>(bit),
+                                     f.bit_size));
   }
 }
 
@@ -105,16 +107,12 @@ void AddArrayItem(const DataStep& step, const std::uint8_t* report, ULONG length
   }
 }
 
-// GetData's walk over the steps of this report ID whose fields lie inside the
-// report (all of them, when the report has the caps' length).
+// GetData's walk over the steps of this report ID. The report has the caps'
+// length, inside which the layout keeps every step's fields.
 void AddAll(const PreparsedData& data, HIDP_REPORT_TYPE type, const std::uint8_t* report,
             ULONG length, DataList& out) {
   for (const DataStep& step : data.data_steps[type]) {
-    const FieldSpan& f = step.fields;
-    if (step.report_id != report[0] ||
-        !detail::FieldFits(length, f.first_bit, std::uint64_t{f.bit_size} * f.count)) {
-      continue;
-    }
+    if (step.report_id != report[0]) continue;
     switch (step.kind) {
       case DataStep::Kind::kValues: AddValues(step, report, length, out); break;
       case DataStep::Kind::kBits: AddBits(step, report, length, out); break;

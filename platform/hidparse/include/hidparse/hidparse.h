@@ -26,11 +26,11 @@ struct FieldSpan {
 };
 
 // One run of fields in HidP_GetData's walk over a report. The walk is laid out
-// once per report type, in data-index order; usage value arrays, which GetData
-// leaves out, have no step.
+// once per report type, in data-index order, from fields that lie inside the
+// report type's length; usage value arrays, which GetData leaves out, have no step.
 struct DataStep {
   enum class Kind : std::uint8_t {
-    kValues,  // field k: data index first_index + k, its raw bits
+    kValues,  // field k at first_bit + k * stride: data index first_index + k, its raw bits
     kBits,    // one-bit buttons: field k, when on, is first_index + k (a range) or first_index
     kArray,   // an array item: a field holding index v names first_index + v - 1, up to last_index
   };
@@ -39,6 +39,10 @@ struct DataStep {
   bool is_range = false;
   std::uint16_t first_index = 0;
   std::uint16_t last_index = 0;
+  // Bits from one value field to the next: the field size within one item; value
+  // items of consecutive data indices and one size join one step, whatever their
+  // order in the report (axes declared X, Y, Z are stored Z, Y, X).
+  std::int32_t stride = 0;
   FieldSpan fields;
 };
 
