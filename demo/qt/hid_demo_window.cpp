@@ -18,6 +18,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <chrono>
 
 #include "presenter/report_composer.h"
 #include "ui/qt/device_box_widget.h"
@@ -33,6 +34,9 @@ namespace {
 
 constexpr int kClientWidth = 482;
 constexpr int kClientHeight = 487;
+// Received lines gather this long before they go into the memo together: each append
+// costs a layout and a repaint whatever its size.
+constexpr std::chrono::milliseconds kMemoGather{20};
 
 // The report ID field: any number can be typed; leaving the field (or pressing a send
 // button) brings it into 0..255, and an emptied field reads 0.
@@ -80,6 +84,7 @@ HidDemoWindow::HidDemoWindow(demo::DemoSettings settings)
   CreateControls();
   SetTabOrder();
   // The components come after the controls; linking the box makes the first enumeration.
+  settings.memoGather = kMemoGather;
   form_ = std::make_unique<demo::HidDemoForm>(*this, qzDeviceBox1->Box(), std::move(settings));
   Connect();
 }
@@ -246,7 +251,6 @@ void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dr
   const std::size_t fromMemo = DropOldestMemoLines(dropOldest);
   const std::size_t skip = std::min(dropOldest - fromMemo, lines.size());
   if (skip == lines.size()) return;
-  // One append for the whole batch: each append costs a layout whatever its size.
   QStringList text;
   text.reserve(static_cast<qsizetype>(lines.size() - skip));
   for (std::size_t i = skip; i < lines.size(); ++i) text.push_back(ToQString(lines[i]));
