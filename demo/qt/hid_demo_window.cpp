@@ -5,17 +5,17 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QSpinBox>
 #include <QStringList>
-#include <QTreeWidget>
-#include <QHeaderView>
-#include <QMouseEvent>
-#include <QShowEvent>
 #include <QTextDocument>
+#include <QTreeWidget>
 
 #include <algorithm>
 #include <chrono>
