@@ -13,7 +13,9 @@
 // For diagnosis only: FLOOD_LOG_DIR puts the log file elsewhere (default /tmp), and
 // FLOOD_LOG_LEVEL=0|1|2 replaces the demo's dlDebug.
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTimer>
 
@@ -161,12 +163,13 @@ int main(int argc, char** argv) {
     Tap tap;
     tap.form = &window.Form();
     window.Form().Hid().SetOnAfterReceive(qz::TOnReceived::Bind<&Tap::OnReceive>(&tap));
-    window.CheckBox1->setChecked(true);
+    auto* active = window.findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    active->setChecked(true);
     if (!window.Form().Hid().GetActive()) {
       std::fprintf(stderr, "demo_flood_bench: the flood device did not open\n");
       return 2;
     }
-    QTextDocument* memo = window.Memo1->document();
+    QTextDocument* memo = window.findChild<QPlainTextEdit*>(QStringLiteral("Memo1"))->document();
     auto lines = [memo] { return memo->isEmpty() ? 0 : memo->blockCount(); };
 
     // The stall probe: a 5 ms timer on the window thread; the longest gap between ticks.
@@ -278,7 +281,7 @@ int main(int argc, char** argv) {
     failures = (reached != total) + (static_cast<std::size_t>(shown) != memo_limit_state.Lines()) +
                (shown > 0 && previous != static_cast<long long>(total) - 1) + (garbled != 0) +
                (out_of_order != 0) + (longest_gap > 100) + (refused != 0);
-    window.CheckBox1->setChecked(false);
+    active->setChecked(false);
   }
   qz::Dispatcher::Install(nullptr);
   std::remove(log_path.c_str());

@@ -18,8 +18,8 @@ class DemoView {
   virtual void ShowTree(const std::vector<TreeNode>& nodes, NodePath selected) = 0;
   // Replaces the property list's rows.
   virtual void ShowRows(const std::vector<InfoRow>& rows) = 0;
-  // Removes the memo's `dropOldest` oldest lines (counting lines handed over earlier and
-  // not yet shown), then appends each line as a line of its own, in order.
+  // Removes the memo's `dropOldest` oldest lines (past the memo's own lines, the oldest of
+  // `lines`), then appends each remaining line as a line of its own, in order, at once.
   virtual void AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) = 0;
   // Sets the activation check box; as with any program change of the box, its click
   // handler runs when the state changes.

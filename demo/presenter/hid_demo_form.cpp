@@ -17,6 +17,10 @@ namespace {
 // device that sends 8,000 reports per second, against the default's 4 ms.
 constexpr ULONG kInputBuffers = 512;
 
+// The most received lines that go into the memo at once: a long backlog goes in slices so
+// the window's loop keeps running between them.
+constexpr std::size_t kMemoBatchLines = 5000;
+
 // Restores the default cursor on every way out.
 class BusyCursor {
  public:
@@ -36,7 +40,8 @@ HidDemoForm::HidDemoForm(DemoView& view, qz::TqzDeviceBox& deviceBox, DemoSettin
       qzDeviceBox1(deviceBox),
       settings_(std::move(settings)),
       memo_(settings_.memoLines),
-      feed_(ReportFeed::Create([this](std::vector<qz::Text>& lines) { ShowMemoLines(lines); })) {
+      feed_(ReportFeed::Create([this](std::vector<qz::Text>& lines) { ShowMemoLines(lines); },
+                               kMemoBatchLines, settings_.memoGather)) {
   // The components with their stored settings, applied while they load.
   qzHid1 = new qz::TqzHid(&components_);
   qzHid1->SetName(u"qzHid1");

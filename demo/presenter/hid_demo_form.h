@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -30,6 +31,9 @@ struct DemoSettings {
   qz::Text note;
   // The memo keeps the newest lines up to this many.
   std::size_t memoLines = MemoLimit::kDefaultLines;
+  // How long received lines gather before they go into the memo together; 0: as soon as
+  // the window thread gets to them. A window sets it to what one append costs it.
+  std::chrono::milliseconds memoGather{0};
 };
 
 class HidDemoForm {

@@ -4,16 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "qzclasses/dispatcher.h"
-
 namespace demo {
 
-std::shared_ptr<ReportFeed> ReportFeed::Create(Sink sink, std::size_t maxBatch) {
-  return std::shared_ptr<ReportFeed>(new ReportFeed(std::move(sink), maxBatch));
+std::shared_ptr<ReportFeed> ReportFeed::Create(Sink sink, std::size_t maxBatch,
+                                               std::chrono::milliseconds gather) {
+  return std::shared_ptr<ReportFeed>(new ReportFeed(std::move(sink), maxBatch, gather));
 }
 
-ReportFeed::ReportFeed(Sink sink, std::size_t maxBatch)
-    : sink_(std::move(sink)), max_batch_(std::max<std::size_t>(maxBatch, 1)) {}
+ReportFeed::ReportFeed(Sink sink, std::size_t maxBatch, std::chrono::milliseconds gather)
+    : sink_(std::move(sink)), max_batch_(std::max<std::size_t>(maxBatch, 1)), gather_(gather) {}
 
 void ReportFeed::Push(qz::Text line) {
   const bool direct = !qz::Dispatcher::IsInstalled() || qz::Dispatcher::Main().IsMainThread();
@@ -22,23 +21,19 @@ void ReportFeed::Push(qz::Text line) {
     std::lock_guard lock(mutex_);
     if (detached_) return;
     lines_.push_back(std::move(line));
-    if (!direct && !posted_) post = posted_ = true;
+    if (!direct && !scheduled_) post = scheduled_ = true;
   }
   if (direct) {
     Flush();
   } else if (post) {
-    qz::Dispatcher::Main().Post([self = shared_from_this()] { self->DeliverPosted(); });
+    qz::Dispatcher::Main().Post([self = shared_from_this()] { self->Deliver(); });
   }
 }
 
 std::vector<qz::Text> ReportFeed::Take(std::size_t limit, bool& more) {
   std::lock_guard lock(mutex_);
   std::vector<qz::Text> batch;
-  more = false;
-  if (detached_) {
-    posted_ = false;
-    return batch;
-  }
+  if (detached_) lines_.clear();
   const std::size_t n = std::min(limit, lines_.size());
   batch.reserve(n);
   for (std::size_t i = 0; i < n; ++i) {
@@ -47,8 +42,8 @@ std::vector<qz::Text> ReportFeed::Take(std::size_t limit, bool& more) {
   }
   more = !lines_.empty();
   // Decided under the same lock as the take: a line queued after it finds either a
-  // delivery still pending or none, and then posts one itself.
-  posted_ = posted_ && more;
+  // delivery still scheduled or none, and then posts one itself.
+  if (batch.empty()) scheduled_ = false;
   return batch;
 }
 
@@ -60,18 +55,44 @@ void ReportFeed::Flush() {
   }
 }
 
-void ReportFeed::DeliverPosted() {
+void ReportFeed::Deliver() {
   bool more = false;
   std::vector<qz::Text> batch = Take(max_batch_, more);
-  // Still marked as posted while lines remain: the next round is posted from here.
-  if (more) qz::Dispatcher::Main().Post([self = shared_from_this()] { self->DeliverPosted(); });
-  if (!batch.empty()) sink_(batch);
+  if (batch.empty()) {
+    StopTimer();
+    return;
+  }
+  // Still scheduled: the next delivery takes what comes meanwhile, or ends it.
+  if (more || gather_.count() == 0) {
+    qz::Dispatcher::Main().Post([self = shared_from_this()] { self->Deliver(); });
+  } else {
+    Schedule();
+  }
+  sink_(batch);
+}
+
+void ReportFeed::Schedule() {
+  if (timer_ != 0) return;
+  timer_ = qz::Dispatcher::Main().SetTimer(static_cast<std::uint32_t>(gather_.count()),
+                                            [self = shared_from_this()] { self->Deliver(); });
+  // Without a timer the next delivery is posted at once.
+  if (timer_ == 0) qz::Dispatcher::Main().Post([self = shared_from_this()] { self->Deliver(); });
+}
+
+void ReportFeed::StopTimer() {
+  if (timer_ == 0) return;
+  // The timer holds this feed: killing it lets the feed go.
+  if (qz::Dispatcher::IsInstalled()) qz::Dispatcher::Main().KillTimer(timer_);
+  timer_ = 0;
 }
 
 void ReportFeed::Detach() {
-  std::lock_guard lock(mutex_);
-  detached_ = true;
-  lines_.clear();
+  {
+    std::lock_guard lock(mutex_);
+    detached_ = true;
+    lines_.clear();
+  }
+  StopTimer();
 }
 
 std::size_t ReportFeed::Pending() const {

@@ -1,15 +1,27 @@
 // The HID Demo window on Qt Widgets.
 #include "hid_demo_window.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
+#include <QStringList>
 #include <QTextDocument>
+#include <QTreeWidget>
 
 #include <algorithm>
+#include <chrono>
 
 #include "presenter/report_composer.h"
+#include "ui/qt/device_box_widget.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/qt_text.h"
 
@@ -22,6 +34,9 @@ namespace {
 
 constexpr int kClientWidth = 482;
 constexpr int kClientHeight = 487;
+// Received lines gather this long before they go into the memo together: each append
+// costs a layout and a repaint whatever its size.
+constexpr std::chrono::milliseconds kMemoGather{20};
 
 // The report ID field: any number can be typed; leaving the field (or pressing a send
 // button) brings it into 0..255, and an emptied field reads 0.
@@ -42,8 +57,10 @@ class ReportIdSpinBox : public QSpinBox {
   }
 };
 
+// Tests and tools find a control by its name.
 template <typename W>
-W* Place(W* widget, int left, int top, int width, int height) {
+W* Place(W* widget, const char* name, int left, int top, int width, int height) {
+  widget->setObjectName(QLatin1String(name));
   widget->setGeometry(left, top, width, height);
   return widget;
 }
@@ -67,6 +84,7 @@ HidDemoWindow::HidDemoWindow(demo::DemoSettings settings)
   CreateControls();
   SetTabOrder();
   // The components come after the controls; linking the box makes the first enumeration.
+  settings.memoGather = kMemoGather;
   form_ = std::make_unique<demo::HidDemoForm>(*this, qzDeviceBox1->Box(), std::move(settings));
   Connect();
 }
@@ -78,10 +96,10 @@ HidDemoWindow::~HidDemoWindow() {
 }
 
 void HidDemoWindow::CreateControls() {
-  Label1 = Place(new QLabel(tr("Events Log:"), this), 16, 372, 57, 13);
-  qzDeviceBox1 = Place(new qzui::DeviceBoxWidget(this), 16, 48, 449, 21);
+  Label1 = Place(new QLabel(tr("Events Log:"), this), "Label1", 16, 372, 57, 13);
+  qzDeviceBox1 = Place(new qzui::DeviceBoxWidget(this), "qzDeviceBox1", 16, 48, 449, 21);
 
-  ListView1 = Place(new QTreeWidget(this), 168, 80, 299, 137);
+  ListView1 = Place(new QTreeWidget(this), "ListView1", 168, 80, 299, 137);
   ListView1->setColumnCount(2);
   ListView1->setHeaderLabels({tr("Property"), tr("Value")});
   ListView1->header()->resizeSection(0, 100);
@@ -92,41 +110,39 @@ void HidDemoWindow::CreateControls() {
   ListView1->setAllColumnsShowFocus(true);
   ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-  CheckBox1 = Place(new QCheckBox(tr("Active selected HID device"), this), 16, 24, 193, 17);
+  CheckBox1 = Place(new QCheckBox(tr("Active selected HID device"), this), "CheckBox1", 16, 24, 193, 17);
 
-  TreeView1 = Place(new QTreeWidget(this), 16, 80, 137, 137);
+  TreeView1 = Place(new QTreeWidget(this), "TreeView1", 16, 80, 137, 137);
   TreeView1->setHeaderHidden(true);
   TreeView1->setIndentation(19);
   TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
-  Memo1 = Place(new QPlainTextEdit(this), 16, 392, 449, 73);
+  Memo1 = Place(new QPlainTextEdit(this), "Memo1", 16, 392, 449, 73);
   // Lines arrive by the thousand: no undo history is kept for them.
   Memo1->document()->setUndoRedoEnabled(false);
-  memo_flush_.setSingleShot(true);
-  connect(&memo_flush_, &QTimer::timeout, this, [this] { FlushMemo(); });
 
-  GroupBox1 = Place(new QGroupBox(tr(" Send HID Report "), this), 16, 224, 449, 121);
-  Label2 = Place(new QLabel(tr("ID:"), GroupBox1), 15, 19, 14, 13);
-  Label3 = Place(new QLabel(tr("Data:"), GroupBox1), 156, 20, 26, 13);
-  eID = Place(new ReportIdSpinBox(GroupBox1), 12, 38, 57, 22);
+  GroupBox1 = Place(new QGroupBox(tr(" Send HID Report "), this), "GroupBox1", 16, 224, 449, 121);
+  Label2 = Place(new QLabel(tr("ID:"), GroupBox1), "Label2", 15, 19, 14, 13);
+  Label3 = Place(new QLabel(tr("Data:"), GroupBox1), "Label3", 156, 20, 26, 13);
+  eID = Place(new ReportIdSpinBox(GroupBox1), "eID", 12, 38, 57, 22);
   eID->setRange(0, 255);
   eID->setValue(0);
-  Edit1 = Place(new QLineEdit(tr("Hello Device"), GroupBox1), 155, 38, 238, 21);
-  bSend = Place(new QPushButton(tr("Send"), GroupBox1), 160, 81, 65, 24);
-  cbType = Place(new QComboBox(GroupBox1), 74, 38, 74, 21);
+  Edit1 = Place(new QLineEdit(tr("Hello Device"), GroupBox1), "Edit1", 155, 38, 238, 21);
+  bSend = Place(new QPushButton(tr("Send"), GroupBox1), "bSend", 160, 81, 65, 24);
+  cbType = Place(new QComboBox(GroupBox1), "cbType", 74, 38, 74, 21);
   cbType->addItems({tr("ASCII"), tr("HEX")});
   cbType->setCurrentIndex(-1);
-  Button1 = Place(new QPushButton(tr("Send2"), GroupBox1), 240, 80, 65, 25);
-  Button2 = Place(new QPushButton(tr("Send3"), GroupBox1), 328, 80, 65, 25);
-  CheckBox2 = Place(new QCheckBox(tr("Fixed Length"), GroupBox1), 16, 84, 97, 17);
+  Button1 = Place(new QPushButton(tr("Send2"), GroupBox1), "Button1", 240, 80, 65, 25);
+  Button2 = Place(new QPushButton(tr("Send3"), GroupBox1), "Button2", 328, 80, 65, 25);
+  CheckBox2 = Place(new QCheckBox(tr("Fixed Length"), GroupBox1), "CheckBox2", 16, 84, 97, 17);
 
-  Button3 = Place(new QPushButton(tr("Get More Details"), this), 336, 16, 129, 25);
-  Button4 = Place(new QPushButton(tr("Disable"), this), 168, 352, 75, 25);
-  Button5 = Place(new QPushButton(tr("Enable"), this), 256, 352, 75, 25);
-  Button6 = Place(new QPushButton(tr("Restart"), this), 344, 352, 75, 25);
+  Button3 = Place(new QPushButton(tr("Get More Details"), this), "Button3", 336, 16, 129, 25);
+  Button4 = Place(new QPushButton(tr("Disable"), this), "Button4", 168, 352, 75, 25);
+  Button5 = Place(new QPushButton(tr("Enable"), this), "Button5", 256, 352, 75, 25);
+  Button6 = Place(new QPushButton(tr("Restart"), this), "Button6", 344, 352, 75, 25);
 
   // The window's own addition, under the memo: why it shows simulated devices, if it does.
-  StatusLine = Place(new QLabel(this), 16, 468, 449, 16);
+  StatusLine = Place(new QLabel(this), "StatusLine", 16, 468, 449, 16);
   StatusLine->hide();
 
   for (QLabel* label : {Label1, Label2, Label3, StatusLine}) label->setFocusPolicy(Qt::NoFocus);
@@ -231,42 +247,30 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
 }
 
 void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) {
-  memo_drop_ += dropOldest;
-  for (const qz::Text& line : lines) memo_pending_.push_back(ToQString(line));
-  if ((memo_drop_ > 0 || !memo_pending_.isEmpty()) && !memo_flush_.isActive()) {
-    memo_flush_.start(kMemoFlushMs);
-  }
+  // Drops past the memo's own lines take the oldest of the new ones.
+  const std::size_t fromMemo = DropOldestMemoLines(dropOldest);
+  const std::size_t skip = std::min(dropOldest - fromMemo, lines.size());
+  if (skip == lines.size()) return;
+  QStringList text;
+  text.reserve(static_cast<qsizetype>(lines.size() - skip));
+  for (std::size_t i = skip; i < lines.size(); ++i) text.push_back(ToQString(lines[i]));
+  Memo1->appendPlainText(text.join(QLatin1Char('\n')));
 }
 
-void HidDemoWindow::DropOldestMemoLines() {
-  if (memo_drop_ == 0) return;
+std::size_t HidDemoWindow::DropOldestMemoLines(std::size_t count) {
   QTextDocument* document = Memo1->document();
   const std::size_t shown = document->isEmpty() ? 0 : static_cast<std::size_t>(document->blockCount());
-  const std::size_t fromMemo = std::min(memo_drop_, shown);
-  const auto fromPending = static_cast<qsizetype>(memo_drop_ - fromMemo);
-  memo_pending_.remove(0, std::min(fromPending, memo_pending_.size()));
-  memo_drop_ = 0;
-  if (fromMemo == 0) return;
-  if (fromMemo == shown) {
+  const std::size_t drop = std::min(count, shown);
+  if (drop == 0) return 0;
+  if (drop == shown) {
     Memo1->clear();
-    return;
+    return drop;
   }
   // The document's own block limit removes the oldest blocks and frees their text; a
   // removal through a cursor would leave it in the document's buffer for good.
-  document->setMaximumBlockCount(static_cast<int>(shown - fromMemo));
+  document->setMaximumBlockCount(static_cast<int>(shown - drop));
   document->setMaximumBlockCount(0);
-}
-
-void HidDemoWindow::FlushMemo() {
-  // Each append costs a layout and a repaint whatever its size, so lines are gathered for
-  // a few milliseconds and appended together; a very long backlog goes in slices so the
-  // loop keeps running between them.
-  DropOldestMemoLines();
-  const qsizetype n = std::min<qsizetype>(memo_pending_.size(), kMemoSliceLines);
-  if (n == 0) return;
-  Memo1->appendPlainText(memo_pending_.mid(0, n).join(QLatin1Char('\n')));
-  memo_pending_.remove(0, n);
-  if (!memo_pending_.isEmpty()) memo_flush_.start(0);
+  return drop;
 }
 
 void HidDemoWindow::SetActiveChecked(bool checked) { CheckBox1->setChecked(checked); }

@@ -2,24 +2,27 @@
 // presenter and shows what the presenter tells it.
 #pragma once
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QSpinBox>
-#include <QStringList>
-#include <QTimer>
-#include <QTreeWidget>
 #include <QWidget>
 
 #include <memory>
 
 #include "presenter/demo_view.h"
 #include "presenter/hid_demo_form.h"
-#include "ui/qt/device_box_widget.h"
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QSpinBox;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace qzui {
+class DeviceBoxWidget;
+}
 
 namespace demoqt {
 
@@ -33,35 +36,6 @@ class HidDemoWindow : public QWidget, public demo::DemoView {
   ~HidDemoWindow() override;
 
   demo::HidDemoForm& Form() const { return *form_; }
-
-  // The controls, under the original window's names.
-  QLabel* Label1;
-  qzui::DeviceBoxWidget* qzDeviceBox1;
-  QTreeWidget* ListView1;
-  QCheckBox* CheckBox1;
-  QTreeWidget* TreeView1;
-  QPlainTextEdit* Memo1;
-  QGroupBox* GroupBox1;
-  QLabel* Label2;
-  QLabel* Label3;
-  QSpinBox* eID;
-  QLineEdit* Edit1;
-  QPushButton* bSend;
-  QComboBox* cbType;
-  QPushButton* Button1;
-  QPushButton* Button2;
-  QCheckBox* CheckBox2;
-  QPushButton* Button3;
-  QPushButton* Button4;
-  QPushButton* Button5;
-  QPushButton* Button6;
-  // Below the memo: the note that the demo runs on simulated devices; hidden while empty.
-  QLabel* StatusLine;
-
-  // How long received lines are gathered before they go into the memo together, and the
-  // most lines appended at once.
-  static constexpr int kMemoFlushMs = 20;
-  static constexpr qsizetype kMemoSliceLines = 5000;
 
   // What the report group's controls hold; a typed ID is brought into 0..255 and shown so.
   demo::ReportRequest Request() const;
@@ -88,17 +62,36 @@ class HidDemoWindow : public QWidget, public demo::DemoView {
   template <typename F>
   void Run(F&& handler);
   demo::NodePath PathOf(QTreeWidgetItem* item) const;
-  void FlushMemo();
-  // Carries out the drops the presenter asked for: the memo's oldest lines first, then
-  // (being newer than all of them) the oldest lines not yet shown.
-  void DropOldestMemoLines();
+  // Removes up to `count` of the memo's oldest lines; returns how many it removed.
+  std::size_t DropOldestMemoLines(std::size_t count);
 
   std::unique_ptr<demo::HidDemoForm> form_;
   bool shown_ = false;
   bool busy_ = false;
-  QStringList memo_pending_;  // received lines not yet in the memo, in arrival order
-  std::size_t memo_drop_ = 0;  // oldest lines to remove before the next append
-  QTimer memo_flush_;
+
+  // The controls, under the original window's names (also their object names).
+  QLabel* Label1;
+  qzui::DeviceBoxWidget* qzDeviceBox1;
+  QTreeWidget* ListView1;
+  QCheckBox* CheckBox1;
+  QTreeWidget* TreeView1;
+  QPlainTextEdit* Memo1;
+  QGroupBox* GroupBox1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QSpinBox* eID;
+  QLineEdit* Edit1;
+  QPushButton* bSend;
+  QComboBox* cbType;
+  QPushButton* Button1;
+  QPushButton* Button2;
+  QCheckBox* CheckBox2;
+  QPushButton* Button3;
+  QPushButton* Button4;
+  QPushButton* Button5;
+  QPushButton* Button6;
+  // Below the memo: the note that the demo runs on simulated devices; hidden while empty.
+  QLabel* StatusLine;
 };
 
 }  // namespace demoqt

@@ -4,6 +4,7 @@
 //
 //   hid-demo-screenshot FILE.png
 #include <QApplication>
+#include <QCheckBox>
 #include <QScreen>
 #include <QStyleFactory>
 #include <QTimer>
@@ -34,12 +35,13 @@ int main(int argc, char** argv) {
     window.move(0, 0);
     window.show();
     // The mouse moves round its square while it is open: a few reports reach the memo.
-    window.CheckBox1->setChecked(true);
+    auto* active = window.findChild<QCheckBox*>(QStringLiteral("CheckBox1"));
+    active->setChecked(true);
     QTimer::singleShot(1300, [&] {
       const QPixmap picture = window.screen()->grabWindow(window.winId());
       result = picture.save(QString::fromLocal8Bit(argv[1]), "PNG") ? 0 : 1;
       if (result != 0) std::fprintf(stderr, "hid-demo-screenshot: cannot write %s\n", argv[1]);
-      window.CheckBox1->setChecked(false);
+      active->setChecked(false);
       QApplication::quit();
     });
     QApplication::exec();

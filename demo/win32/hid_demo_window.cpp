@@ -44,6 +44,7 @@ HidDemoWindow::HidDemoWindow(demo::DemoSettings settings) {
     CreateControls();
     ApplyDpi(DpiOf(hwnd_), nullptr);
     // The components come after the controls; linking the box makes the first enumeration.
+    settings.memoGather = kMemoGather;
     form_ = std::make_unique<demo::HidDemoForm>(*this, qzDeviceBox1->Box(), std::move(settings));
   } catch (...) {
     DestroyWindow(hwnd_);
@@ -126,12 +127,6 @@ LRESULT HidDemoWindow::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return TRUE;
       }
       break;
-    case WM_TIMER:
-      if (wParam == kMemoTimer) {
-        FlushMemo();
-        return 0;
-      }
-      break;
     case WM_GETMINMAXINFO: {
       // The frame is fixed: as large as the layout needs, also where that passes the screen.
       auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -168,9 +163,6 @@ void HidDemoWindow::OnDestroy() {
   form_.reset();
   qzDeviceBox1.reset();
   memo_.reset();
-  if (memo_timer_) KillTimer(hwnd_, kMemoTimer);
-  memo_timer_ = false;
-  memo_pending_.clear();
 }
 
 void HidDemoWindow::OnCommand(WPARAM wParam, LPARAM lParam) {
@@ -318,27 +310,16 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
 }
 
 void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) {
-  if (!hwnd_) return;
-  memo_drop_ += dropOldest;
-  for (qz::Text& line : lines) memo_pending_.push_back(std::move(line));
-  if (memo_pending_.empty() && memo_drop_ == 0) return;
-  if (!memo_timer_) memo_timer_ = ::SetTimer(hwnd_, kMemoTimer, kMemoFlushMs, nullptr) != 0;
-  // Without a timer the lines still reach the memo, at once.
-  if (!memo_timer_) FlushMemo();
-}
-
-void HidDemoWindow::FlushMemo() {
-  // Each append costs a layout and a repaint whatever its size, so lines are gathered for
-  // a few milliseconds and appended together; a very long backlog goes in slices so the
-  // loop keeps running between them.
+  if (!hwnd_ || !memo_) return;
   SendMessageW(Memo1, WM_SETREDRAW, FALSE, 0);
-  DropOldestMemoLines();
-  const std::size_t n = std::min(memo_pending_.size(), kMemoSliceLines);
-  if (n > 0 && memo_) {
+  // Drops past the memo's own lines take the oldest of the new ones.
+  const std::size_t fromMemo = DropOldestMemoLines(dropOldest);
+  const std::size_t skip = std::min(dropOldest - fromMemo, lines.size());
+  if (skip < lines.size()) {
     qz::Text text;
-    for (std::size_t i = 0; i < n; ++i) {
-      if (i > 0) text += u"\r\n";
-      text += memo_pending_[i];
+    for (std::size_t i = skip; i < lines.size(); ++i) {
+      if (i > skip) text += u"\r\n";
+      text += lines[i];
     }
     // The memo follows the new lines while its caret is at the end; a user reading or
     // selecting elsewhere keeps the place.
@@ -356,29 +337,21 @@ void HidDemoWindow::FlushMemo() {
   }
   SendMessageW(Memo1, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(Memo1, nullptr, TRUE);
-  memo_pending_.erase(memo_pending_.begin(), memo_pending_.begin() + static_cast<std::ptrdiff_t>(n));
-  if (memo_pending_.empty() && memo_timer_) {
-    KillTimer(hwnd_, kMemoTimer);
-    memo_timer_ = false;
-  }
 }
 
-void HidDemoWindow::DropOldestMemoLines() {
-  if (memo_drop_ == 0) return;
+std::size_t HidDemoWindow::DropOldestMemoLines(std::size_t count) {
+  if (count == 0) return 0;
   // The memo's lines end at CR LF (word wrapping breaks none): the cut is after the
-  // memo_drop_-th line break, or at the end when the memo has fewer lines.
+  // count-th line break, or at the end when the memo has fewer lines.
   const qz::Text text = TextOf(Memo1);
   std::size_t cut = 0;
-  std::size_t fromMemo = 0;
-  while (fromMemo < memo_drop_ && cut < text.size()) {
+  std::size_t dropped = 0;
+  while (dropped < count && cut < text.size()) {
     const std::size_t at = text.find(u"\r\n", cut);
     cut = at == qz::Text::npos ? text.size() : at + 2;
-    ++fromMemo;
+    ++dropped;
   }
-  const std::size_t fromPending = std::min(memo_drop_ - fromMemo, memo_pending_.size());
-  memo_pending_.erase(memo_pending_.begin(), memo_pending_.begin() + static_cast<std::ptrdiff_t>(fromPending));
-  memo_drop_ = 0;
-  if (cut == 0) return;
+  if (cut == 0) return 0;
   DWORD start = 0;
   DWORD end = 0;
   SendMessageW(Memo1, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
@@ -386,6 +359,7 @@ void HidDemoWindow::DropOldestMemoLines() {
   SendMessageW(Memo1, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
   const auto shift = [&](DWORD p) { return static_cast<WPARAM>(p > cut ? p - cut : 0); };
   SendMessageW(Memo1, EM_SETSEL, shift(start), static_cast<LPARAM>(shift(end)));
+  return dropped;
 }
 
 void HidDemoWindow::SetActiveChecked(bool checked) {

@@ -59,17 +59,11 @@ class HidDemoWindow final : public demo::DemoView {
   // Below the memo: a note from the program (empty: hidden).
   HWND StatusLine = nullptr;
 
-  // Received lines are gathered this long and appended together, at most this many at once.
-  static constexpr UINT kMemoFlushMs = 20;
-  static constexpr std::size_t kMemoSliceLines = 2000;
-
   // What the report group's controls hold; a typed ID is brought into 0..255 and shown so.
   demo::ReportRequest Request() const;
   // Whether a point of the client area is the window's background, not on a control (a
   // label or the group box passes its clicks on to the window).
   bool OnBackground(POINT client) const;
-  // Appends the gathered received lines now (the timer does it otherwise).
-  void FlushMemo();
 
   // DemoView.
   void ShowTree(const std::vector<demo::TreeNode>& nodes, demo::NodePath selected) override;
@@ -112,9 +106,8 @@ class HidDemoWindow final : public demo::DemoView {
   template <typename F>
   void Run(F&& handler);
   demo::NodePath PathOf(HTREEITEM item) const;
-  // Carries out the drops the presenter asked for: the memo's oldest whole lines first,
-  // then (being newer than all of them) the oldest lines not yet shown.
-  void DropOldestMemoLines();
+  // Removes up to `count` of the memo's oldest whole lines; returns how many it removed.
+  std::size_t DropOldestMemoLines(std::size_t count);
 
   HWND hwnd_ = nullptr;
   UINT dpi_ = 96;
@@ -128,9 +121,6 @@ class HidDemoWindow final : public demo::DemoView {
   bool busy_ = false;
   bool filling_tree_ = false;  // the program fills the tree: its selection is no user's
   HWND last_focus_ = nullptr;
-  std::vector<qz::Text> memo_pending_;  // received lines not yet in the memo, in order
-  std::size_t memo_drop_ = 0;           // oldest lines to remove before the next append
-  bool memo_timer_ = false;
 };
 
 }  // namespace demowin

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 
 #include "qzclasses/text.h"
@@ -21,7 +22,9 @@ inline constexpr int kFontPoints = 8;
 inline constexpr int kComboDropHeight = 120;  // room for the opened list of a combo box
 inline constexpr int kPropertyColumnWidth = 100;
 inline constexpr int kTreeIndent = 19;
-inline constexpr UINT_PTR kMemoTimer = 1;
+// Received lines gather this long before they go into the memo together: each append
+// costs the edit control a layout and a repaint whatever its size.
+inline constexpr std::chrono::milliseconds kMemoGather{20};
 inline constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_BORDER | WS_CLIPCHILDREN;
 inline constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 

@@ -75,6 +75,36 @@ TEST_F(ReportFeedTest, LinesPushedWhileTheMainThreadDeliversAreNotStranded) {
   for (int i = 0; i < kLines; ++i) ASSERT_EQ(received[i], Line(i)) << i;
 }
 
+TEST_F(ReportFeedTest, AfterABatchLinesWaitForTheGatherTickAndAnIdleFeedDeliversAtOnce) {
+  auto feed = demo::ReportFeed::Create(
+      [this](std::vector<Text>& lines) {
+        batches.push_back(lines.size());
+        for (auto& l : lines) received.push_back(std::move(l));
+      },
+      100, std::chrono::milliseconds(20));
+  const auto push = [&](int from, int to) {
+    std::thread([&] {
+      for (int i = from; i < to; ++i) feed->Push(Line(i));
+    }).join();
+  };
+  push(0, 1);
+  dispatcher.ProcessQueued();
+  EXPECT_EQ(batches, (std::vector<std::size_t>{1}));  // a lone line shows at once
+  push(1, 4);
+  dispatcher.ProcessQueued();
+  EXPECT_EQ(batches.size(), 1u);  // gathered until the tick
+  dispatcher.Advance(20);
+  EXPECT_EQ(batches, (std::vector<std::size_t>{1, 3}));
+  dispatcher.Advance(20);  // nothing came: the timer stops
+  EXPECT_EQ(dispatcher.TimerCount(), 0u);
+  push(4, 5);
+  dispatcher.ProcessQueued();
+  EXPECT_EQ(batches, (std::vector<std::size_t>{1, 3, 1}));
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(received[i], Line(i)) << i;
+  feed->Detach();
+  EXPECT_EQ(dispatcher.TimerCount(), 0u);
+}
+
 TEST_F(ReportFeedTest, DetachDropsQueuedAndLaterLines) {
   auto feed = MakeFeed(10);
   std::thread([&] { feed->Push(u"queued"); }).join();

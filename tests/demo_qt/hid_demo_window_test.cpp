@@ -3,12 +3,23 @@
 // Get More Details, the data-type switch, the device actions and the double click.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTextBlock>
+#include <QTreeWidget>
 
 #include <cstdio>
 #include <memory>
+#include <stdexcept>
+#include <string>
 #include <thread>
 #include <unistd.h>
 
@@ -53,6 +64,14 @@ class HidDemoWindowTest : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
   }
 
+  // A control of the window, found by its name as a user's tool would.
+  template <typename W>
+  W* Control(const char* name) const {
+    W* widget = window->findChild<W*>(QLatin1String(name));
+    if (!widget) throw std::runtime_error(std::string("no control named ") + name);
+    return widget;
+  }
+
   // The box item standing for a device of the machine, by its product ID.
   int ItemOf(const char* name) {
     const auto wanted = machine->Description(machine->FindDevice(name)).product_id;
@@ -65,31 +84,33 @@ class HidDemoWindowTest : public ::testing::Test {
   }
   // Picks a box item with the keyboard, as a user would.
   void PickWithKeyboard(int item) {
-    auto* box = window->qzDeviceBox1;
+    auto* box = Control<QComboBox>("qzDeviceBox1");
     box->setFocus();
     while (box->currentIndex() < item) QTest::keyClick(box, Qt::Key_Down);
     while (box->currentIndex() > item) QTest::keyClick(box, Qt::Key_Up);
   }
-  void ClickActive() { QTest::mouseClick(window->CheckBox1, Qt::LeftButton, {}, QPoint(4, 8)); }
+  void ClickActive() {
+    QTest::mouseClick(Control<QCheckBox>("CheckBox1"), Qt::LeftButton, {}, QPoint(4, 8));
+  }
 
   std::vector<QString> MemoLines() const {
     std::vector<QString> lines;
-    const QTextDocument* doc = window->Memo1->document();
+    const QTextDocument* doc = Control<QPlainTextEdit>("Memo1")->document();
     if (doc->isEmpty()) return lines;
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) lines.push_back(b.text());
     return lines;
   }
   QString Row(const QString& property) const {
-    for (int i = 0; i < window->ListView1->topLevelItemCount(); ++i) {
-      auto* item = window->ListView1->topLevelItem(i);
+    for (int i = 0; i < Control<QTreeWidget>("ListView1")->topLevelItemCount(); ++i) {
+      auto* item = Control<QTreeWidget>("ListView1")->topLevelItem(i);
       if (item->text(0) == property) return item->text(1);
     }
     return QStringLiteral("<none>");
   }
   std::vector<QString> TopNodes() const {
     std::vector<QString> nodes;
-    for (int i = 0; i < window->TreeView1->topLevelItemCount(); ++i)
-      nodes.push_back(window->TreeView1->topLevelItem(i)->text(0));
+    for (int i = 0; i < Control<QTreeWidget>("TreeView1")->topLevelItemCount(); ++i)
+      nodes.push_back(Control<QTreeWidget>("TreeView1")->topLevelItem(i)->text(0));
     return nodes;
   }
 
@@ -113,28 +134,28 @@ TEST_F(HidDemoWindowTest, ControlsHaveTheirCaptionsPositionsSizesAndTabOrder) {
     QString caption;
   };
   auto* w = window.get();
-  auto* g = window->GroupBox1;
+  auto* g = Control<QGroupBox>("GroupBox1");
   const std::vector<Expected> table{
-      {w->qzDeviceBox1, w, {16, 48, 449, 21}, {}},
-      {w->ListView1, w, {168, 80, 299, 137}, {}},
-      {w->CheckBox1, w, {16, 24, 193, 17}, "Active selected HID device"},
-      {w->TreeView1, w, {16, 80, 137, 137}, {}},
-      {w->Memo1, w, {16, 392, 449, 73}, {}},
-      {w->GroupBox1, w, {16, 224, 449, 121}, " Send HID Report "},
-      {w->eID, g, {12, 38, 57, 22}, {}},
-      {w->Edit1, g, {155, 38, 238, 21}, {}},
-      {w->bSend, g, {160, 81, 65, 24}, "Send"},
-      {w->cbType, g, {74, 38, 74, 21}, {}},
-      {w->Button1, g, {240, 80, 65, 25}, "Send2"},
-      {w->Button2, g, {328, 80, 65, 25}, "Send3"},
-      {w->CheckBox2, g, {16, 84, 97, 17}, "Fixed Length"},
-      {w->Button3, w, {336, 16, 129, 25}, "Get More Details"},
-      {w->Button4, w, {168, 352, 75, 25}, "Disable"},
-      {w->Button5, w, {256, 352, 75, 25}, "Enable"},
-      {w->Button6, w, {344, 352, 75, 25}, "Restart"},
-      {w->Label1, w, {16, 372, 57, 13}, "Events Log:"},
-      {w->Label2, g, {15, 19, 14, 13}, "ID:"},
-      {w->Label3, g, {156, 20, 26, 13}, "Data:"},
+      {Control<QComboBox>("qzDeviceBox1"), w, {16, 48, 449, 21}, {}},
+      {Control<QTreeWidget>("ListView1"), w, {168, 80, 299, 137}, {}},
+      {Control<QCheckBox>("CheckBox1"), w, {16, 24, 193, 17}, "Active selected HID device"},
+      {Control<QTreeWidget>("TreeView1"), w, {16, 80, 137, 137}, {}},
+      {Control<QPlainTextEdit>("Memo1"), w, {16, 392, 449, 73}, {}},
+      {Control<QGroupBox>("GroupBox1"), w, {16, 224, 449, 121}, " Send HID Report "},
+      {Control<QSpinBox>("eID"), g, {12, 38, 57, 22}, {}},
+      {Control<QLineEdit>("Edit1"), g, {155, 38, 238, 21}, {}},
+      {Control<QPushButton>("bSend"), g, {160, 81, 65, 24}, "Send"},
+      {Control<QComboBox>("cbType"), g, {74, 38, 74, 21}, {}},
+      {Control<QPushButton>("Button1"), g, {240, 80, 65, 25}, "Send2"},
+      {Control<QPushButton>("Button2"), g, {328, 80, 65, 25}, "Send3"},
+      {Control<QCheckBox>("CheckBox2"), g, {16, 84, 97, 17}, "Fixed Length"},
+      {Control<QPushButton>("Button3"), w, {336, 16, 129, 25}, "Get More Details"},
+      {Control<QPushButton>("Button4"), w, {168, 352, 75, 25}, "Disable"},
+      {Control<QPushButton>("Button5"), w, {256, 352, 75, 25}, "Enable"},
+      {Control<QPushButton>("Button6"), w, {344, 352, 75, 25}, "Restart"},
+      {Control<QLabel>("Label1"), w, {16, 372, 57, 13}, "Events Log:"},
+      {Control<QLabel>("Label2"), g, {15, 19, 14, 13}, "ID:"},
+      {Control<QLabel>("Label3"), g, {156, 20, 26, 13}, "Data:"},
   };
   for (const Expected& e : table) {
     SCOPED_TRACE(e.caption.toStdString() + " " + e.widget->metaObject()->className());
@@ -155,24 +176,26 @@ TEST_F(HidDemoWindowTest, ControlsHaveTheirCaptionsPositionsSizesAndTabOrder) {
       EXPECT_EQ(gb->title(), e.caption);
     }
   }
-  EXPECT_EQ(window->Edit1->text(), QStringLiteral("Hello Device"));
-  EXPECT_EQ(window->cbType->count(), 2);
-  EXPECT_EQ(window->cbType->currentIndex(), -1);
-  EXPECT_EQ(window->eID->minimum(), 0);
-  EXPECT_EQ(window->eID->maximum(), 255);
-  EXPECT_FALSE(window->CheckBox1->isChecked());
-  EXPECT_FALSE(window->CheckBox2->isChecked());
-  EXPECT_FALSE(window->qzDeviceBox1->isEditable());
-  EXPECT_EQ(window->TreeView1->indentation(), 19);
-  EXPECT_EQ(window->ListView1->headerItem()->text(0), QStringLiteral("Property"));
-  EXPECT_EQ(window->ListView1->headerItem()->text(1), QStringLiteral("Value"));
-  EXPECT_EQ(window->ListView1->header()->sectionSize(0), 100);
-  EXPECT_FALSE(window->StatusLine->isVisible());
+  EXPECT_EQ(Control<QLineEdit>("Edit1")->text(), QStringLiteral("Hello Device"));
+  EXPECT_EQ(Control<QComboBox>("cbType")->count(), 2);
+  EXPECT_EQ(Control<QComboBox>("cbType")->currentIndex(), -1);
+  EXPECT_EQ(Control<QSpinBox>("eID")->minimum(), 0);
+  EXPECT_EQ(Control<QSpinBox>("eID")->maximum(), 255);
+  EXPECT_FALSE(Control<QCheckBox>("CheckBox1")->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>("CheckBox2")->isChecked());
+  EXPECT_FALSE(Control<QComboBox>("qzDeviceBox1")->isEditable());
+  EXPECT_EQ(Control<QTreeWidget>("TreeView1")->indentation(), 19);
+  EXPECT_EQ(Control<QTreeWidget>("ListView1")->headerItem()->text(0), QStringLiteral("Property"));
+  EXPECT_EQ(Control<QTreeWidget>("ListView1")->headerItem()->text(1), QStringLiteral("Value"));
+  EXPECT_EQ(Control<QTreeWidget>("ListView1")->header()->sectionSize(0), 100);
+  EXPECT_FALSE(Control<QLabel>("StatusLine")->isVisible());
   // Tab order: the window's controls, the group's in between.
-  const std::vector<QWidget*> order{w->qzDeviceBox1, w->ListView1, w->CheckBox1, w->TreeView1,
-                                    w->Memo1,        w->eID,       w->Edit1,     w->bSend,
-                                    w->cbType,       w->Button1,   w->Button2,   w->CheckBox2,
-                                    w->Button3,      w->Button4,   w->Button5,   w->Button6};
+  std::vector<QWidget*> order;
+  for (const char* name : {"qzDeviceBox1", "ListView1", "CheckBox1", "TreeView1", "Memo1", "eID", "Edit1",
+                           "bSend", "cbType", "Button1", "Button2", "CheckBox2", "Button3", "Button4",
+                           "Button5", "Button6"}) {
+    order.push_back(Control<QWidget>(name));
+  }
   for (std::size_t i = 1; i < order.size(); ++i) {
     QWidget* next = order[i - 1]->nextInFocusChain();
     while (next && next->focusPolicy() == Qt::NoFocus) next = next->nextInFocusChain();
@@ -185,14 +208,15 @@ TEST_F(HidDemoWindowTest, StartUpFillsTheBoxAndTheTree) {
   Start();
   auto& hid = window->Form().Hid();
   ASSERT_GE(hid.GetDeviceCount(), 3);
-  EXPECT_EQ(window->qzDeviceBox1->count(), hid.GetDeviceCount());
-  EXPECT_EQ(window->qzDeviceBox1->currentIndex(), 0);
+  EXPECT_EQ(Control<QComboBox>("qzDeviceBox1")->count(), hid.GetDeviceCount());
+  EXPECT_EQ(Control<QComboBox>("qzDeviceBox1")->currentIndex(), 0);
   EXPECT_EQ(TopNodes(), (std::vector<QString>{"General HID Info", "Input Buttons", "Input Values"}));
-  EXPECT_EQ(window->TreeView1->currentItem(), window->TreeView1->topLevelItem(0));
+  auto* tree = Control<QTreeWidget>("TreeView1");
+  EXPECT_EQ(tree->currentItem(), tree->topLevelItem(0));
   EXPECT_EQ(Row("VendorID"), QStringLiteral("1209"));
   EXPECT_EQ(Row("ProductID"), QStringLiteral("0001"));
   // Selecting a child shows its capability entry.
-  window->TreeView1->setCurrentItem(window->TreeView1->topLevelItem(1)->child(0));
+  tree->setCurrentItem(tree->topLevelItem(1)->child(0));
   EXPECT_EQ(Row("Usage Min/Max"), QStringLiteral("1 / 3"));
 }
 
@@ -200,7 +224,7 @@ TEST_F(HidDemoWindowTest, CheckingActiveOpensTheDeviceAndReportsArriveInTheMemo)
   Start();
   PickWithKeyboard(ItemOf("echo"));
   ClickActive();
-  ASSERT_TRUE(window->CheckBox1->isChecked());
+  ASSERT_TRUE(Control<QCheckBox>("CheckBox1")->isChecked());
   ASSERT_TRUE(window->Form().Hid().GetActive());
   EXPECT_TRUE(boxes.empty());
   const std::size_t echo = machine->FindDevice("echo");
@@ -217,20 +241,20 @@ TEST_F(HidDemoWindowTest, CheckingActiveOpensTheDeviceAndReportsArriveInTheMemo)
     ASSERT_EQ(lines[i], expected) << i;
   }
   ClickActive();
-  EXPECT_FALSE(window->CheckBox1->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>("CheckBox1")->isChecked());
   EXPECT_FALSE(window->Form().Hid().GetActive());
 }
 
 TEST_F(HidDemoWindowTest, CheckingActiveWithoutADeviceShowsTheErrorAndStaysUnchecked) {
   Start(Machine::LoadJson(R"({"devices": []})"));
-  EXPECT_EQ(window->qzDeviceBox1->count(), 0);
-  EXPECT_EQ(window->TreeView1->topLevelItemCount(), 0);
-  EXPECT_EQ(window->ListView1->topLevelItemCount(), 0);
+  EXPECT_EQ(Control<QComboBox>("qzDeviceBox1")->count(), 0);
+  EXPECT_EQ(Control<QTreeWidget>("TreeView1")->topLevelItemCount(), 0);
+  EXPECT_EQ(Control<QTreeWidget>("ListView1")->topLevelItemCount(), 0);
   ClickActive();
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].first, u"Active device is not selected");
   EXPECT_EQ(boxes[0].second, qzui::BoxKind::Error);
-  EXPECT_FALSE(window->CheckBox1->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>("CheckBox1")->isChecked());
   EXPECT_FALSE(window->Form().Hid().GetActive());
 }
 
@@ -240,18 +264,18 @@ TEST_F(HidDemoWindowTest, SendButtonsHandTheComposedBytesToTheDevice) {
   ClickActive();
   ASSERT_TRUE(window->Form().Hid().GetActive());
   const std::size_t echo = machine->FindDevice("echo");
-  window->cbType->setCurrentIndex(0);  // ASCII
-  window->Edit1->setText(QStringLiteral("AB"));
-  window->eID->setValue(0);
-  QTest::mouseClick(window->CheckBox2, Qt::LeftButton, {}, QPoint(4, 8));
-  ASSERT_TRUE(window->CheckBox2->isChecked());
+  Control<QComboBox>("cbType")->setCurrentIndex(0);  // ASCII
+  Control<QLineEdit>("Edit1")->setText(QStringLiteral("AB"));
+  Control<QSpinBox>("eID")->setValue(0);
+  QTest::mouseClick(Control<QCheckBox>("CheckBox2"), Qt::LeftButton, {}, QPoint(4, 8));
+  ASSERT_TRUE(Control<QCheckBox>("CheckBox2")->isChecked());
   Bytes expected(65, 0);
   expected[1] = 'A';
   expected[2] = 'B';
 
-  QTest::mouseClick(window->bSend, Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>("bSend"), Qt::LeftButton);
   EXPECT_EQ(machine->TakeOutputReports(echo), std::vector<Bytes>{expected});
-  QTest::mouseClick(window->Button1, Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>("Button1"), Qt::LeftButton);
   std::vector<Bytes> sent;
   ASSERT_TRUE(qttest::PumpUntil([&] {
     auto more = machine->TakeOutputReports(echo);
@@ -259,7 +283,7 @@ TEST_F(HidDemoWindowTest, SendButtonsHandTheComposedBytesToTheDevice) {
     return !sent.empty();
   }));
   EXPECT_EQ(sent, std::vector<Bytes>{expected});
-  QTest::mouseClick(window->Button2, Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>("Button2"), Qt::LeftButton);
   EXPECT_EQ(machine->TakeOutputReports(echo), std::vector<Bytes>{expected});
   // The echo device sends each report back: three lines in the memo.
   ASSERT_TRUE(qttest::PumpUntil([&] { return MemoLines().size() == 3; }));
@@ -282,22 +306,22 @@ TEST_F(HidDemoWindowTest, GetMoreDetailsAddsTheSerialNumberRow) {
   Start();
   PickWithKeyboard(ItemOf("echo"));
   EXPECT_EQ(Row("S/N"), QStringLiteral("<none>"));
-  const QString listed = window->qzDeviceBox1->currentText();
-  QTest::mouseClick(window->Button3, Qt::LeftButton);
+  const QString listed = Control<QComboBox>("qzDeviceBox1")->currentText();
+  QTest::mouseClick(Control<QPushButton>("Button3"), Qt::LeftButton);
   EXPECT_EQ(Row("S/N"), QStringLiteral("SIM-0003-0001"));
-  EXPECT_EQ(window->qzDeviceBox1->currentText(), listed);
+  EXPECT_EQ(Control<QComboBox>("qzDeviceBox1")->currentText(), listed);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);  // the busy cursor is gone again
 }
 
 TEST_F(HidDemoWindowTest, PickingADataReadingConvertsTheData) {
   Start();
-  window->cbType->setCurrentIndex(0);  // from the program: no conversion
-  EXPECT_EQ(window->Edit1->text(), QStringLiteral("Hello Device"));
-  window->cbType->setFocus();
-  QTest::keyClick(window->cbType, Qt::Key_Down);  // the user picks HEX
-  EXPECT_EQ(window->Edit1->text(), QStringLiteral("48656C6C6F20446576696365"));
-  QTest::keyClick(window->cbType, Qt::Key_Up);  // and ASCII again
-  EXPECT_EQ(window->Edit1->text(), QStringLiteral("Hello Device"));
+  Control<QComboBox>("cbType")->setCurrentIndex(0);  // from the program: no conversion
+  EXPECT_EQ(Control<QLineEdit>("Edit1")->text(), QStringLiteral("Hello Device"));
+  Control<QComboBox>("cbType")->setFocus();
+  QTest::keyClick(Control<QComboBox>("cbType"), Qt::Key_Down);  // the user picks HEX
+  EXPECT_EQ(Control<QLineEdit>("Edit1")->text(), QStringLiteral("48656C6C6F20446576696365"));
+  QTest::keyClick(Control<QComboBox>("cbType"), Qt::Key_Up);  // and ASCII again
+  EXPECT_EQ(Control<QLineEdit>("Edit1")->text(), QStringLiteral("Hello Device"));
 }
 
 TEST_F(HidDemoWindowTest, DeviceActionsChangeTheSelectedDevicesState) {
@@ -305,9 +329,9 @@ TEST_F(HidDemoWindowTest, DeviceActionsChangeTheSelectedDevicesState) {
   PickWithKeyboard(ItemOf("echo"));
   ClickActive();
   const qz::Text instance = window->Form().Hid().HidDevice()->InstanceId;
-  QTest::mouseClick(window->Button4, Qt::LeftButton);
-  QTest::mouseClick(window->Button5, Qt::LeftButton);
-  QTest::mouseClick(window->Button6, Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>("Button4"), Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>("Button5"), Qt::LeftButton);
+  QTest::mouseClick(Control<QPushButton>("Button6"), Qt::LeftButton);
   // Disable, enable (which may take more than one change), restart, in that order.
   const auto changes = machine->TakePropertyChanges();
   ASSERT_GE(changes.size(), 3u);
@@ -317,7 +341,7 @@ TEST_F(HidDemoWindowTest, DeviceActionsChangeTheSelectedDevicesState) {
   for (const auto& change : changes) EXPECT_EQ(change.instance_id, instance);
   // The disabled device failed the pending read: the component closed itself, and the
   // check box and the memo say so.
-  ASSERT_TRUE(qttest::PumpUntil([&] { return !window->CheckBox1->isChecked(); }));
+  ASSERT_TRUE(qttest::PumpUntil([&] { return !Control<QCheckBox>("CheckBox1")->isChecked(); }));
   EXPECT_FALSE(window->Form().Hid().GetActive());
   EXPECT_TRUE(boxes.empty());
   ASSERT_TRUE(qttest::PumpUntil([&] { return !MemoLines().empty(); }));
@@ -328,9 +352,9 @@ TEST_F(HidDemoWindowTest, DeviceActionsChangeTheSelectedDevicesState) {
 TEST_F(HidDemoWindowTest, DoubleClickOnTheBackgroundShowsVendorAndProduct) {
   Start();
   // Labels and the group box pass their clicks on to the window: they are no background.
-  QTest::mouseDClick(window->Label1, Qt::LeftButton, {}, QPoint(3, 3));
-  QTest::mouseDClick(window->Label2, Qt::LeftButton, {}, QPoint(3, 3));
-  QTest::mouseDClick(window->GroupBox1, Qt::LeftButton, {}, QPoint(430, 110));
+  QTest::mouseDClick(Control<QLabel>("Label1"), Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseDClick(Control<QLabel>("Label2"), Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::mouseDClick(Control<QGroupBox>("GroupBox1"), Qt::LeftButton, {}, QPoint(430, 110));
   EXPECT_TRUE(boxes.empty());
   QTest::mouseDClick(window.get(), Qt::LeftButton, {}, QPoint(5, 5));
   ASSERT_EQ(boxes.size(), 1u);
@@ -341,17 +365,17 @@ TEST_F(HidDemoWindowTest, DoubleClickOnTheBackgroundShowsVendorAndProduct) {
 TEST_F(HidDemoWindowTest, AnEmptiedReportIdReadsZeroAndATypedValueOver255Reads255) {
   Start();
   const auto typeId = [&](const QString& typed) {
-    window->eID->setFocus();
-    window->eID->selectAll();
-    QTest::keyClick(window->eID, Qt::Key_Backspace);
-    QTest::keyClicks(window->eID, typed);
+    Control<QSpinBox>("eID")->setFocus();
+    Control<QSpinBox>("eID")->selectAll();
+    QTest::keyClick(Control<QSpinBox>("eID"), Qt::Key_Backspace);
+    QTest::keyClicks(Control<QSpinBox>("eID"), typed);
     return window->Request().reportId;
   };
   EXPECT_EQ(typeId(QStringLiteral("7")), 7);
   EXPECT_EQ(typeId(QStringLiteral("300")), 255);
-  EXPECT_EQ(window->eID->text(), QStringLiteral("255"));
+  EXPECT_EQ(Control<QSpinBox>("eID")->text(), QStringLiteral("255"));
   EXPECT_EQ(typeId(QString()), 0);
-  EXPECT_EQ(window->eID->text(), QStringLiteral("0"));
+  EXPECT_EQ(Control<QSpinBox>("eID")->text(), QStringLiteral("0"));
 }
 
 TEST_F(HidDemoWindowTest, TheMemoDropsItsOldestLinesAsThePresenterSays) {
