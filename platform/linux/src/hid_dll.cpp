@@ -37,7 +37,7 @@ using StringKind = hidshared::HidString;
 // A device string as sysfs keeps it: a USB device's string descriptors; for other
 // buses the HID device's name and unique ID. None when the device has no such string.
 std::optional<std::string> DeviceString(HidrawFile& f, StringKind kind, ULONG index) {
-  const HidrawNode& node = f.node();
+  const SysfsHidDevice& node = f.node();
   if (node.usb) {
     const UsbDevice& usb = *node.usb;
     switch (kind) {
