@@ -6,9 +6,11 @@
 #include <unistd.h>
 
 #include "posix_file.h"
+#include "qzplatform/trace.h"
 
 using qzplatform::FileObject;
 using qzplatform::IoRequest;
+using qzplatform::trace::Traced;
 
 namespace {
 
@@ -69,9 +71,9 @@ BOOL Transfer(HANDLE h, void* buffer, DWORD length, LPDWORD transferred, OVERLAP
 
 }  // namespace
 
-HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
-                          LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
-                          DWORD dwFlagsAndAttributes, HANDLE) {
+static HANDLE OpenFile(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                       LPSECURITY_ATTRIBUTES, DWORD dwCreationDisposition,
+                       DWORD dwFlagsAndAttributes, HANDLE) {
   if (!lpFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
@@ -94,22 +96,22 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
   return qzplatform::InsertHandle(std::move(file));
 }
 
-BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
-                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+static BOOL Read(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                 LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
   return Transfer(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped,
                   [](FileObject& f, IoRequest r) { f.StartRead(std::move(r)); });
 }
 
-BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
-                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+static BOOL Write(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                  LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
   // The request never writes into a write's buffer.
   return Transfer(hFile, const_cast<LPVOID>(lpBuffer), nNumberOfBytesToWrite,
                   lpNumberOfBytesWritten, lpOverlapped,
                   [](FileObject& f, IoRequest r) { f.StartWrite(std::move(r)); });
 }
 
-BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
-                                LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
+static BOOL OverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
+                             LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
   if (!lpOverlapped) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -135,12 +137,42 @@ BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
   return Report(lpOverlapped, lpNumberOfBytesTransferred);
 }
 
-BOOL WINAPI CancelIo(HANDLE hFile) {
+static BOOL Cancel(HANDLE hFile) {
   auto file = FileFor(hFile);
   if (!file) return FALSE;
   file->CancelAll();
   return TRUE;
 }
+
+// The calls above as the program makes them, each traced under its own name.
+HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                          LPSECURITY_ATTRIBUTES lpSecurityAttributes,
+                          DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                          HANDLE hTemplateFile) {
+  return Traced<"CreateFileW", &OpenFile>(lpFileName, dwDesiredAccess, dwShareMode,
+                                          lpSecurityAttributes, dwCreationDisposition,
+                                          dwFlagsAndAttributes, hTemplateFile);
+}
+
+BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead,
+                     LPDWORD lpNumberOfBytesRead, LPOVERLAPPED lpOverlapped) {
+  return Traced<"ReadFile", &Read>(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead,
+                                   lpOverlapped);
+}
+
+BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+                      LPDWORD lpNumberOfBytesWritten, LPOVERLAPPED lpOverlapped) {
+  return Traced<"WriteFile", &Write>(hFile, lpBuffer, nNumberOfBytesToWrite,
+                                     lpNumberOfBytesWritten, lpOverlapped);
+}
+
+BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
+                                LPDWORD lpNumberOfBytesTransferred, BOOL bWait) {
+  return Traced<"GetOverlappedResult", &OverlappedResult>(hFile, lpOverlapped,
+                                                          lpNumberOfBytesTransferred, bWait);
+}
+
+BOOL WINAPI CancelIo(HANDLE hFile) { return Traced<"CancelIo", &Cancel>(hFile); }
 
 DWORD WINAPI SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
                             DWORD dwMoveMethod) {

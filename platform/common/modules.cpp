@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "qzplatform/ground.h"
+#include "qzplatform/test_hooks.h"
 
 namespace qzplatform {
 namespace {

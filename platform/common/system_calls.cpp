@@ -11,6 +11,7 @@
 
 #include "qzplatform/com.h"
 #include "qzplatform/ground.h"
+#include "qzplatform/test_hooks.h"
 
 namespace {
 

@@ -26,7 +26,7 @@ class IoTest : public LinuxGroundTest {
 };
 
 // The report `raw` as a handle of `collection` reads it; empty when it is not its own.
-Bytes Shaped(const qzplatform::linux_ground::HidrawNode& node, std::size_t collection,
+Bytes Shaped(const qzplatform::linux_ground::SysfsHidDevice& node, std::size_t collection,
              const Bytes& raw) {
   qzplatform::linux_ground::ReportShaper shaper(node, collection);
   std::copy(raw.begin(), raw.end(), shaper.raw());
@@ -35,7 +35,7 @@ Bytes Shaped(const qzplatform::linux_ground::HidrawNode& node, std::size_t colle
 }
 
 TEST(ReportShaper, IdByteFirstAndPaddedForItsCollection) {
-  qzplatform::linux_ground::HidrawNode node;
+  qzplatform::linux_ground::SysfsHidDevice node;
   std::string why;
   ASSERT_TRUE(qzplatform::linux_ground::SetDescriptor(node, TwoCollectionDescriptor(), &why));
   const Bytes mouse = Hex("01 05 FF 01");
@@ -45,7 +45,7 @@ TEST(ReportShaper, IdByteFirstAndPaddedForItsCollection) {
   EXPECT_TRUE(Shaped(node, 1, {}).empty());
   EXPECT_TRUE(Shaped(node, 0, Hex("09 01")).empty());
 
-  qzplatform::linux_ground::HidrawNode plain;
+  qzplatform::linux_ground::SysfsHidDevice plain;
   ASSERT_TRUE(qzplatform::linux_ground::SetDescriptor(plain, Vendor64Descriptor(), &why));
   const Bytes shaped = Shaped(plain, 0, Bytes(64, 0x5A));
   ASSERT_EQ(shaped.size(), 65u);

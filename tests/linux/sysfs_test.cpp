@@ -2,7 +2,7 @@
 // report descriptor and the interfaces it gives.
 #include "fake_sysfs.h"
 #include "device_class.h"
-#include "sysfs_node.h"
+#include "sysfs_hid_device.h"
 
 namespace linuxtest {
 namespace {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "qzplatform/ground.h"
+#include "qzplatform/test_hooks.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "qzclasses/errors.h"
 #include "qzhid/hid.h"
 #include "qzplatform/sim/sim_ground.h"
+#include "qzplatform/test_hooks.h"
 #include "recording_log.h"
 
 namespace {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "qzplatform/ground.h"
+#include "qzplatform/test_hooks.h"
 #include "qzplatform/hid.h"
 
 namespace fakehid {

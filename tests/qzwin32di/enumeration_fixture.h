@@ -7,6 +7,7 @@
 #include <string>
 
 #include "qzplatform/sim/sim_ground.h"
+#include "qzplatform/test_hooks.h"
 #include "qzwin32di/qzwin32di.h"
 
 namespace w32ditest {

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "qzplatform/ground.h"
+#include "qzplatform/test_hooks.h"
 #include "qzplatform/setupapi.h"
 #include "qzsysutils/qzsysutils.h"
 

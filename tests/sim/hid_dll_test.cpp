@@ -1,12 +1,21 @@
 // The sim ground's HID.DLL: binding by name, missing module and entries, attributes,
 // strings, preparsed data tracking, caps per collection and report requests.
+#include <cinttypes>
+#include <cstdio>
 #include <cstring>
 
+#include "qzplatform/trace.h"
 #include "sim_fixture.h"
 #include "test_devices.h"
 
 namespace simtest {
 namespace {
+
+std::string Pointer(const void* p) {
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%" PRIxPTR, reinterpret_cast<std::uintptr_t>(p));
+  return text;
+}
 
 class HidDllTest : public SimTest {
  protected:
@@ -32,6 +41,20 @@ TEST_F(HidDllTest, ModuleIsFoundByNameAndCanBeHidden) {
   HidDll missing;
   EXPECT_EQ(missing.module, nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+}
+
+// The ground's own entries and the shared ones both go through the trace switch.
+TEST_F(HidDllTest, EntriesAreTracedWhenHidIsSwitchedOn) {
+  HidDll hid;
+  const unsigned saved = qzplatform::trace::enabled.exchange(qzplatform::trace::kHid);
+  testing::internal::CaptureStderr();
+  HIDD_ATTRIBUTES a{};
+  hid.GetAttributes(reinterpret_cast<HANDLE>(0x7ff0), &a);
+  hid.GetSerialNumberString(reinterpret_cast<HANDLE>(0x7ff0), nullptr, 0);
+  const std::string text = testing::internal::GetCapturedStderr();
+  qzplatform::trace::enabled = saved;
+  EXPECT_EQ(text, "qz-trace HidD_GetAttributes(0x7ff0, " + Pointer(&a) + ") -> 0 error=6\n"
+                  "qz-trace HidD_GetSerialNumberString(0x7ff0, null, 0) -> 0 error=6\n");
 }
 
 TEST_F(HidDllTest, AttributesAndCallsOnBadOrDeadHandles) {

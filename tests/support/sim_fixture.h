@@ -10,6 +10,7 @@
 
 #include "qzplatform/hid.h"
 #include "qzplatform/sim/sim_ground.h"
+#include "qzplatform/test_hooks.h"
 
 namespace simtest {
 

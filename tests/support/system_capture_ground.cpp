@@ -2,6 +2,7 @@
 #include "system_capture.h"
 
 #include "qzplatform/ground.h"
+#include "qzplatform/test_hooks.h"
 
 namespace qztest {
 

@@ -5,6 +5,7 @@
 #include <type_traits>
 
 #include "device_tree_common.h"
+#include "qzplatform/trace.h"
 
 namespace qzplatform::hidshared {
 namespace {
@@ -200,14 +201,14 @@ std::u16string ModuleKey(std::u16string_view name) {
 
 std::vector<Module::Entry> CfgMgrEntries() {
   return {
-      {"CM_Locate_DevNodeW", Proc(&CM_Locate_DevNodeW)},
-      {"CM_Get_DevNode_Registry_PropertyW", Proc(&CM_Get_DevNode_Registry_PropertyW)},
-      {"CM_Get_Parent", Proc(&Relative<Walk::kParent>)},
-      {"CM_Get_Device_ID_List_SizeW", Proc(&CM_Get_Device_ID_List_SizeW)},
-      {"CM_Get_Device_ID_ListW", Proc(&CM_Get_Device_ID_ListW)},
-      {"CM_Get_Child", Proc(&Relative<Walk::kChild>)},
-      {"CM_Get_Sibling", Proc(&Relative<Walk::kSibling>)},
-      {"CM_Request_Device_EjectW", Proc(&CM_Request_Device_EjectW)},
+      trace::TracedEntry<"CM_Locate_DevNodeW", &CM_Locate_DevNodeW>(),
+      trace::TracedEntry<"CM_Get_DevNode_Registry_PropertyW", &CM_Get_DevNode_Registry_PropertyW>(),
+      trace::TracedEntry<"CM_Get_Parent", &Relative<Walk::kParent>>(),
+      trace::TracedEntry<"CM_Get_Device_ID_List_SizeW", &CM_Get_Device_ID_List_SizeW>(),
+      trace::TracedEntry<"CM_Get_Device_ID_ListW", &CM_Get_Device_ID_ListW>(),
+      trace::TracedEntry<"CM_Get_Child", &Relative<Walk::kChild>>(),
+      trace::TracedEntry<"CM_Get_Sibling", &Relative<Walk::kSibling>>(),
+      trace::TracedEntry<"CM_Request_Device_EjectW", &CM_Request_Device_EjectW>(),
   };
 }
 
@@ -218,7 +219,7 @@ std::shared_ptr<const Module> CfgMgrModule() {
 
 std::shared_ptr<const Module> NtdllModule() {
   static const auto module = std::make_shared<const Module>(
-      u"ntdll.dll", std::vector<Module::Entry>{{"ZwQueryKey", Proc(&ZwQueryKey)}});
+      u"ntdll.dll", std::vector<Module::Entry>{trace::TracedEntry<"ZwQueryKey", &ZwQueryKey>()});
   return module;
 }
 

@@ -7,6 +7,7 @@
 #include <type_traits>
 
 #include "device_tree_common.h"
+#include "qzplatform/trace.h"
 
 namespace qzplatform::hidshared {
 namespace {
@@ -378,23 +379,23 @@ static_assert(
 std::shared_ptr<const Module> SetupApiModule() {
   static const auto module = [] {
     std::vector<Module::Entry> entries = {
-        {"SetupDiGetClassDevsW", Proc(&SetupDiGetClassDevsW)},
-        {"SetupDiDestroyDeviceInfoList", Proc(&SetupDiDestroyDeviceInfoList)},
-        {"SetupDiEnumDeviceInfo", Proc(&SetupDiEnumDeviceInfo)},
-        {"SetupDiGetDeviceRegistryPropertyW", Proc(&SetupDiGetDeviceRegistryPropertyW)},
-        {"SetupDiOpenDevRegKey", Proc(&SetupDiOpenDevRegKey)},
-        {"SetupDiEnumDeviceInterfaces", Proc(&SetupDiEnumDeviceInterfaces)},
-        {"SetupDiGetDeviceInterfaceDetailW", Proc(&SetupDiGetDeviceInterfaceDetailW)},
-        {"SetupDiCreateDeviceInfoList", Proc(&SetupDiCreateDeviceInfoList)},
-        {"SetupDiCreateDeviceInfoW", Proc(&SetupDiCreateDeviceInfoW)},
-        {"SetupDiGetINFClassW", Proc(&SetupDiGetINFClassW)},
-        {"SetupDiSetDeviceRegistryPropertyW", Proc(&SetupDiSetDeviceRegistryPropertyW)},
-        {"SetupDiCallClassInstaller", Proc(&SetupDiCallClassInstaller)},
-        {"SetupDiGetDeviceInstanceIdW", Proc(&SetupDiGetDeviceInstanceIdW)},
-        {"SetupDiRemoveDevice", Proc(&RemoveCall<&DeviceTree::Remove>)},
-        {"SetupDiUnremoveDevice", Proc(&RemoveCall<&DeviceTree::Unremove>)},
-        {"SetupDiOpenDeviceInfoW", Proc(&SetupDiOpenDeviceInfoW)},
-        {"SetupDiSetClassInstallParamsW", Proc(&SetupDiSetClassInstallParamsW)},
+        trace::TracedEntry<"SetupDiGetClassDevsW", &SetupDiGetClassDevsW>(),
+        trace::TracedEntry<"SetupDiDestroyDeviceInfoList", &SetupDiDestroyDeviceInfoList>(),
+        trace::TracedEntry<"SetupDiEnumDeviceInfo", &SetupDiEnumDeviceInfo>(),
+        trace::TracedEntry<"SetupDiGetDeviceRegistryPropertyW", &SetupDiGetDeviceRegistryPropertyW>(),
+        trace::TracedEntry<"SetupDiOpenDevRegKey", &SetupDiOpenDevRegKey>(),
+        trace::TracedEntry<"SetupDiEnumDeviceInterfaces", &SetupDiEnumDeviceInterfaces>(),
+        trace::TracedEntry<"SetupDiGetDeviceInterfaceDetailW", &SetupDiGetDeviceInterfaceDetailW>(),
+        trace::TracedEntry<"SetupDiCreateDeviceInfoList", &SetupDiCreateDeviceInfoList>(),
+        trace::TracedEntry<"SetupDiCreateDeviceInfoW", &SetupDiCreateDeviceInfoW>(),
+        trace::TracedEntry<"SetupDiGetINFClassW", &SetupDiGetINFClassW>(),
+        trace::TracedEntry<"SetupDiSetDeviceRegistryPropertyW", &SetupDiSetDeviceRegistryPropertyW>(),
+        trace::TracedEntry<"SetupDiCallClassInstaller", &SetupDiCallClassInstaller>(),
+        trace::TracedEntry<"SetupDiGetDeviceInstanceIdW", &SetupDiGetDeviceInstanceIdW>(),
+        trace::TracedEntry<"SetupDiRemoveDevice", &RemoveCall<&DeviceTree::Remove>>(),
+        trace::TracedEntry<"SetupDiUnremoveDevice", &RemoveCall<&DeviceTree::Unremove>>(),
+        trace::TracedEntry<"SetupDiOpenDeviceInfoW", &SetupDiOpenDeviceInfoW>(),
+        trace::TracedEntry<"SetupDiSetClassInstallParamsW", &SetupDiSetClassInstallParamsW>(),
     };
     // Windows' SetupAPI.dll exports the configuration manager's entries as well.
     for (Module::Entry& e : CfgMgrEntries()) entries.push_back(std::move(e));

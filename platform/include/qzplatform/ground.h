@@ -1,6 +1,17 @@
-// The grounds behind the system interface off Windows: kernel objects that handles
-// refer to, files and devices with overlapped transfers, loadable modules, and the
-// active ground that opens devices, provides modules and answers system queries.
+// The contract between the system interface off Windows and a ground: what a ground
+// provides (the Ground table, its device files, its modules) and the common objects it
+// builds them from (events, transfers, handles). A ground with devices to enumerate also
+// fills hidshared::DeviceTree (qzplatform/hidshared/device_tree.h); hooks for tests are in
+// qzplatform/test_hooks.h. docs/adding-a-ground.md walks through a new ground.
+//
+// Rules for every operation below unless it says otherwise:
+// - It is called from whichever program thread made the system call, possibly from
+//   several at once, with no lock of the system interface held (the handle, module and
+//   active-ground tables are released before the call); a ground guards its own state.
+// - Errors are Win32 error codes (ERROR_...), never errno values and never exceptions;
+//   ErrorFromErrno translates.
+// - "Must not block" means it returns without waiting for a device or another thread's
+//   transfer; brief file-system reads (sysfs) and taking the object's own lock are fine.
 #pragma once
 
 #ifndef _WIN32
@@ -24,7 +35,9 @@ namespace qzplatform {
 class KernelObject {
  public:
   virtual ~KernelObject() = default;
-  // Called once, when the last handle to the object is closed.
+  // Called once, by CloseHandle on the closing thread after the handle has left the table.
+  // May block until the object's own threads and in-flight transfers have stopped; every
+  // transfer still pending must be completed (FileObject: as aborted) before it returns.
   virtual void OnClose() {}
 };
 
@@ -35,7 +48,9 @@ class WaitSource {
  public:
   virtual ~WaitSource() = default;
   // Waits up to `milliseconds` until the device has something or `wake` is readable,
-  // and completes whatever transfers the device has ready.
+  // and completes whatever transfers the device has ready. Called by a thread waiting on
+  // an event with no lock held; it blocks for at most `milliseconds` and reports nothing:
+  // failures go into the transfers it completes.
   virtual void Serve(int wake, DWORD milliseconds) = 0;
 };
 
@@ -111,12 +126,21 @@ class FileObject : public KernelObject {
   explicit FileObject(bool overlapped) : overlapped_(overlapped) {}
   bool overlapped() const { return overlapped_; }
 
-  // Start a transfer: complete `request` now or keep it and complete it later.
+  // ReadFile/WriteFile: start a transfer and either complete `request` at once or keep it
+  // and complete it later from any thread. Must not block: a handle opened without
+  // FILE_FLAG_OVERLAPPED is made to wait by the caller, not here. Errors go into the
+  // request, not a return value: ERROR_INVALID_HANDLE (closed), ERROR_ACCESS_DENIED (not
+  // opened for it), ERROR_DEVICE_NOT_CONNECTED (unplugged), ERROR_INVALID_FUNCTION (no
+  // such report), ERROR_INVALID_USER_BUFFER or ERROR_INVALID_PARAMETER (wrong length),
+  // ERROR_NOACCESS (no buffer).
   virtual void StartRead(IoRequest request) = 0;
   virtual void StartWrite(IoRequest request) = 0;
-  // Complete every kept request with ERROR_OPERATION_ABORTED (CancelIo, close).
+  // CancelIo and close: complete every kept request with ERROR_OPERATION_ABORTED. May
+  // block until a write already handed to the device has finished; once it returns no
+  // completion writes a caller's buffer any more.
   virtual void CancelAll() {}
-  // Regular-file operations; devices refuse them with ERROR_INVALID_FUNCTION.
+  // SetFilePointer, SetEndOfFile, GetFileSize: 0 or the Win32 error. Must not block.
+  // Devices keep these defaults, which refuse with ERROR_INVALID_FUNCTION.
   virtual DWORD Seek(LONGLONG distance, DWORD method, LONGLONG* position);
   virtual DWORD SetEnd();
   virtual DWORD Size(ULONGLONG* size);
@@ -164,33 +188,46 @@ struct RegistryKeyData {
   std::vector<RegistryValue> values;
 };
 
-// What the active ground answers for. Everything else (handles, events, waits,
-// regular files, last error, error texts, module bookkeeping) is common to all grounds.
+// The table a ground fills: what the active ground answers for. Everything else
+// (handles, events, waits, regular files, last error, error texts, module bookkeeping)
+// is common to all grounds.
 class Ground {
  public:
   virtual ~Ground() = default;
+  // A short lower-case name ("sim", "linux") for messages and traces. Must not block.
   virtual std::u16string_view Name() const = 0;
 
-  // Opens `path` if it names one of the ground's devices. Returns null with
-  // *is_device false for a path that is not a device (it is then opened as a
-  // regular file), or null with *is_device true and *error set when the device
-  // refuses the open.
+  // CreateFileW: opens `path` if it names one of the ground's devices. Returns null with
+  // *is_device false for a path that is not a device (it is then opened as a regular
+  // file), or null with *is_device true and *error set when the device refuses the open:
+  // ERROR_FILE_NOT_FOUND (no such device or collection), ERROR_SHARING_VIOLATION (an
+  // open handle's share mode excludes this one), ERROR_ACCESS_DENIED (no permission).
+  // ERROR_NOT_ENOUGH_MEMORY (out of descriptors), ERROR_GEN_FAILURE (anything else).
+  // On success *error is ERROR_SUCCESS. Must not wait for the device; it may read the
+  // device's description (sysfs) to check the path.
   virtual std::shared_ptr<FileObject> OpenDevice(std::u16string_view path, DWORD access,
                                                  DWORD share, DWORD flags, bool* is_device,
                                                  DWORD* error) = 0;
-  // The module of that name (case-insensitive), or null when the ground has none.
+  // LoadLibraryW and the device helper's direct calls: the module of that name
+  // (case-insensitive, the ".dll" optional), or null when the ground has none, which the
+  // caller reports as ERROR_MOD_NOT_FOUND. Must not block. The module's entries follow
+  // the Windows signatures and report failure through SetLastError as Windows does.
   virtual std::shared_ptr<const Module> FindModule(std::u16string_view name) = 0;
+  // GetVersionExW: fills `info` (its dwOSVersionInfoSize already set); false when the
+  // version cannot be read, which the caller reports as ERROR_CALL_NOT_IMPLEMENTED.
   virtual bool GetVersion(OSVERSIONINFOEXW* info) = 0;
+  // GetLocalTime: the real local time unless the ground scripts its clock. Cannot fail.
   virtual void GetLocalTime(SYSTEMTIME* time);
-  // The registry key `path` below a predefined root (HKEY_LOCAL_MACHINE, ...) as it is
-  // now, or nothing when the ground has no such key (the default: an empty registry).
+  // RegOpenKeyExW and the reads after it: the key `path` below a predefined root
+  // (HKEY_LOCAL_MACHINE, ...) as it is now, or nothing when the ground has no such key
+  // (the caller's ERROR_FILE_NOT_FOUND; the default: an empty registry). May read sysfs.
   virtual std::optional<RegistryKeyData> ReadRegistryKey(HKEY root, std::u16string_view path);
-  // The user's temporary folder for GetTempPathW, or nothing for the environment's
-  // (TMPDIR, else /tmp). By default nothing.
+  // GetTempPathW: the user's temporary folder, or nothing for the environment's (TMPDIR,
+  // else /tmp). By default nothing. Must not block.
   virtual std::optional<std::u16string> TempFolder();
   // Called by CreateProcessW before it starts a program: entries ("NAME=value") to add
   // to the program's environment, and an object kept until the program has ended (null
-  // when there is nothing to keep). By default neither.
+  // when there is nothing to keep). By default neither. Cannot fail.
   virtual std::shared_ptr<void> ShareWithProcess(std::vector<std::string>* environment);
 };
 
@@ -212,24 +249,8 @@ std::size_t OpenHandleCount();
 // anything else.
 bool RegistryKeyName(HKEY key, std::u16string* name);
 
-// Test hooks for run-time binding: hide a whole module or one entry of it from
-// LoadLibraryW/GetProcAddress, on whichever ground is active.
-void HideModule(std::u16string_view module);
-void HideEntry(std::u16string_view module, std::string_view entry);
-void RevealAll();
-
-// Debugger output (OutputDebugStringW). Captured for tests when capture is on;
-// otherwise written to standard error when QZ_DEBUG_OUTPUT=1, else dropped.
-void CaptureDebugOutput(bool on);
-std::vector<std::u16string> TakeDebugOutput();
-
 // The Win32 error code for an errno value.
 DWORD ErrorFromErrno(int error);
-
-// Message boxes (MessageBoxW): captured for tests when capture is on, each as
-// caption + "|" + text; otherwise written to standard error.
-void CaptureMessageBoxes(bool on);
-std::vector<std::u16string> TakeMessageBoxes();
 
 // The real local time, which grounds give unless they script their clock.
 void SystemLocalTime(SYSTEMTIME* time);

@@ -37,7 +37,7 @@ using StringKind = hidshared::HidString;
 // A device string as sysfs keeps it: a USB device's string descriptors; for other
 // buses the HID device's name and unique ID. None when the device has no such string.
 std::optional<std::string> DeviceString(HidrawFile& f, StringKind kind, ULONG index) {
-  const HidrawNode& node = f.node();
+  const SysfsHidDevice& node = f.node();
   if (node.usb) {
     const UsbDevice& usb = *node.usb;
     switch (kind) {
@@ -175,10 +175,11 @@ BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
 
 std::shared_ptr<const Module> HidModule() {
   static const auto module = hidshared::MakeHidModule(
-      {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-       &HidD_SetOutputReport, &HidD_SetFeature,
-       &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor},
+      hidshared::TracedDeviceEntries<
+          &HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
+          &HidD_SetOutputReport, &HidD_SetFeature,
+          &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
+          &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor>(),
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

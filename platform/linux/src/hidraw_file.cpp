@@ -36,7 +36,7 @@ constexpr unsigned kRetryEmptyNode = 8;
 
 }  // namespace
 
-ReportShaper::ReportShaper(const HidrawNode& node, std::size_t collection)
+ReportShaper::ReportShaper(const SysfsHidDevice& node, std::size_t collection)
     : node_(node),
       collection_(*node.collections.at(collection)),
       length_(hidshared::ReportLength(collection_, HidP_Input)),
@@ -56,7 +56,7 @@ std::span<const std::uint8_t> ReportShaper::Shape(std::size_t length) {
   return {report, length_};
 }
 
-HidrawFile::HidrawFile(std::shared_ptr<const HidrawNode> node, std::size_t collection, int fd,
+HidrawFile::HidrawFile(std::shared_ptr<const SysfsHidDevice> node, std::size_t collection, int fd,
                        hidshared::Access access, DWORD share, bool overlapped)
     : FileObject(overlapped),
       node_(std::move(node)),

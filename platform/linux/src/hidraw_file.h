@@ -16,7 +16,7 @@
 
 #include "qzplatform/hidshared/input_ring.h"
 #include "qzplatform/hidshared/report_routing.h"
-#include "sysfs_node.h"
+#include "sysfs_hid_device.h"
 
 namespace qzplatform::linux_ground {
 
@@ -27,7 +27,7 @@ using Report = std::vector<std::uint8_t>;
 // reports lack it), padded with zeros to the collection's input report length.
 class ReportShaper {
  public:
-  ReportShaper(const HidrawNode& node, std::size_t collection);
+  ReportShaper(const SysfsHidDevice& node, std::size_t collection);
 
   // Where the node's next report is read to, and how many bytes fit there.
   std::uint8_t* raw() { return buffer_.data() + 1; }
@@ -37,7 +37,7 @@ class ReportShaper {
   std::span<const std::uint8_t> Shape(std::size_t length);
 
  private:
-  const HidrawNode& node_;
+  const SysfsHidDevice& node_;
   const hidparse::PreparsedData& collection_;
   const std::size_t length_;  // the collection's input report length
   std::vector<std::uint8_t> buffer_;
@@ -49,7 +49,7 @@ class HidrawFile : public FileObject,
  public:
   // `fd` is -1 for an open without access: it answers the identity queries from sysfs
   // and opens the node at its first report request.
-  HidrawFile(std::shared_ptr<const HidrawNode> node, std::size_t collection, int fd,
+  HidrawFile(std::shared_ptr<const SysfsHidDevice> node, std::size_t collection, int fd,
              hidshared::Access access, DWORD share, bool overlapped);
   ~HidrawFile() override;
 
@@ -60,7 +60,7 @@ class HidrawFile : public FileObject,
   // A thread waiting for one of this handle's reads watches the node itself.
   void Serve(int wake, DWORD milliseconds) override;
 
-  const HidrawNode& node() const { return *node_; }
+  const SysfsHidDevice& node() const { return *node_; }
   const hidparse::PreparsedData& collection() const { return *node_->collections[collection_]; }
   std::size_t collection_index() const { return collection_; }
   hidshared::Access access() const { return access_; }
@@ -103,7 +103,7 @@ class HidrawFile : public FileObject,
   DWORD OpenNode();  // opens the node of a handle without access; 0 or the Win32 error
   DWORD CheckStart(bool write, DWORD length) const;  // with mutex_ held
 
-  const std::shared_ptr<const HidrawNode> node_;
+  const std::shared_ptr<const SysfsHidDevice> node_;
   const std::size_t collection_;
   const hidshared::Access access_;
   const DWORD share_;

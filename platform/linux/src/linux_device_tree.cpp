@@ -31,7 +31,7 @@ std::u16string KernelPath(const std::string& root, const std::string& dir) {
   return Wide(!root.empty() && dir.rfind(root, 0) == 0 ? dir.substr(root.size()) : dir);
 }
 
-std::u16string UsbInstanceId(const HidrawNode& device) {
+std::u16string UsbInstanceId(const SysfsHidDevice& device) {
   const UsbDevice& usb = *device.usb;
   const std::string instance =
       usb.serial && !usb.serial->empty() ? *usb.serial : fs::path(usb.dir).filename().string();
@@ -43,7 +43,7 @@ std::u16string HardwareKey(const std::u16string& instance_id) {
   return u"SYSTEM\\CurrentControlSet\\Enum\\" + instance_id + u"\\Device Parameters";
 }
 
-hidshared::DevNode UsbNode(const std::string& root, const HidrawNode& device) {
+hidshared::DevNode UsbNode(const std::string& root, const SysfsHidDevice& device) {
   const UsbDevice& usb = *device.usb;
   hidshared::DevNode node;
   node.instance_id = UsbInstanceId(device);
@@ -58,7 +58,7 @@ hidshared::DevNode UsbNode(const std::string& root, const HidrawNode& device) {
 
 }  // namespace
 
-std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collection) {
+std::u16string CollectionInstanceId(const SysfsHidDevice& device, std::size_t collection) {
   std::string id = "HID\\VID_" + Hex(device.vendor, 4) + "&PID_" + Hex(device.product, 4);
   if (device.collections.size() > 1)
     id += "&COL" + Hex(static_cast<unsigned>(collection + 1), 2);
@@ -107,10 +107,10 @@ std::string LinuxDeviceTree::ListingMark() const {
 std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   std::vector<hidshared::DevNode> nodes;
   std::map<std::u16string, std::string> usb_dirs;
-  std::map<unsigned, std::shared_ptr<const HidrawNode>> known;
+  std::map<unsigned, std::shared_ptr<const SysfsHidDevice>> known;
   const std::string root = ResolvedPath(roots_.sysfs);
   // Devices in hidraw node order, as the interfaces are listed; unbound ones last.
-  std::vector<std::shared_ptr<HidrawNode>> devices;
+  std::vector<std::shared_ptr<SysfsHidDevice>> devices;
   for (const std::string& dir : ListHidDevices(roots_)) {
     DWORD error = 0;
     auto device = ReadHidDevice(roots_, dir, &error, nullptr, false);
@@ -174,14 +174,14 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   return nodes;
 }
 
-std::shared_ptr<const HidrawNode> LinuxDeviceTree::KnownNode(unsigned number) {
+std::shared_ptr<const SysfsHidDevice> LinuxDeviceTree::KnownNode(unsigned number) {
   if (!Unchanged()) return nullptr;
   std::lock_guard lock(mutex_);
   const auto it = known_.find(number);
   return it == known_.end() ? nullptr : it->second;
 }
 
-std::shared_ptr<HidrawNode> LinuxDeviceTree::DeviceOf(const hidshared::DevNode& node,
+std::shared_ptr<SysfsHidDevice> LinuxDeviceTree::DeviceOf(const hidshared::DevNode& node,
                                                       DWORD* error) {
   const std::u16string& id = node.instance_id;
   const std::string name = ToUtf8(id.substr(id.rfind(u'\\') + 1));

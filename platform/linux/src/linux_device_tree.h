@@ -7,12 +7,12 @@
 #include <mutex>
 
 #include "qzplatform/hidshared/device_tree.h"
-#include "sysfs_node.h"
+#include "sysfs_hid_device.h"
 
 namespace qzplatform::linux_ground {
 
 // HID\VID_1209&PID_0001[&COL02]\0003:1209:0001.0004
-std::u16string CollectionInstanceId(const HidrawNode& device, std::size_t collection);
+std::u16string CollectionInstanceId(const SysfsHidDevice& device, std::size_t collection);
 
 class LinuxDeviceTree : public hidshared::DeviceTree {
  public:
@@ -29,11 +29,11 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
   DWORD Unremove(const hidshared::DevNode& node) override;
   // Hidraw node `number` as the last snapshot read it, while the machine is unchanged
   // since; else null, and the caller reads it from sysfs.
-  std::shared_ptr<const HidrawNode> KnownNode(unsigned number);
+  std::shared_ptr<const SysfsHidDevice> KnownNode(unsigned number);
 
  private:
   // The HID device a node names (its instance ID ends in the HID device's name).
-  std::shared_ptr<HidrawNode> DeviceOf(const hidshared::DevNode& node, DWORD* error);
+  std::shared_ptr<SysfsHidDevice> DeviceOf(const hidshared::DevNode& node, DWORD* error);
   std::string UsbDirOf(const hidshared::DevNode& node);
 
   std::string ListingMark() const;
@@ -47,7 +47,7 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
   std::map<std::string, std::vector<std::uint8_t>> descriptors_;
   std::map<std::u16string, std::string> usb_dirs_;  // instance ID -> its USB device
   // The bound devices of the last snapshot whose descriptor it read, by hidraw number.
-  std::map<unsigned, std::shared_ptr<const HidrawNode>> known_;
+  std::map<unsigned, std::shared_ptr<const SysfsHidDevice>> known_;
 };
 
 }  // namespace qzplatform::linux_ground

@@ -108,10 +108,11 @@ BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
 
 std::shared_ptr<const Module> HidModule() {
   static const auto module = hidshared::MakeHidModule(
-      {&HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-       &HidD_SetOutputReport, &HidD_SetFeature,
-       &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-       &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor},
+      hidshared::TracedDeviceEntries<
+          &HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
+          &HidD_SetOutputReport, &HidD_SetFeature,
+          &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
+          &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor>(),
       hidshared::StringEntriesOf<&GetString>());
   return module;
 }

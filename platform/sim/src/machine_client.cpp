@@ -13,6 +13,7 @@
 #include "qzplatform/ground.h"
 #include "qzplatform/setupapi.h"
 #include "qzplatform/sim/shared_machine.h"
+#include "qzplatform/trace.h"
 #include "shared_machine.h"
 
 namespace qzplatform::sim {
@@ -198,11 +199,11 @@ class SharedMachineGround : public Ground {
     static const auto module = std::make_shared<const Module>(
         u"SetupAPI.dll",
         std::vector<Module::Entry>{
-            {"SetupDiCreateDeviceInfoList", Proc(CreateDeviceInfoList)},
-            {"SetupDiOpenDeviceInfoW", Proc(OpenDeviceInfo)},
-            {"SetupDiSetClassInstallParamsW", Proc(SetClassInstallParams)},
-            {"SetupDiCallClassInstaller", Proc(CallClassInstaller)},
-            {"SetupDiDestroyDeviceInfoList", Proc(DestroyDeviceInfoList)},
+            trace::TracedEntry<"SetupDiCreateDeviceInfoList", CreateDeviceInfoList>(),
+            trace::TracedEntry<"SetupDiOpenDeviceInfoW", OpenDeviceInfo>(),
+            trace::TracedEntry<"SetupDiSetClassInstallParamsW", SetClassInstallParams>(),
+            trace::TracedEntry<"SetupDiCallClassInstaller", CallClassInstaller>(),
+            trace::TracedEntry<"SetupDiDestroyDeviceInfoList", DestroyDeviceInfoList>(),
         });
     return module;
   }

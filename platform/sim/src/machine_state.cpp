@@ -339,7 +339,7 @@ void MachineState::Detach(const FileTarget& target, const DeviceFile* file) {
   UpdateScriptLocked(d);
 }
 
-SimInterface* MachineState::Reach(const FileTarget& target, DWORD* error) {
+SimInterface* MachineState::ConnectedInterface(const FileTarget& target, DWORD* error) {
   SimDevice& d = devices[target.device];
   SimInterface& itf = d.interfaces[target.collection];
   if (d.behaviour.unplugged || d.generation != target.generation ||
@@ -354,7 +354,7 @@ SimInterface* MachineState::Reach(const FileTarget& target, DWORD* error) {
 DWORD MachineState::Attributes(const FileTarget& target, HIDD_ATTRIBUTES* attributes) {
   std::lock_guard lock(mutex);
   DWORD error;
-  if (!Reach(target, &error)) return error;
+  if (!ConnectedInterface(target, &error)) return error;
   if (!attributes) return ERROR_NOACCESS;
   const DeviceDescription& desc = devices[target.device].desc;
   attributes->Size = sizeof(HIDD_ATTRIBUTES);
@@ -368,7 +368,7 @@ DWORD MachineState::ReportDescriptor(const FileTarget& target,
                                      std::vector<std::uint8_t>* descriptor) {
   std::lock_guard lock(mutex);
   DWORD error;
-  if (!Reach(target, &error)) return error;
+  if (!ConnectedInterface(target, &error)) return error;
   *descriptor = devices[target.device].desc.report_descriptor;
   return ERROR_SUCCESS;
 }
@@ -376,7 +376,7 @@ DWORD MachineState::ReportDescriptor(const FileTarget& target,
 DWORD MachineState::String(const FileTarget& target, int kind, ULONG index, std::u16string* text) {
   std::lock_guard lock(mutex);
   DWORD error;
-  if (!Reach(target, &error)) return error;
+  if (!ConnectedInterface(target, &error)) return error;
   const DeviceDescription& desc = devices[target.device].desc;
   const std::optional<std::u16string>* found = nullptr;
   std::optional<std::u16string> indexed;
@@ -398,7 +398,7 @@ DWORD MachineState::String(const FileTarget& target, int kind, ULONG index, std:
 DWORD MachineState::Preparsed(const FileTarget& target, PreparsedGrant* grant) {
   std::lock_guard lock(mutex);
   DWORD error;
-  SimInterface* itf = Reach(target, &error);
+  SimInterface* itf = ConnectedInterface(target, &error);
   if (!itf) return error;
   const Behaviour& b = devices[target.device].behaviour;
   if (b.no_preparsed_data) return ERROR_GEN_FAILURE;
@@ -410,7 +410,7 @@ DWORD MachineState::GetReport(const FileTarget& target, HIDP_REPORT_TYPE type, s
                               ULONG length) {
   std::lock_guard lock(mutex);
   DWORD error;
-  SimInterface* itf = Reach(target, &error);
+  SimInterface* itf = ConnectedInterface(target, &error);
   if (!itf) return error;
   const USHORT size = itf->Length(type);
   if (size == 0) return ERROR_INVALID_FUNCTION;
@@ -432,7 +432,7 @@ DWORD MachineState::SetReport(const FileTarget& target, HIDP_REPORT_TYPE type,
                               const std::uint8_t* buffer, ULONG length, bool exact) {
   std::lock_guard lock(mutex);
   DWORD error;
-  SimInterface* itf = Reach(target, &error);
+  SimInterface* itf = ConnectedInterface(target, &error);
   if (!itf) return error;
   const USHORT size = itf->Length(type);
   if (size == 0) return ERROR_INVALID_FUNCTION;  // the collection has no such report

@@ -124,8 +124,9 @@ class MachineState {
  private:
   // Every interface's device and collection by its lower-case path (fixed after loading).
   std::map<std::u16string, std::pair<std::size_t, std::size_t>> paths_;
-  // The device and interface a file still reaches, or null (unplugged since).
-  SimInterface* Reach(const FileTarget& target, DWORD* error);
+  // The interface a file was opened on while it is still connected and started, else
+  // null with ERROR_DEVICE_NOT_CONNECTED (unplugged, replaced or stopped since).
+  SimInterface* ConnectedInterface(const FileTarget& target, DWORD* error);
   void Build(std::size_t index);
 };
 

@@ -60,13 +60,18 @@ struct DevNode {
 // The nodes of one snapshot with their indexes (device_tree_common.h).
 class NodeTable;
 
+// The part of a ground's contract (qzplatform/ground.h) for a ground with devices to
+// enumerate: the overrides below. Snapshot and StateMark are called with this tree's own
+// lock held (so never twice at once) and must not call back into Current or Unchanged.
 class DeviceTree {
  public:
   virtual ~DeviceTree() = default;
   // Every device node as it is now. Bus relations are the nodes whose parent it is.
+  // Cannot fail: what cannot be read is left out. May read the file system (sysfs) but
+  // must not wait for a device.
   virtual std::vector<DevNode> Snapshot() = 0;
   // A cheap mark of the machine's state: while it reads the same, Snapshot gives the
-  // same nodes. None (the default): the tree has no such mark.
+  // same nodes. None (the default): the tree has no such mark. Must not block.
   virtual std::optional<std::string> StateMark() { return std::nullopt; }
   // The nodes as they are now, for the modules: one snapshot per change of the state
   // mark (per call without a mark), shared by every call until the next change.
@@ -76,7 +81,8 @@ class DeviceTree {
   bool Unchanged();
   // The class installer's DIF_PROPERTYCHANGE: DICS_ENABLE, DICS_DISABLE or
   // DICS_PROPCHANGE (restart) in `scope`. 0, or the Win32 error the call fails with
-  // (ERROR_ACCESS_DENIED without the rights for it).
+  // (ERROR_ACCESS_DENIED without the rights for it). Called with no lock held; it may
+  // block until the device has restarted.
   virtual DWORD ChangeState(const DevNode& node, DWORD state_change, DWORD scope) = 0;
   // SetupDiRemoveDevice and SetupDiUnremoveDevice: 0 or the Win32 error.
   virtual DWORD Remove(const DevNode& node) = 0;

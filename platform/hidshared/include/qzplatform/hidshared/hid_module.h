@@ -10,6 +10,7 @@
 
 #include "qzplatform/ground.h"
 #include "qzplatform/hid.h"
+#include "qzplatform/trace.h"
 
 namespace qzplatform::hidshared {
 
@@ -30,6 +31,26 @@ struct HidDeviceEntries {
   PFN_QzHidD_GetReportDescriptor get_report_descriptor;
 };
 
+// A ground's device entries, each traced under its HID.DLL name.
+template <PFN_HidD_GetAttributes get_attributes, PFN_HidD_GetPreparsedData get_preparsed_data,
+          PFN_HidD_Report get_input_report, PFN_HidD_Report get_feature,
+          PFN_HidD_Report set_output_report, PFN_HidD_Report set_feature,
+          PFN_HidD_SetNumInputBuffers set_num_input_buffers,
+          PFN_HidD_GetNumInputBuffers get_num_input_buffers,
+          PFN_QzHidD_GetReportDescriptor get_report_descriptor>
+HidDeviceEntries TracedDeviceEntries() {
+  using trace::Traced;
+  return {Traced<"HidD_GetAttributes", get_attributes>,
+          Traced<"HidD_GetPreparsedData", get_preparsed_data>,
+          Traced<"HidD_GetInputReport", get_input_report>,
+          Traced<"HidD_GetFeature", get_feature>,
+          Traced<"HidD_SetOutputReport", set_output_report>,
+          Traced<"HidD_SetFeature", set_feature>,
+          Traced<"HidD_SetNumInputBuffers", set_num_input_buffers>,
+          Traced<"HidD_GetNumInputBuffers", get_num_input_buffers>,
+          Traced<"QzHidD_GetReportDescriptor", get_report_descriptor>};
+}
+
 // Copies a report descriptor for QzHidD_GetReportDescriptor: ERROR_SUCCESS, or
 // ERROR_NOACCESS for a missing length pointer, or ERROR_INSUFFICIENT_BUFFER.
 DWORD CopyReportDescriptor(const std::vector<std::uint8_t>& descriptor, PVOID buffer,
@@ -40,7 +61,8 @@ struct HidStringEntries {
   PFN_HidD_GetIndexedString indexed;
 };
 
-// The module with its entries.
+// The module with its entries, traced: the shared ones here, the ground's through
+// TracedDeviceEntries and StringEntriesOf.
 std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                                             const HidStringEntries& strings);
 
@@ -56,12 +78,14 @@ BOOLEAN WINAPI GetIndexedString(HANDLE HidDeviceObject, ULONG StringIndex, PVOID
 }
 }  // namespace detail
 
-// The four string entries over one getter.
+// The four string entries over one getter, traced.
 template <HidStringGetter Get>
 HidStringEntries StringEntriesOf() {
-  return {&detail::GetString<Get, HidString::kProduct>,
-          &detail::GetString<Get, HidString::kManufacturer>,
-          &detail::GetString<Get, HidString::kSerialNumber>, &detail::GetIndexedString<Get>};
+  using trace::Traced;
+  return {Traced<"HidD_GetProductString", &detail::GetString<Get, HidString::kProduct>>,
+          Traced<"HidD_GetManufacturerString", &detail::GetString<Get, HidString::kManufacturer>>,
+          Traced<"HidD_GetSerialNumberString", &detail::GetString<Get, HidString::kSerialNumber>>,
+          Traced<"HidD_GetIndexedString", &detail::GetIndexedString<Get>>};
 }
 
 }  // namespace qzplatform::hidshared

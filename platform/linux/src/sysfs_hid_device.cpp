@@ -1,5 +1,5 @@
 // Reading hidraw nodes, their HID devices and USB parents from sysfs.
-#include "sysfs_node.h"
+#include "sysfs_hid_device.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -48,7 +48,7 @@ unsigned long Hex(const std::string& text, unsigned long fallback = 0) {
 }
 
 // HID_ID=0003:0000046D:0000C52B: bus, vendor and product in hexadecimal.
-void ReadHidId(const std::string& id, HidrawNode& node) {
+void ReadHidId(const std::string& id, SysfsHidDevice& node) {
   std::istringstream in(id);
   std::string bus, vendor, product;
   if (std::getline(in, bus, ':') && std::getline(in, vendor, ':') && std::getline(in, product)) {
@@ -140,7 +140,7 @@ std::vector<unsigned> ListNodeNumbers(const Roots& roots) {
   return numbers;
 }
 
-bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::string* why) {
+bool SetDescriptor(SysfsHidDevice& node, std::vector<std::uint8_t> descriptor, std::string* why) {
   hidparse::ParseResult parsed = hidparse::Parse(descriptor);
   if (!parsed.ok() || parsed.collections.empty()) {
     if (why)
@@ -154,7 +154,7 @@ bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::
   return true;
 }
 
-std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
+std::shared_ptr<SysfsHidDevice> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
                                           std::string* why, bool need_descriptor) {
   std::error_code ec;
   const fs::path hid_dir = ResolvedPath(dir);
@@ -163,7 +163,7 @@ std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string&
     if (why) *why = "no HID device at " + dir;
     return nullptr;
   }
-  auto node = std::make_shared<HidrawNode>();
+  auto node = std::make_shared<SysfsHidDevice>();
   node->hid_dir = hid_dir.string();
   node->hid_id = hid_dir.filename().string();
   auto uevent = ReadUevent(node->hid_dir);
@@ -198,7 +198,7 @@ std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string&
   return node;
 }
 
-std::shared_ptr<HidrawNode> ReadNode(const Roots& roots, unsigned number, DWORD* error,
+std::shared_ptr<SysfsHidDevice> ReadNode(const Roots& roots, unsigned number, DWORD* error,
                                      std::string* why) {
   const std::string class_dir = roots.sysfs + "/class/hidraw/hidraw" + std::to_string(number);
   auto node = ReadHidDevice(roots, class_dir + "/device", error, why);

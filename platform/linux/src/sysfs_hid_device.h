@@ -24,7 +24,7 @@ struct UsbDevice {
 };
 
 // A HID device and, while a driver is bound to it, its hidraw node.
-struct HidrawNode {
+struct SysfsHidDevice {
   bool has_node = false;  // the fields up to class_dir are set only when true
   unsigned number = 0;
   std::string dev_path;   // <dev>/hidrawN
@@ -45,18 +45,18 @@ std::vector<unsigned> ListNodeNumbers(const Roots& roots);
 // Reads one node from sysfs. Null with *error set when it is missing
 // (ERROR_FILE_NOT_FOUND) or its report descriptor is unusable (ERROR_INVALID_DATA);
 // `why` then says what was wrong.
-std::shared_ptr<HidrawNode> ReadNode(const Roots& roots, unsigned number, DWORD* error,
+std::shared_ptr<SysfsHidDevice> ReadNode(const Roots& roots, unsigned number, DWORD* error,
                                      std::string* why = nullptr);
 // Reads a HID device from its sysfs directory (any of its paths), with its hidraw node
 // when it has one. Null and *error as ReadNode. With `need_descriptor` false a device
 // whose descriptor sysfs does not give is still read, without collections: the kernel
 // drops the descriptor of a device while no driver is bound to it.
-std::shared_ptr<HidrawNode> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
+std::shared_ptr<SysfsHidDevice> ReadHidDevice(const Roots& roots, const std::string& dir, DWORD* error,
                                           std::string* why = nullptr, bool need_descriptor = true);
 // The directories of every HID device (<sys>/bus/hid/devices), sorted by name.
 std::vector<std::string> ListHidDevices(const Roots& roots);
 // Takes a report descriptor and its collections; false (and `why`) when it does not parse.
-bool SetDescriptor(HidrawNode& node, std::vector<std::uint8_t> descriptor, std::string* why);
+bool SetDescriptor(SysfsHidDevice& node, std::vector<std::uint8_t> descriptor, std::string* why);
 
 // `path` with every symbolic link resolved; empty when it does not exist.
 std::string ResolvedPath(const std::string& path);
