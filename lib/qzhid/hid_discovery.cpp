@@ -2,7 +2,7 @@
 // interface, loading each record, and keeping the selection by its index.
 #include <memory>
 
-#include "qzhid/hid.h"
+#include "qzhid/hid_private.h"
 #include "qzwin32di/qzwin32di.h"
 
 namespace qz {
@@ -67,11 +67,11 @@ void TqzHid::DeviceListLoad() {
   {
     // An open device keeps its preparsed data; the record now standing for its path
     // shows it.
-    std::lock_guard lock(fOpenLock);
-    if (fOpenPpd != 0) {
+    std::lock_guard lock(fPrivate->openLock);
+    if (fPrivate->openPpd != 0) {
       for (std::int32_t i = 0; i < GetDeviceCount(); ++i) {
         auto* record = dynamic_cast<TqzHidDevice*>(GetDevice(i));
-        if (record && SamePath(record->NameSymbolic, fOpenPath)) {
+        if (record && SamePath(record->NameSymbolic, fPrivate->openPath)) {
           AttachOpenRecord(record);
           break;
         }
