@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "qzhid/hid_private.h"
+#include "qzplatform/ascii_text.h"
 #include "qzwin32di/qzwin32di.h"
 
 namespace qz {
@@ -11,17 +12,6 @@ namespace {
 // The HID interface class, refreshed by every discovery; left as it was when the HID
 // library cannot be reached.
 GUID g_hidGuid{};
-
-bool SamePath(const Text& a, const Text& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x - u'A' + u'a');
-    if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y - u'A' + u'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -71,7 +61,7 @@ void TqzHid::DeviceListLoad() {
     if (fPrivate->openPpd != 0) {
       for (std::int32_t i = 0; i < GetDeviceCount(); ++i) {
         auto* record = dynamic_cast<TqzHidDevice*>(GetDevice(i));
-        if (record && SamePath(record->NameSymbolic, fPrivate->openPath)) {
+        if (record && qzplatform::EqualAsciiNoCase(record->NameSymbolic, fPrivate->openPath)) {
           AttachOpenRecord(record);
           break;
         }
