@@ -10,7 +10,6 @@
 #include "qzclasses/errors.h"
 #include "qzclasses/format.h"
 #include "qzclasses/headless_dispatcher.h"
-#include "qzclasses/headless_edit.h"
 #include "qzclasses/message.h"
 #include "qzclasses/method.h"
 #include "qzclasses/notify_list.h"

@@ -1,12 +1,13 @@
 // The HID component's construction and destruction, the selection of the current
 // device, the reload of its details and the decoded view of the open device's reports.
-#include "qzhid/hid.h"
+#include "qzhid/hid_private.h"
 
 #include "qzclasses/errors.h"
 
 namespace qz {
 
-TqzHid::TqzHid(Component* owner) : TqzBaseIO(owner) {
+TqzHid::TqzHid(Component* owner)
+    : TqzBaseIO(owner), fPrivate(std::make_unique<TqzHidPrivate>()) {
   sLogPrefix = u"qzHID: ";
   hEventThread = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   // Signalled while no write of SendData is in progress.
@@ -23,7 +24,7 @@ TqzHid::~TqzHid() {
   if (GetActive() || IsOpened()) CloseDespiteErrors();
   // The input buffer and the events must outlive the loop and the last write.
   WaitForLoop(fThreadIO);
-  WaitForLoop(fRetiredLoop);
+  WaitForLoop(fPrivate->retiredLoop);
   WaitAsyncWrite();
   CloseHandle(hEventThread);
   CloseHandle(fOvlAsync.hEvent);
@@ -40,7 +41,7 @@ void TqzHid::SetDeviceIndex(std::int32_t Value) {
 
 void TqzHid::DeviceListClear() {
   {
-    std::lock_guard lock(fOpenLock);
+    std::lock_guard lock(fPrivate->openLock);
     DetachOpenRecord();
   }
   if (flClearDeviceListWithFree && fHidDevice && IndexOfDevice(fHidDevice) >= 0)
@@ -50,35 +51,36 @@ void TqzHid::DeviceListClear() {
 
 void TqzHid::UpdateDeviceDetails() {
   if (!fHidDevice) return;
-  std::lock_guard lock(fOpenLock);
+  std::lock_guard lock(fPrivate->openLock);
   // The open's preparsed data is not the load's to free: hide it during the load.
   struct Mirror {
     TqzHid& hid;
     TqzHidDevice* record;
     ~Mirror() {
-      if (record) record->fPpd = hid.fOpenPpd;
+      if (record) record->fPpd = hid.fPrivate->openPpd;
     }
-  } mirror{*this, fHidDevice == fOpenDevice ? fHidDevice : nullptr};
+  } mirror{*this, fHidDevice == fPrivate->openDevice ? fHidDevice : nullptr};
   if (mirror.record) mirror.record->fPpd = 0;
   LoadDeviceInfo(*fHidDevice, true);
 }
 
 DecodedReport TqzHid::DecodeReport(const void* report, ULONG length, ReportKind kind) {
   // Held so that a close on the loop's thread cannot free the preparsed data meanwhile.
-  std::lock_guard lock(fOpenLock);
-  return qz::DecodeReport(fOpenPpd, kind, report, length);
+  std::lock_guard lock(fPrivate->openLock);
+  return qz::DecodeReport(fPrivate->openPpd, kind, report, length);
 }
 
 void TqzHid::AttachOpenRecord(TqzHidDevice* record) {
   DetachOpenRecord();
-  if (!record || fOpenPpd == 0) return;
-  fOpenDevice = record;
-  record->fPpd = fOpenPpd;
+  if (!record || fPrivate->openPpd == 0) return;
+  fPrivate->openDevice = record;
+  record->fPpd = fPrivate->openPpd;
 }
 
 void TqzHid::DetachOpenRecord() {
-  if (fOpenDevice && fOpenDevice->fPpd == fOpenPpd) fOpenDevice->fPpd = 0;
-  fOpenDevice = nullptr;
+  TqzHidDevice*& record = fPrivate->openDevice;
+  if (record && record->fPpd == fPrivate->openPpd) record->fPpd = 0;
+  record = nullptr;
 }
 
 }  // namespace qz

@@ -7,15 +7,15 @@
 #include <cstdint>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include "qzclasses/base_io.h"
 #include "qzhid/hid_device.h"
 #include "qzhid/report_decoder.h"
 
 namespace qz {
+
+struct TqzHidPrivate;
 
 class TqzHid : public TqzBaseIO {
  public:
@@ -150,30 +150,13 @@ class TqzHid : public TqzBaseIO {
   void CloseDespiteErrors();
   // Waits until the last SendData's write has ended.
   void WaitAsyncWrite();
-  // The mirror of the open's preparsed data in a list record (fOpenLock held).
+  // The mirror of the open's preparsed data in a list record (the open lock held).
   void AttachOpenRecord(TqzHidDevice* record);
   void DetachOpenRecord();
   void LogReceived(std::uint32_t Len);
 
-  // The preparsed data obtained at open belongs to the open, not to a record: a
-  // discovery may free the record meanwhile. The record it was obtained for shows it
-  // in fPpd while it stays in the list. The loop's own close runs on the I/O thread,
-  // hence the lock.
-  std::mutex fOpenLock;
-  PreparsedHandle fOpenPpd = 0;
-  TqzHidDevice* fOpenDevice = nullptr;
-  Text fOpenPath;
-  // A loop that reopened the device from its own thread and still has to end.
-  std::shared_ptr<TqzThreadIO> fRetiredLoop;
-
-  // SendData's copy of the bytes; fOvlAsync's manual-reset event is signalled
-  // whenever no write of SendData is in progress.
-  std::mutex fAsyncLock;
-  std::vector<std::uint8_t> fAsyncData;
-
-  // The receive log line's format, prefix included, made at open so the loop logs a
-  // report without allocating.
-  Text fReceiveFormat;
+  // Our own bookkeeping of the open, the loop and SendData (hid_private.h).
+  std::unique_ptr<TqzHidPrivate> fPrivate;
 };
 
 }  // namespace qz

@@ -2,7 +2,8 @@
 // interface, loading each record, and keeping the selection by its index.
 #include <memory>
 
-#include "qzhid/hid.h"
+#include "qzhid/hid_private.h"
+#include "qzplatform/ascii_text.h"
 #include "qzwin32di/qzwin32di.h"
 
 namespace qz {
@@ -11,17 +12,6 @@ namespace {
 // The HID interface class, refreshed by every discovery; left as it was when the HID
 // library cannot be reached.
 GUID g_hidGuid{};
-
-bool SamePath(const Text& a, const Text& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = b[i];
-    if (x >= u'A' && x <= u'Z') x = static_cast<char16_t>(x - u'A' + u'a');
-    if (y >= u'A' && y <= u'Z') y = static_cast<char16_t>(y - u'A' + u'a');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -67,11 +57,11 @@ void TqzHid::DeviceListLoad() {
   {
     // An open device keeps its preparsed data; the record now standing for its path
     // shows it.
-    std::lock_guard lock(fOpenLock);
-    if (fOpenPpd != 0) {
+    std::lock_guard lock(fPrivate->openLock);
+    if (fPrivate->openPpd != 0) {
       for (std::int32_t i = 0; i < GetDeviceCount(); ++i) {
         auto* record = dynamic_cast<TqzHidDevice*>(GetDevice(i));
-        if (record && SamePath(record->NameSymbolic, fOpenPath)) {
+        if (record && qzplatform::EqualAsciiNoCase(record->NameSymbolic, fPrivate->openPath)) {
           AttachOpenRecord(record);
           break;
         }

@@ -1,21 +1,14 @@
 // The HID component's report transfers: waited reads and writes through the device
 // handle, the HID library's report requests, and the unwaited SendData.
-#include <atomic>
 #include <utility>
 
-#include "qzhid/hid.h"
+#include "qzhid/hid_private.h"
 #include "qzsysutils/qzsysutils.h"
 
 namespace qz {
 namespace {
 
-// OVERLAPPED::Internal while a transfer runs (STATUS_PENDING on Windows, and off it).
-constexpr ULONG_PTR kStatusPending = 0x103;
-
-bool Pending(OVERLAPPED& ov) {
-  return std::atomic_ref<ULONG_PTR>(ov.Internal).load(std::memory_order_acquire) ==
-         kStatusPending;
-}
+using hid_internal::Pending;
 
 // A null buffer with bytes to move is refused before it reaches the system.
 bool Refused(const void* buffer, std::uint32_t size) {
@@ -74,7 +67,7 @@ void TqzHid::SendString(const std::string& S) {
 
 void TqzHid::SendData(const void* Buff, std::uint32_t N) {
   if (!IsOpened() || Refused(Buff, N)) return;
-  std::lock_guard lock(fAsyncLock);
+  std::lock_guard lock(fPrivate->asyncLock);
   // The record and the copy are reused: the previous write must have ended. A device
   // that has not taken it by the limit does not get this one either. The caller's buffer
   // is free as soon as this returns.
@@ -84,15 +77,16 @@ void TqzHid::SendData(const void* Buff, std::uint32_t N) {
     return;
   }
   const auto* bytes = static_cast<const std::uint8_t*>(Buff);
-  fAsyncData.assign(bytes, bytes + N);
+  fPrivate->asyncData.assign(bytes, bytes + N);
   // A write that never started, or ended at once, is marked ended here rather than
   // relying on the system to signal the event for it.
-  if (!WriteFileAsync(fHandle.load(), fAsyncData.data(), N, &fOvlAsync) || !Pending(fOvlAsync))
+  const bool started = WriteFileAsync(fHandle.load(), fPrivate->asyncData.data(), N, &fOvlAsync);
+  if (!started || !Pending(fOvlAsync))
     SetEvent(fOvlAsync.hEvent);
 }
 
 void TqzHid::WaitAsyncWrite() {
-  std::lock_guard lock(fAsyncLock);
+  std::lock_guard lock(fPrivate->asyncLock);
   if (fOvlAsync.hEvent) WaitForSingleObject(fOvlAsync.hEvent, INFINITE);
 }
 

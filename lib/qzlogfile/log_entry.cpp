@@ -2,6 +2,7 @@
 #include "qzlogfile/log_entry.h"
 
 #include "qzclasses/format.h"
+#include "qzplatform/ascii_text.h"
 
 namespace qz {
 namespace {
@@ -42,14 +43,12 @@ Text BuildLogStamp(const SYSTEMTIME& time, TLogOptions options) {
 }
 
 Text EscapeControlChars(std::u16string_view text) {
-  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
   Text escaped;
   escaped.reserve(text.size());
   for (char16_t unit : text) {
     if (unit < 32) {
       escaped += u'\\';
-      escaped += kHex[unit >> 4];
-      escaped += kHex[unit & 0xF];
+      qzplatform::AppendHex(escaped, unit, 2);
       escaped += u'h';
     } else {
       escaped += unit;

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <optional>
 
+#include "qzplatform/ascii_text.h"
+
 namespace qzusbids {
 namespace {
 
@@ -12,13 +14,6 @@ enum class Section { kNone, kVendor, kUsagePage };
 
 std::uint32_t Key(std::uint16_t high, std::uint16_t low) {
   return (static_cast<std::uint32_t>(high) << 16) | low;
-}
-
-std::optional<unsigned> HexDigit(char c) {
-  if (c >= '0' && c <= '9') return static_cast<unsigned>(c - '0');
-  if (c >= 'a' && c <= 'f') return static_cast<unsigned>(c - 'a' + 10);
-  if (c >= 'A' && c <= 'F') return static_cast<unsigned>(c - 'A' + 10);
-  return std::nullopt;
 }
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
@@ -39,9 +34,9 @@ std::optional<Entry> ReadEntry(std::string_view text, std::size_t min_digits) {
   std::size_t digits = 0;
   unsigned value = 0;
   while (digits < text.size() && digits < 5) {
-    const std::optional<unsigned> digit = HexDigit(text[digits]);
-    if (!digit) break;
-    value = value * 16 + *digit;
+    const int digit = qzplatform::HexDigitValue(text[digits]);
+    if (digit < 0) break;
+    value = value * 16 + static_cast<unsigned>(digit);
     ++digits;
   }
   if (digits < min_digits || digits > 4 || digits == text.size() || !IsBlank(text[digits])) {

@@ -1,15 +1,11 @@
 // A GUID in registry form.
 #include "qzwin32/qzwin32.h"
 
+#include "qzplatform/ascii_text.h"
+
 namespace qz {
-namespace {
 
-void AppendHex(Text& out, unsigned long value, int digits) {
-  static constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-  for (int shift = (digits - 1) * 4; shift >= 0; shift -= 4) out += kDigits[(value >> shift) & 0xF];
-}
-
-}  // namespace
+using qzplatform::AppendHex;
 
 Text GuidToText(const GUID& guid) {
   Text text;

@@ -9,7 +9,7 @@
 #include "qzclasses/data_processor.h"
 #include "qzclasses/dispatcher.h"
 #include "qzclasses/headless_dispatcher.h"
-#include "qzclasses/headless_edit.h"
+#include "headless_edit.h"
 
 namespace qz::test {
 

@@ -3,7 +3,7 @@
 
 #include "log_test_support.h"
 #include "qzclasses/headless_dispatcher.h"
-#include "qzclasses/headless_edit.h"
+#include "headless_edit.h"
 
 namespace qztest {
 namespace {

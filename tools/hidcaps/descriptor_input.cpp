@@ -8,6 +8,8 @@
 #include <memory>
 #include <string_view>
 
+#include "qzplatform/ascii_text.h"
+
 namespace hidcaps {
 
 namespace {
@@ -40,13 +42,6 @@ bool HasByteOrderMark(const std::string& content) {
   return content.compare(0, kByteOrderMark.size(), kByteOrderMark) == 0;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 std::string Where(int line, const std::string& token) {
   return "line " + std::to_string(line) + ": '" + token + "'";
 }
@@ -58,7 +53,7 @@ bool DecodeToken(const std::string& token, int line, std::vector<std::uint8_t>& 
       token.size() >= 2 && token[0] == '0' && (token[1] == 'x' || token[1] == 'X');
   const std::string digits = prefixed ? token.substr(2) : token;
   for (char c : digits) {
-    if (HexDigit(c) < 0) {
+    if (qzplatform::HexDigitValue(c) < 0) {
       error = Where(line, token) + " is not hex";
       return false;
     }
@@ -76,7 +71,7 @@ bool DecodeToken(const std::string& token, int line, std::vector<std::uint8_t>& 
     return false;
   }
   for (std::size_t i = 0; i < digits.size(); i += 2) {
-    bytes.push_back(static_cast<std::uint8_t>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1])));
+    bytes.push_back(static_cast<std::uint8_t>(qzplatform::HexDigitValue(digits[i]) * 16 + qzplatform::HexDigitValue(digits[i + 1])));
   }
   return true;
 }

@@ -10,17 +10,12 @@
 #include "qzclasses/errors.h"
 #include "qzclasses/text.h"
 #include "qzhid/usage_names.h"
+#include "qzplatform/ascii_text.h"
 #include "qzsysutils/qzsysutils.h"
 #include "qzusbids/usb_ids.h"
 
 namespace qzhid {
 namespace {
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
 
 bool AllDigits(const std::string& text) {
   return !text.empty() && std::all_of(text.begin(), text.end(),
@@ -75,7 +70,7 @@ std::string SystemFailure(const std::string& call) {
 }
 
 std::string CollectionTag(const qz::TqzHidDevice& d) {
-  const std::string id = Lower(qz::TextToUtf8(d.InstanceId.empty() ? d.NameSymbolic : d.InstanceId));
+  const std::string id = qzplatform::LowerAsciiText(qz::TextToUtf8(d.InstanceId.empty() ? d.NameSymbolic : d.InstanceId));
   const std::size_t at = id.find("&col");
   return at == std::string::npos ? std::string() : "&col" + id.substr(at + 4, 2);
 }
@@ -135,7 +130,7 @@ std::int32_t Devices::Select(const std::string& spec) const {
                     spec.find('/') != std::string::npos;
   const DeviceFilter filter = path ? DeviceFilter{} : FilterFromSpec(spec);
   for (std::int32_t i = 0; i < Count(); ++i) {
-    const bool match = path ? Lower(qz::TextToUtf8(At(i).NameSymbolic)) == Lower(spec)
+    const bool match = path ? qzplatform::EqualAsciiNoCase(qz::TextToUtf8(At(i).NameSymbolic), spec)
                             : filter.Matches(At(i));
     if (match) found.push_back(i);
   }

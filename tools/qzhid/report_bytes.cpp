@@ -8,6 +8,7 @@
 
 #include "command_line.h"
 #include "descriptor_input.h"
+#include "qzplatform/ascii_text.h"
 
 namespace qzhid {
 
@@ -34,12 +35,10 @@ std::uint8_t ParseReportId(const std::string& text) {
 }
 
 std::string HexBytes(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789abcdef";
   std::string text;
   for (const std::uint8_t b : bytes) {
     if (!text.empty()) text += ' ';
-    text += kDigits[b >> 4];
-    text += kDigits[b & 15];
+    qzplatform::AppendHex(text, b, 2, true);
   }
   return text;
 }

@@ -1,4 +1,4 @@
-// An edit control without a window: keeps its text in memory (tests, command-line programs).
+// A test double of an edit control: keeps its text in memory instead of a window.
 #pragma once
 
 #include <algorithm>
