@@ -83,6 +83,21 @@ TEST_F(MaxUsageListLength, TellsApartArraysThatStartAtTheSameBit) {
   Use("05 0C 09 01 A1 01 09 E9 09 EA 15 01 25 02 75 00 95 03 81 00"
       " 09 E2 75 08 95 02 81 00 C0");
   EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0x0C, data_), 5u);
+
+  // An array from usage 0 holds usages by their numbers; the array after it is
+  // still an item of its own (a fuzzed descriptor made GetUsagesEx overrun the
+  // length this gave when the two were taken for one).
+  Use("05 07 09 06 A1 01 09 00 15 00 25 01 75 08 95 02 81 00"
+      " 09 01 95 03 81 00 C0");
+  EXPECT_EQ(hidparse::MaxUsageListLength(HidP_Input, 0x07, data_), 5u);
+  std::vector<char> report = Input();
+  std::fill(report.begin() + 1, report.end(), 1);
+  std::vector<USAGE_AND_PAGE> usages(5);
+  ULONG count = 5;
+  EXPECT_EQ(hidparse::GetUsagesEx(HidP_Input, 0, usages.data(), &count, data_, report.data(),
+                                  Length(report)),
+            HIDP_STATUS_SUCCESS);
+  EXPECT_EQ(count, 3u);  // the second array's three fields; 1 names no usage of the first
 }
 
 using GetUsagesTest = ReportTest;

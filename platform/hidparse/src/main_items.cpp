@@ -189,9 +189,8 @@ bool AddArrayCaps(CapWriter& writer, const LocalState& locals, std::uint32_t fie
   // means "no control" in every page, and a list that starts at it (keyboards'
   // 0-101, consumer controls' 0-0x3FF) holds each usage as its own number,
   // index 0 still meaning none.
-  const bool starts_at_usage_zero = locals.usages.front().min == 0;
-  fields.array_first_index =
-      static_cast<std::uint16_t>(next_index + (starts_at_usage_zero ? 1 : 0));
+  fields.array_origin = locals.usages.front().min == 0 ? 0 : 1;
+  fields.array_first_index = static_cast<std::uint16_t>(next_index);
   next_index += static_cast<std::uint32_t>(total);
   for (std::size_t i = locals.usages.size(); i-- > 0;) {
     next_index -= IndexCount(locals.usages[i]);

@@ -21,14 +21,15 @@ using detail::WriteField;
 // The array index that names `usage` of this cap.
 std::uint32_t ArrayIndexOf(const HIDP_BUTTON_CAPS& cap, const FieldSpan& fields, USAGE usage) {
   const std::uint32_t data_index = cap.Range.DataIndexMin + (usage - cap.Range.UsageMin);
-  return data_index - fields.array_first_index + 1;
+  return data_index - fields.array_first_index + fields.array_origin;
 }
 
 // The usage of this cap that an array field's value names, if it names one.
 std::optional<USAGE> UsageAtIndex(const HIDP_BUTTON_CAPS& cap, const FieldSpan& fields,
                                   std::uint32_t index) {
   if (index == 0) return std::nullopt;
-  const std::uint64_t data_index = std::uint64_t{fields.array_first_index} + index - 1;
+  const std::uint64_t data_index =
+      std::uint64_t{fields.array_first_index} + index - fields.array_origin;
   if (data_index < cap.Range.DataIndexMin || data_index > cap.Range.DataIndexMax) {
     return std::nullopt;
   }

@@ -100,7 +100,7 @@ void AddArrayItem(const DataStep& step, const std::uint8_t* report, ULONG length
   const FieldSpan& f = step.fields;
   for (std::uint32_t k = 0; k < f.count; ++k) {
     const std::uint32_t value = detail::ReadFittingField(report, length, FieldAt(f, k), f.bit_size);
-    const std::uint64_t data_index = std::uint64_t{step.first_index} + value - 1;
+    const std::uint64_t data_index = std::uint64_t{step.first_index} + value - f.array_origin;
     if (value != 0 && data_index <= step.last_index) {
       out.Add(static_cast<USHORT>(data_index), 1);
     }

@@ -15,13 +15,15 @@ namespace hidparse {
 
 // Where a cap's fields lie in its report: `count` fields of `bit_size` bits from
 // `first_bit`, counted from the byte after the report-ID byte. The fields of an
-// array item hold 1-based indices into the item's usages in declaration order
-// (0-based when the first usage is 0); index 1 names data index `array_first_index`.
+// array item hold indices into the item's usages in declaration order, 0 meaning
+// none: index `array_origin` names the item's first data index `array_first_index`
+// (1, or 0 when the first usage is 0, so that each field holds its usage's number).
 struct FieldSpan {
   std::uint32_t first_bit = 0;
   std::uint16_t bit_size = 0;
   std::uint16_t count = 0;
   bool is_array = false;
+  std::uint8_t array_origin = 1;
   std::uint16_t array_first_index = 0;
 };
 
@@ -32,7 +34,8 @@ struct DataStep {
   enum class Kind : std::uint8_t {
     kValues,  // field k at first_bit + k * stride: data index first_index + k, its raw bits
     kBits,    // one-bit buttons: field k, when on, is first_index + k (a range) or first_index
-    kArray,   // an array item: a field holding index v names first_index + v - 1, up to last_index
+    kArray,   // an array item: a field holding index v > 0 names first_index + v - array_origin,
+              // up to last_index
   };
   Kind kind = Kind::kValues;
   std::uint8_t report_id = 0;
