@@ -11,25 +11,25 @@ namespace qzplatform::trace {
 namespace {
 
 unsigned FromEnvironment() {
-  const char* spec = std::getenv("QZ_TRACE");
-  return spec ? ParseFamilies(spec) : 0;
+  const char* families = std::getenv("QZ_TRACE");
+  return families ? ParseFamilies(families) : 0;
 }
 
 }  // namespace
 
 std::atomic<unsigned> enabled{FromEnvironment()};
 
-unsigned ParseFamilies(std::string_view spec) {
-  if (spec == "1" || spec == "all") return kHid | kSetupApi | kCfgMgr | kFile;
+unsigned ParseFamilies(std::string_view families) {
+  if (families == "1" || families == "all") return kHid | kSetupApi | kCfgMgr | kFile;
   unsigned mask = 0;
-  while (!spec.empty()) {
-    const std::size_t comma = spec.find(',');
-    const std::string_view name = spec.substr(0, comma);
+  while (!families.empty()) {
+    const std::size_t comma = families.find(',');
+    const std::string_view name = families.substr(0, comma);
     if (name == "hid") mask |= kHid;
     if (name == "setupapi") mask |= kSetupApi;
     if (name == "cfgmgr") mask |= kCfgMgr;
     if (name == "file") mask |= kFile;
-    spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+    families = comma == std::string_view::npos ? std::string_view() : families.substr(comma + 1);
   }
   return mask;
 }

@@ -8,10 +8,10 @@ namespace {
 using qzplatform::trace::enabled;
 using qzplatform::trace::ParseFamilies;
 
-// Runs a CreateFileW that fails on a missing file with the families `spec` on, and
+// Runs a CreateFileW that fails on a missing file with the families `families` on, and
 // returns what it wrote to standard error.
-std::string TraceOfFailedOpen(const char* spec) {
-  const unsigned saved = enabled.exchange(ParseFamilies(spec));
+std::string TraceOfFailedOpen(const char* families) {
+  const unsigned saved = enabled.exchange(ParseFamilies(families));
   testing::internal::CaptureStderr();
   HANDLE h = CreateFileW(u"/nonexistent-qz/trace", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                          nullptr);

@@ -7,7 +7,7 @@
 namespace qzhid {
 namespace {
 
-struct CommandSpec {
+struct CommandRule {
   const char* name;
   std::size_t minArgs;
   std::size_t maxArgs;
@@ -15,7 +15,7 @@ struct CommandSpec {
   std::initializer_list<const char*> valued;
 };
 
-const CommandSpec kCommands[] = {
+const CommandRule kCommands[] = {
     {"help", 0, 1, {}, {}},
     {"list", 0, 0, {}, {"--vid", "--pid", "--usage-page", "--usage"}},
     {"info", 1, 1, {}, {}},
@@ -29,9 +29,9 @@ const CommandSpec kCommands[] = {
     {"replay", 1, 1, {}, {}},
 };
 
-const CommandSpec* FindCommand(const std::string& name) {
-  for (const CommandSpec& spec : kCommands) {
-    if (name == spec.name) return &spec;
+const CommandRule* FindCommand(const std::string& name) {
+  for (const CommandRule& rule : kCommands) {
+    if (name == rule.name) return &rule;
   }
   return nullptr;
 }
@@ -77,13 +77,13 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
   const std::vector<std::string> words = TakeGlobalOptions(args, inv);
   if (words.empty()) return inv;
   inv.command = words[0];
-  const CommandSpec* spec = FindCommand(inv.command);
-  if (!spec) throw UsageError("unknown subcommand '" + inv.command + "'");
+  const CommandRule* rule = FindCommand(inv.command);
+  if (!rule) throw UsageError("unknown subcommand '" + inv.command + "'");
   for (std::size_t i = 1; i < words.size(); ++i) {
     const std::string& w = words[i];
-    if (Contains(spec->flags, w)) {
+    if (Contains(rule->flags, w)) {
       inv.flags.insert(w);
-    } else if (Contains(spec->valued, w)) {
+    } else if (Contains(rule->valued, w)) {
       if (i + 1 >= words.size()) throw UsageError(w + " needs a value");
       inv.values[w] = words[++i];
     } else if (w.size() > 1 && w[0] == '-' && w[1] == '-') {
@@ -92,7 +92,7 @@ Invocation ParseCommandLine(const std::vector<std::string>& args) {
       inv.args.push_back(w);
     }
   }
-  if (inv.args.size() < spec->minArgs || inv.args.size() > spec->maxArgs)
+  if (inv.args.size() < rule->minArgs || inv.args.size() > rule->maxArgs)
     throw UsageError("wrong number of arguments for '" + inv.command + "'");
   return inv;
 }

@@ -31,10 +31,10 @@ std::vector<std::string> Split(const std::string& text, char separator) {
   return parts;
 }
 
-DeviceFilter FilterFromSpec(const std::string& spec) {
-  const std::vector<std::string> parts = Split(spec, ':');
+DeviceFilter FilterFromText(const std::string& device) {
+  const std::vector<std::string> parts = Split(device, ':');
   if (parts.size() != 2 && parts.size() != 4)
-    throw UsageError("'" + spec + "' is no device: use an index, VID:PID[:USAGEPAGE:USAGE] or a path");
+    throw UsageError("'" + device + "' is no device: use an index, VID:PID[:USAGEPAGE:USAGE] or a path");
   DeviceFilter filter;
   filter.vid = ParseHex16(parts[0], "vendor ID");
   filter.pid = ParseHex16(parts[1], "product ID");
@@ -118,25 +118,25 @@ const qz::TqzHidDevice& Devices::At(std::int32_t index) const {
   return *dynamic_cast<const qz::TqzHidDevice*>(hid_.GetDevice(index));
 }
 
-std::int32_t Devices::Select(const std::string& spec) const {
-  if (AllDigits(spec)) {
-    const long index = spec.size() > 6 ? -1 : std::stol(spec);
+std::int32_t Devices::Select(const std::string& device) const {
+  if (AllDigits(device)) {
+    const long index = device.size() > 6 ? -1 : std::stol(device);
     if (index < 0 || index >= Count())
-      throw Failure("no HID device has index " + spec + " (there are " + std::to_string(Count()) + ")");
+      throw Failure("no HID device has index " + device + " (there are " + std::to_string(Count()) + ")");
     return static_cast<std::int32_t>(index);
   }
   std::vector<std::int32_t> found;
-  const bool path = spec.find(':') == std::string::npos || spec.find('\\') != std::string::npos ||
-                    spec.find('/') != std::string::npos;
-  const DeviceFilter filter = path ? DeviceFilter{} : FilterFromSpec(spec);
+  const bool path = device.find(':') == std::string::npos || device.find('\\') != std::string::npos ||
+                    device.find('/') != std::string::npos;
+  const DeviceFilter filter = path ? DeviceFilter{} : FilterFromText(device);
   for (std::int32_t i = 0; i < Count(); ++i) {
-    const bool match = path ? qzplatform::EqualAsciiNoCase(qz::TextToUtf8(At(i).NameSymbolic), spec)
+    const bool match = path ? qzplatform::EqualAsciiNoCase(qz::TextToUtf8(At(i).NameSymbolic), device)
                             : filter.Matches(At(i));
     if (match) found.push_back(i);
   }
   if (found.size() == 1) return found[0];
-  if (found.empty()) throw Failure("no HID device matches '" + spec + "'");
-  std::string message = "'" + spec + "' matches " + std::to_string(found.size()) +
+  if (found.empty()) throw Failure("no HID device matches '" + device + "'");
+  std::string message = "'" + device + "' matches " + std::to_string(found.size()) +
                         " HID devices; name one of them:";
   for (const std::int32_t i : found) message += "\n  " + ListLine(i, At(i));
   throw Failure(message);

@@ -24,9 +24,9 @@ class Devices {
   qz::TqzHid& Hid() { return hid_; }
   std::int32_t Count() const { return hid_.GetDeviceCount(); }
   const qz::TqzHidDevice& At(std::int32_t index) const;
-  // The index of the one interface `spec` names. Throws UsageError for a malformed
-  // spec, Failure naming the candidates when none or several match.
-  std::int32_t Select(const std::string& spec) const;
+  // The index of the one interface `device` names. Throws UsageError for a malformed
+  // device, Failure naming the candidates when none or several match.
+  std::int32_t Select(const std::string& device) const;
   // Makes that interface current and opens it (read and write when it can, else less).
   // Throws Failure with the system's reason when it cannot be opened at all.
   void Open(std::int32_t index);

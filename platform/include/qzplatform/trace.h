@@ -24,7 +24,7 @@ extern std::atomic<unsigned> enabled;
 
 // The mask for a QZ_TRACE value: "1" or "all" for every family, else a comma list of
 // "hid", "setupapi", "cfgmgr" and "file"; unknown names are ignored.
-unsigned ParseFamilies(std::string_view spec);
+unsigned ParseFamilies(std::string_view families);
 
 // A call's name as a template argument.
 template <std::size_t N>
