@@ -115,7 +115,7 @@ class Ground {
 void BM_BareReadLoop(benchmark::State& state) {
   Ground ground;
   const std::u16string path = ground.machine->InterfacePath(0);
-  HANDLE file = CreateFileW(qzplatform::W(path), GENERIC_READ | GENERIC_WRITE,
+  HANDLE file = CreateFileW(qzplatform::AsWide(path), GENERIC_READ | GENERIC_WRITE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_FLAG_OVERLAPPED, nullptr);
   if (file == INVALID_HANDLE_VALUE) return state.SkipWithError("cannot open the device");

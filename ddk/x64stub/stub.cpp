@@ -10,7 +10,7 @@
 namespace x64stub {
 namespace {
 
-using qzplatform::W;
+using qzplatform::AsWide;
 
 constexpr DWORD kInvalidParameter = 87;  // ERROR_INVALID_PARAMETER
 constexpr DWORD kGenFailure = 31;        // ERROR_GEN_FAILURE
@@ -44,13 +44,13 @@ DWORD ErrorOf(StubSystem& system) {
 }
 
 void Message(StubSystem& system, const std::u16string& text) {
-  system.OutputDebugStringW(W(text));
+  system.OutputDebugStringW(AsWide(text));
 }
 
 // The command line after the program's name: a quoted name runs to its closing quote,
 // an unquoted one to the first blank.
 std::u16string ArgumentText(LPCWSTR commandLine) {
-  std::u16string line = commandLine ? qzplatform::U(commandLine) : u"";
+  std::u16string line = commandLine ? qzplatform::AsChar16(commandLine) : u"";
   std::size_t i = 0;
   if (!line.empty() && line[0] == u'"') {
     i = line.find(u'"', 1);

@@ -174,7 +174,7 @@ void HidDemoWindow::ApplyDpi(UINT dpi, const RECT* suggested) {
     for (const HWND label : labels_) {
       const qz::Text caption = TextOf(label);
       SIZE extent{};
-      GetTextExtentPoint32W(dc, W(caption), static_cast<int>(caption.size()), &extent);
+      GetTextExtentPoint32W(dc, AsWide(caption), static_cast<int>(caption.size()), &extent);
       const RECT& place = PlacementOf(label).rect;
       const int width = std::max(Scale(place.right), static_cast<int>(extent.cx));
       SetWindowPos(label, nullptr, 0, 0, width, Scale(place.bottom),

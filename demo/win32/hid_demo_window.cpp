@@ -272,7 +272,7 @@ void HidDemoWindow::ShowTree(const std::vector<demo::TreeNode>& nodes, demo::Nod
     item.hInsertAfter = TVI_LAST;
     item.item.mask = TVIF_TEXT | TVIF_PARAM;
     const qz::Text text = demo::NodeText(node);
-    item.item.pszText = const_cast<LPWSTR>(W(text));
+    item.item.pszText = const_cast<LPWSTR>(AsWide(text));
     item.item.lParam = node.data;
     return reinterpret_cast<HTREEITEM>(SendMessageW(TreeView1, TVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
   };
@@ -297,12 +297,12 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
     LVITEMW item{};
     item.mask = LVIF_TEXT;
     item.iItem = static_cast<int>(i);
-    item.pszText = const_cast<LPWSTR>(W(rows[i].property));
+    item.pszText = const_cast<LPWSTR>(AsWide(rows[i].property));
     const auto index = SendMessageW(ListView1, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     if (index < 0) continue;
     item.iSubItem = 1;
     const qz::Text value = demo::ValueText(rows[i]);
-    item.pszText = const_cast<LPWSTR>(W(value));
+    item.pszText = const_cast<LPWSTR>(AsWide(value));
     SendMessageW(ListView1, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
   }
   SendMessageW(ListView1, WM_SETREDRAW, TRUE, 0);
@@ -370,12 +370,12 @@ void HidDemoWindow::SetActiveChecked(bool checked) {
   if (form_) Run([&] { form_->CheckBox1Click(checked); });
 }
 
-void HidDemoWindow::SetDataText(const qz::Text& text) { SetWindowTextW(Edit1, W(text)); }
+void HidDemoWindow::SetDataText(const qz::Text& text) { SetWindowTextW(Edit1, AsWide(text)); }
 
 void HidDemoWindow::ShowMessage(const qz::Text& text) { qzui::ShowMessageBox(hwnd_, text); }
 
 void HidDemoWindow::SetStatus(const qz::Text& text) {
-  SetWindowTextW(StatusLine, W(text));
+  SetWindowTextW(StatusLine, AsWide(text));
   ShowWindow(StatusLine, text.empty() ? SW_HIDE : SW_SHOWNA);
 }
 

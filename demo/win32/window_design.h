@@ -53,7 +53,7 @@ enum ControlId : int {
 
 inline RECT Box(int left, int top, int width, int height) { return {left, top, width, height}; }
 
-using qzplatform::W;
+using qzplatform::AsWide;
 
 // A control's text.
 inline qz::Text TextOf(HWND control) {

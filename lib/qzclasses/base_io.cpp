@@ -256,7 +256,7 @@ void TqzBaseIO::DoFatalError(std::uint32_t ErrorCode, std::uint32_t Detail, cons
   if (!raise || Loading()) return;
   if (!ShowOnly) throw Error(ErrorMsg);
   const Text caption = u"Error";
-  MessageBoxW(nullptr, qzplatform::W(ErrorMsg), qzplatform::W(caption),
+  MessageBoxW(nullptr, qzplatform::AsWide(ErrorMsg), qzplatform::AsWide(caption),
               MB_ICONERROR | MB_TASKMODAL);
 }
 
@@ -354,7 +354,7 @@ void TqzBaseIO::Loaded() {
   } catch (...) {
     const Text text = u"error";
     const Text caption = u"Error";
-    MessageBoxW(GetForegroundWindow(), qzplatform::W(text), qzplatform::W(caption),
+    MessageBoxW(GetForegroundWindow(), qzplatform::AsWide(text), qzplatform::AsWide(caption),
                 MB_ICONERROR);
   }
 }

@@ -68,13 +68,13 @@ void TqzBaseIO::TerminalWrite(const void* Data, std::int32_t Len) {
   if (Len < 0) throw Error(Format(u"The terminal cannot write %d bytes", {Len}));
   if (Len > 0 && Data == nullptr) throw Error(u"The terminal was given no data to write");
   fTerminalLocked = true;
-  OutputDebugStringW(qzplatform::W(kLockLine));
+  OutputDebugStringW(qzplatform::AsWide(kLockLine));
   // Unlocked on every path: a terminal left locked would never send a typed key again.
   struct Unlock {
     std::atomic<bool>& locked;
     ~Unlock() {
       locked = false;
-      OutputDebugStringW(qzplatform::W(kUnlockLine));
+      OutputDebugStringW(qzplatform::AsWide(kUnlockLine));
     }
   } unlock{fTerminalLocked};
   const auto* bytes = static_cast<const unsigned char*>(Data);

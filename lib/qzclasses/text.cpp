@@ -36,9 +36,9 @@ Text ToText(UINT codePage, std::string_view text) {
   const int length = CheckedLength(text.size());
   const int needed = MultiByteToWideChar(codePage, 0, text.data(), length, nullptr, 0);
   Text out(static_cast<std::size_t>(needed > 0 ? needed : 0), u'\0');
-  const int written =
-      needed > 0 ? MultiByteToWideChar(codePage, 0, text.data(), length, qzplatform::W(out.data()), needed)
-                 : 0;
+  const int written = needed > 0 ? MultiByteToWideChar(codePage, 0, text.data(), length,
+                                                       qzplatform::AsWide(out.data()), needed)
+                                 : 0;
   if (written <= 0) throw Error(u"8-bit text cannot be converted");
   out.resize(static_cast<std::size_t>(written));
   return out;

@@ -40,7 +40,7 @@ HANDLE TqzHid::OpenDeviceFile(const Text& path, bool read, bool write, bool shar
                               bool overlapped) {
   DWORD access = (read ? GENERIC_READ : 0) | (write ? GENERIC_WRITE : 0);
   DWORD share = shared ? FILE_SHARE_READ | FILE_SHARE_WRITE : 0;
-  return CreateFileW(qzplatform::W(path), access, share, nullptr, OPEN_EXISTING,
+  return CreateFileW(qzplatform::AsWide(path), access, share, nullptr, OPEN_EXISTING,
                      overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr);
 }
 

@@ -64,7 +64,7 @@ char* In(const void* report) { return static_cast<char*>(const_cast<void*>(repor
 
 bool LoadHidDll() {
   if (hid_module.load() != nullptr) return true;
-  HMODULE m = LoadLibraryW(qzplatform::W(Text(u"HID.DLL")));
+  HMODULE m = LoadLibraryW(qzplatform::AsWide(Text(u"HID.DLL")));
   if (!m) return false;
   HMODULE expected = nullptr;
   if (!hid_module.compare_exchange_strong(expected, m)) {

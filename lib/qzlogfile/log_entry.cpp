@@ -22,7 +22,7 @@ Text FormatLocale(StampPart part, const SYSTEMTIME& time) {
   const int needed = CallLocaleFormat(part, time, nullptr, 0);
   if (needed <= 0) return {};
   Text buffer(static_cast<std::size_t>(needed), u'\0');
-  const int written = CallLocaleFormat(part, time, qzplatform::W(buffer.data()), needed);
+  const int written = CallLocaleFormat(part, time, qzplatform::AsWide(buffer.data()), needed);
   if (written <= 0) return {};
   buffer.resize(static_cast<std::size_t>(written));
   while (!buffer.empty() && buffer.back() == u'\0') buffer.pop_back();

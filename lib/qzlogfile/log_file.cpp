@@ -51,7 +51,7 @@ Text ProgramPath() {
   Text buffer(MAX_PATH, u'\0');
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = GetModuleFileNameW(nullptr, qzplatform::W(buffer.data()), size);
+    const DWORD length = GetModuleFileNameW(nullptr, qzplatform::AsWide(buffer.data()), size);
     if (length == 0) return {};
     if (length < size || size >= 0x10000) {
       buffer.resize(std::min(length, size));
@@ -113,7 +113,7 @@ void TqzLogFile::Add(const Text& text) {
   GetLocalTime(&now);
   const TLogOptions options = GetOptions();
   Text line = BuildLogStamp(now, options) + EscapeControlChars(entry);
-  if (options.Contains(loDebugOut)) OutputDebugStringW(qzplatform::W(line));
+  if (options.Contains(loDebugOut)) OutputDebugStringW(qzplatform::AsWide(line));
   line.insert(0, u"\r\n");
   Log.Append(line, GetAnsiOnly(), GetSizeLimit());
   if (fEdit->Control() != nullptr) {
@@ -187,7 +187,7 @@ void TqzLogFile::Clear() {
   std::lock_guard lock(cs);
   Log.Clear();
   const Text name = GetLogFileName();
-  if (!name.empty()) DeleteFileW(qzplatform::W(name));
+  if (!name.empty()) DeleteFileW(qzplatform::AsWide(name));
 }
 
 Text TqzLogFile::GetLogFileName() const {

@@ -35,11 +35,11 @@ class FileHandle {
 HANDLE OpenLogFile(const Text& name, bool shared, std::chrono::milliseconds wait) {
   const auto deadline = std::chrono::steady_clock::now() + wait;
   for (;;) {
-    HANDLE file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE,
+    HANDLE file = CreateFileW(qzplatform::AsWide(name), GENERIC_READ | GENERIC_WRITE,
                               shared ? FILE_SHARE_READ : 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND) {
-      file = CreateFileW(qzplatform::W(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+      file = CreateFileW(qzplatform::AsWide(name), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION ||

@@ -58,7 +58,7 @@ HKEY SplitRoot(Text& path) {
 Text GetRegKeyPath(HKEY key, HKEY* root) {
   if (root) *root = nullptr;
   if (!key || key == reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE)) return {};
-  HMODULE ntdll = LoadLibraryW(qzplatform::W(Text(u"ntdll.dll")));
+  HMODULE ntdll = LoadLibraryW(qzplatform::AsWide(Text(u"ntdll.dll")));
   if (!ntdll) return {};
   Text path;
   if (FARPROC proc = GetProcAddress(ntdll, "ZwQueryKey"))
@@ -70,15 +70,16 @@ Text GetRegKeyPath(HKEY key, HKEY* root) {
 
 Text RegReadString(HKEY root, const Text& subKey, const Text& valueName) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, qzplatform::W(subKey), 0, KEY_READ, &key) != ERROR_SUCCESS) return {};
+  if (RegOpenKeyExW(root, qzplatform::AsWide(subKey), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    return {};
   Text text;
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExW(key, qzplatform::W(valueName), nullptr, &type, nullptr, &size) ==
+  if (RegQueryValueExW(key, qzplatform::AsWide(valueName), nullptr, &type, nullptr, &size) ==
       ERROR_SUCCESS) {
     std::vector<BYTE> bytes(static_cast<std::size_t>(size) + 2, 0);
     DWORD got = size;
-    if (RegQueryValueExW(key, qzplatform::W(valueName), nullptr, &type, bytes.data(), &got) ==
+    if (RegQueryValueExW(key, qzplatform::AsWide(valueName), nullptr, &type, bytes.data(), &got) ==
         ERROR_SUCCESS) {
       // An odd byte count leaves its last byte out: only whole characters count.
       text.resize(std::min(got, size) / 2);

@@ -55,15 +55,15 @@ Text OsVersionText() {
 
 Text FileVersionText(const Text& fileName, const Text& format) {
   DWORD ignored = 0;
-  DWORD size = GetFileVersionInfoSizeW(qzplatform::W(fileName), &ignored);
+  DWORD size = GetFileVersionInfoSizeW(qzplatform::AsWide(fileName), &ignored);
   if (size == 0) return u"";
   std::vector<unsigned char> block(size);
-  if (!GetFileVersionInfoW(qzplatform::W(fileName), 0, size, block.data())) return u"";
+  if (!GetFileVersionInfoW(qzplatform::AsWide(fileName), 0, size, block.data())) return u"";
   VS_FIXEDFILEINFO* info = nullptr;
   UINT length = 0;
   const Text root = u"\\";
   // A block without a root entry gives no version rather than an unset record.
-  if (!VerQueryValueW(block.data(), qzplatform::W(root), reinterpret_cast<LPVOID*>(&info),
+  if (!VerQueryValueW(block.data(), qzplatform::AsWide(root), reinterpret_cast<LPVOID*>(&info),
                       &length) ||
       !info || length < sizeof(VS_FIXEDFILEINFO))
     return u"";

@@ -102,8 +102,8 @@ bool RunProcess(const Text& commandLine, const Text& currentFolder, bool wait, b
   std::vector<char16_t> line(commandLine.begin(), commandLine.end());
   line.push_back(u'\0');
   PROCESS_INFORMATION process{};
-  if (!CreateProcessW(nullptr, qzplatform::W(line.data()), nullptr, nullptr, FALSE, 0, nullptr,
-                      currentFolder.empty() ? nullptr : qzplatform::W(currentFolder), &startup,
+  if (!CreateProcessW(nullptr, qzplatform::AsWide(line.data()), nullptr, nullptr, FALSE, 0, nullptr,
+                      currentFolder.empty() ? nullptr : qzplatform::AsWide(currentFolder), &startup,
                       &process))
     return false;  // the creation error stays the last error
 

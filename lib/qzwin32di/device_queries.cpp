@@ -29,11 +29,12 @@ Text DiGetDeviceIdList(const Text& instanceId, const Text& separator, bool busRe
       busRelations ? CM_GETIDLIST_FILTER_BUSRELATIONS : CM_GETIDLIST_FILTER_REMOVALRELATIONS;
   const SetupApiEntries& api = SetupApi();
   ULONG length = 0;
-  if (api.CM_Get_Device_ID_List_SizeW(&length, qzplatform::W(instanceId), flags) != CR_SUCCESS ||
+  if (api.CM_Get_Device_ID_List_SizeW(&length, qzplatform::AsWide(instanceId), flags) !=
+          CR_SUCCESS ||
       length == 0)
     return {};
   std::vector<WCHAR> buffer(length, 0);
-  if (api.CM_Get_Device_ID_ListW(qzplatform::W(instanceId), buffer.data(), length, flags) !=
+  if (api.CM_Get_Device_ID_ListW(qzplatform::AsWide(instanceId), buffer.data(), length, flags) !=
       CR_SUCCESS)
     return {};
   return MultiSzToText(buffer.data(), length, separator);

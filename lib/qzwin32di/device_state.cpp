@@ -31,7 +31,7 @@ bool OpenDevice(const InfoSet& set, const Text& instanceId, SP_DEVINFO_DATA& inf
     error = ERROR_PROC_NOT_FOUND;
     return false;
   }
-  if (open(set.get(), qzplatform::W(instanceId), GetOwnerWindow(), 0, &info)) return true;
+  if (open(set.get(), qzplatform::AsWide(instanceId), GetOwnerWindow(), 0, &info)) return true;
   error = GetLastError();
   return false;
 }

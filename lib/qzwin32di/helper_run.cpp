@@ -28,12 +28,12 @@ class HelperFiles {
     if (written_) {
       // Windows may keep a program's image mapped for a moment after it has ended.
       Sleep(0);
-      for (int i = 0; i < 20 && !DeleteFileW(qzplatform::W(file_)) &&
+      for (int i = 0; i < 20 && !DeleteFileW(qzplatform::AsWide(file_)) &&
                       GetLastError() != ERROR_FILE_NOT_FOUND;
            ++i)
         Sleep(50);
     }
-    if (!folder_.empty()) RemoveDirectoryW(qzplatform::W(folder_));
+    if (!folder_.empty()) RemoveDirectoryW(qzplatform::AsWide(folder_));
   }
 
   // Makes the folder in `temp`, writes the helper and holds it open for reading only.
@@ -45,7 +45,7 @@ class HelperFiles {
     for (int attempt = 0; attempt < kFolderAttempts && folder_.empty(); ++attempt) {
       const Text folder = temp + separator +
                           Format(u"qzX64stub-%.8x%.8x", {random(), random()});
-      if (CreateDirectoryW(qzplatform::W(folder), nullptr))
+      if (CreateDirectoryW(qzplatform::AsWide(folder), nullptr))
         folder_ = folder;
       else if (GetLastError() != ERROR_ALREADY_EXISTS)
         return false;
@@ -56,7 +56,7 @@ class HelperFiles {
     if (!written_) return false;
     // While this handle is open nobody may write, replace or delete the file; running
     // it only reads it.
-    hold_ = CreateFileW(qzplatform::W(file_), GENERIC_READ, FILE_SHARE_READ, nullptr,
+    hold_ = CreateFileW(qzplatform::AsWide(file_), GENERIC_READ, FILE_SHARE_READ, nullptr,
                         OPEN_EXISTING, 0, nullptr);
     return hold_ != INVALID_HANDLE_VALUE;
   }
@@ -78,7 +78,7 @@ bool DiRunX64Stub(const Text& parameters, DWORD waitLimit) {
   WCHAR buffer[MAX_PATH] = {};
   const DWORD length = GetTempPathW(MAX_PATH, buffer);
   if (length == 0 || length > MAX_PATH) return false;
-  const Text temp(qzplatform::U(buffer), length);
+  const Text temp(qzplatform::AsChar16(buffer), length);
 
   HelperFiles files;
   if (!files.Prepare(temp)) return false;

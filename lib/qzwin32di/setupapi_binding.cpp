@@ -84,7 +84,7 @@ bool Bind(HMODULE module, const Row& row) {
   return proc != nullptr || !row.required;
 }
 
-HMODULE Load(const char16_t* name) { return LoadLibraryW(qzplatform::W(Text(name))); }
+HMODULE Load(const char16_t* name) { return LoadLibraryW(qzplatform::AsWide(Text(name))); }
 
 // Frees the modules at process end. Created after the first successful binding, so it
 // is destroyed before the system interface's own state.

@@ -146,9 +146,9 @@ LPWSTR* WINAPI CommandLineToArgvW(LPCWSTR lpCmdLine, int* pNumArgs) {
     // As on Windows: an empty line gives the program's own path.
     WCHAR path[4096] = {};
     GetModuleFileNameW(nullptr, path, 4096);
-    args.emplace_back(qzplatform::U(path));
+    args.emplace_back(qzplatform::AsChar16(path));
   } else {
-    args = qzplatform::Split(qzplatform::U(lpCmdLine));
+    args = qzplatform::Split(qzplatform::AsChar16(lpCmdLine));
   }
   // One block, freed by LocalFree: the pointers, then the texts.
   std::size_t units = 0;
@@ -178,7 +178,7 @@ HLOCAL WINAPI LocalFree(HLOCAL hMem) {
 
 LPWSTR WINAPI GetCommandLineW() {
   static std::u16string line = qzplatform::ProgramArgumentsAsCommandLine();
-  return qzplatform::W(line.data());
+  return qzplatform::AsWide(line.data());
 }
 
 // Only the registry form "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (this system has no
@@ -187,7 +187,7 @@ HRESULT WINAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
   if (!pclsid) return static_cast<HRESULT>(0x80070057u);  // E_INVALIDARG
   *pclsid = GUID{};
   if (!lpsz) return S_OK;  // Windows gives the null GUID for a null text
-  const std::u16string_view s(qzplatform::U(lpsz));
+  const std::u16string_view s(qzplatform::AsChar16(lpsz));
   static constexpr int kGroups[] = {8, 4, 4, 4, 12};
   if (s.size() != 38 || s.front() != u'{' || s.back() != u'}') return CO_E_CLASSSTRING;
   std::vector<std::uint8_t> bytes;

@@ -42,12 +42,13 @@ void WINAPI OutputDebugStringW(LPCWSTR lpOutputString) {
   auto& out = qzplatform::Output();
   std::lock_guard lock(out.mutex);
   if (out.capture) {
-    out.captured.emplace_back(qzplatform::U(lpOutputString));
+    out.captured.emplace_back(qzplatform::AsChar16(lpOutputString));
     return;
   }
   static const bool to_stderr = [] {
     const char* v = std::getenv("QZ_DEBUG_OUTPUT");
     return v && std::strcmp(v, "1") == 0;
   }();
-  if (to_stderr) std::fprintf(stderr, "%s\n", qzplatform::ToUtf8(qzplatform::U(lpOutputString)).c_str());
+  if (to_stderr)
+    std::fprintf(stderr, "%s\n", qzplatform::ToUtf8(qzplatform::AsChar16(lpOutputString)).c_str());
 }

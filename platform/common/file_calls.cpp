@@ -78,7 +78,7 @@ static HANDLE OpenFile(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareM
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_HANDLE_VALUE;
   }
-  std::u16string_view path(qzplatform::U(lpFileName));
+  std::u16string_view path(qzplatform::AsChar16(lpFileName));
   DWORD error = ERROR_SUCCESS;
   std::shared_ptr<FileObject> file;
   bool is_device = false;
@@ -225,7 +225,7 @@ BOOL WINAPI DeleteFileW(LPCWSTR lpFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::string p = qzplatform::PosixPath(qzplatform::U(lpFileName));
+  const std::string p = qzplatform::PosixPath(qzplatform::AsChar16(lpFileName));
   struct stat st;
   if (::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
     SetLastError(ERROR_ACCESS_DENIED);
@@ -243,7 +243,7 @@ DWORD WINAPI GetFileAttributesW(LPCWSTR lpFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_FILE_ATTRIBUTES;
   }
-  const std::string p = qzplatform::PosixPath(qzplatform::U(lpFileName));
+  const std::string p = qzplatform::PosixPath(qzplatform::AsChar16(lpFileName));
   struct stat st;
   if (::stat(p.c_str(), &st) != 0) {
     SetLastError(qzplatform::ErrorFromErrno(errno));

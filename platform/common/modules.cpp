@@ -71,7 +71,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const std::u16string key = qzplatform::Lower(qzplatform::U(lpLibFileName));
+  const std::u16string key = qzplatform::Lower(qzplatform::AsChar16(lpLibFileName));
   auto& table = qzplatform::Modules();
   {
     std::lock_guard lock(table.mutex);

@@ -130,7 +130,7 @@ std::vector<std::string> SplitArguments(LPCWSTR command) {
   int count = 0;
   LPWSTR* argv = CommandLineToArgvW(command, &count);
   if (!argv) return args;
-  for (int i = 0; i < count; ++i) args.push_back(ToUtf8(U(argv[i])));
+  for (int i = 0; i < count; ++i) args.push_back(ToUtf8(AsChar16(argv[i])));
   LocalFree(argv);
   return args;
 }
@@ -184,9 +184,9 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
 
   std::string program;
   if (lpApplicationName) {
-    program = qzplatform::PosixPath(qzplatform::U(lpApplicationName));
+    program = qzplatform::PosixPath(qzplatform::AsChar16(lpApplicationName));
     if (!qzplatform::IsRegularFile(program)) return qzplatform::Fail(ERROR_FILE_NOT_FOUND);
-  } else if (!qzplatform::FindProgram(qzplatform::U(lpCommandLine), &program)) {
+  } else if (!qzplatform::FindProgram(qzplatform::AsChar16(lpCommandLine), &program)) {
     return qzplatform::Fail(ERROR_FILE_NOT_FOUND);
   }
 
@@ -198,7 +198,7 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
   } guard{&actions};
   std::string folder;
   if (lpCurrentDirectory) {
-    folder = qzplatform::PosixPath(qzplatform::U(lpCurrentDirectory));
+    folder = qzplatform::PosixPath(qzplatform::AsChar16(lpCurrentDirectory));
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
       return qzplatform::Fail(ERROR_DIRECTORY);
@@ -270,7 +270,7 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 // user's temporary folder inherits an access list that only the user can pass.
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
   if (!lpPathName || !*lpPathName) return qzplatform::Fail(ERROR_PATH_NOT_FOUND);
-  const std::string p = qzplatform::PosixPath(qzplatform::U(lpPathName));
+  const std::string p = qzplatform::PosixPath(qzplatform::AsChar16(lpPathName));
   if (::mkdir(p.c_str(), 0700) == 0) return TRUE;
   const int e = errno;
   if (e == EEXIST) return qzplatform::Fail(ERROR_ALREADY_EXISTS);
@@ -280,7 +280,7 @@ BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
 
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
   if (!lpPathName) return qzplatform::Fail(ERROR_INVALID_PARAMETER);
-  const std::string p = qzplatform::PosixPath(qzplatform::U(lpPathName));
+  const std::string p = qzplatform::PosixPath(qzplatform::AsChar16(lpPathName));
   if (::rmdir(p.c_str()) == 0) return TRUE;
   const int e = errno;
   if (e == ENOTEMPTY || e == EEXIST) return qzplatform::Fail(ERROR_DIR_NOT_EMPTY);

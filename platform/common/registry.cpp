@@ -76,7 +76,7 @@ LSTATUS WINAPI RegOpenKeyExW(HKEY hKey, LPCWSTR lpSubKey, DWORD, REGSAM, PHKEY p
   *phkResult = nullptr;
   auto base = qzplatform::KeyOf(hKey);
   if (!base) return ERROR_INVALID_HANDLE;
-  const std::u16string sub = lpSubKey ? qzplatform::U(lpSubKey) : u"";
+  const std::u16string sub = lpSubKey ? qzplatform::AsChar16(lpSubKey) : u"";
   const std::u16string path = qzplatform::Join(base->path, sub);
   auto ground = qzplatform::CurrentGround();
   auto data = ground ? ground->ReadRegistryKey(base->root, path) : std::nullopt;
@@ -91,7 +91,7 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
   if (lpReserved || (lpData && !lpcbData)) return ERROR_INVALID_PARAMETER;
   auto key = qzplatform::KeyOf(hKey);
   if (!key) return ERROR_INVALID_HANDLE;
-  const std::u16string name = lpValueName ? qzplatform::U(lpValueName) : u"";
+  const std::u16string name = lpValueName ? qzplatform::AsChar16(lpValueName) : u"";
   const auto& values = key->data.values;
   auto it = std::find_if(values.begin(), values.end(), [&](const qzplatform::RegistryValue& v) {
     return qzplatform::SameName(v.name, name);

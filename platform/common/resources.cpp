@@ -44,12 +44,12 @@ std::u16string Upper(std::u16string_view s) {
 std::u16string KeyOf(LPCWSTR name) {
   if (IS_INTRESOURCE(name))
     return u"#" + FromUtf8(std::to_string(reinterpret_cast<ULONG_PTR>(name)));
-  return Upper(U(name));
+  return Upper(AsChar16(name));
 }
 
 std::optional<WORD> TypeOf(LPCWSTR type) {
   if (IS_INTRESOURCE(type)) return static_cast<WORD>(reinterpret_cast<ULONG_PTR>(type));
-  const std::u16string key = Upper(U(type));
+  const std::u16string key = Upper(AsChar16(type));
   if (key.size() < 2 || key[0] != u'#' || key.size() > 6) return std::nullopt;
   unsigned value = 0;
   for (std::size_t i = 1; i < key.size(); ++i) {

@@ -160,8 +160,8 @@ std::vector<std::u16string> TakeMessageBoxes() {
 
 // Without a window system the box goes to standard error; the user's answer is OK.
 int WINAPI MessageBoxW(HWND, LPCWSTR lpText, LPCWSTR lpCaption, UINT) {
-  std::u16string caption = lpCaption ? qzplatform::U(lpCaption) : u"";
-  std::u16string text = lpText ? qzplatform::U(lpText) : u"";
+  std::u16string caption = lpCaption ? qzplatform::AsChar16(lpCaption) : u"";
+  std::u16string text = lpText ? qzplatform::AsChar16(lpText) : u"";
   auto& boxes = qzplatform::Boxes();
   std::lock_guard lock(boxes.mutex);
   if (boxes.capture)

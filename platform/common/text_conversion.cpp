@@ -103,8 +103,9 @@ int WINAPI WideCharToMultiByte(UINT CodePage, DWORD, LPCWSTR lpWideCharStr, int 
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  std::u16string_view in = cchWideChar < 0 ? std::u16string_view(qzplatform::U(lpWideCharStr)) 
-                                           : std::u16string_view(qzplatform::U(lpWideCharStr), cchWideChar);
+  std::u16string_view in =
+      cchWideChar < 0 ? std::u16string_view(qzplatform::AsChar16(lpWideCharStr))
+                      : std::u16string_view(qzplatform::AsChar16(lpWideCharStr), cchWideChar);
   std::string out;
   if (CodePage == CP_UTF8) {
     out = qzplatform::ToUtf8(in);

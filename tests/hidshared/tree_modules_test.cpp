@@ -118,7 +118,7 @@ class TreeModules : public ::testing::Test {
          ++i) {
       EXPECT_TRUE(Entry<PFN_SetupDiGetDeviceInstanceIdW>(
           SetupApiModule(), "SetupDiGetDeviceInstanceIdW")(set, &info, id, 128, nullptr));
-      ids.push_back(qzplatform::U(id));
+      ids.push_back(qzplatform::AsChar16(id));
     }
     return ids;
   }
@@ -126,7 +126,7 @@ class TreeModules : public ::testing::Test {
   BOOL Open(HDEVINFO set, const std::u16string& id, SP_DEVINFO_DATA* info) {
     info->cbSize = sizeof *info;
     return Entry<PFN_SetupDiOpenDeviceInfoW>(SetupApiModule(), "SetupDiOpenDeviceInfoW")(
-        set, qzplatform::W(id), nullptr, 0, info);
+        set, qzplatform::AsWide(id), nullptr, 0, info);
   }
   void Destroy(HDEVINFO set) {
     EXPECT_TRUE(Entry<PFN_SetupDiDestroyDeviceInfoList>(SetupApiModule(),
@@ -297,8 +297,9 @@ TEST_F(TreeModules, TheConfigurationManagerWalksPresentNodesAndFindsPhantomsOnRe
   ASSERT_EQ(child(&first, usb, 0), CR_SUCCESS);
   ASSERT_EQ(sibling(&next, first, 0), CR_SUCCESS);
   EXPECT_EQ(sibling(&gone, next, 0), CR_NO_SUCH_DEVNODE) << "the phantom is not in the tree";
-  EXPECT_EQ(locate(&gone, qzplatform::W(gone_id.data()), 0), CR_NO_SUCH_DEVNODE);
-  EXPECT_EQ(locate(&gone, qzplatform::W(gone_id.data()), CM_LOCATE_DEVNODE_PHANTOM), CR_SUCCESS);
+  EXPECT_EQ(locate(&gone, qzplatform::AsWide(gone_id.data()), 0), CR_NO_SUCH_DEVNODE);
+  EXPECT_EQ(locate(&gone, qzplatform::AsWide(gone_id.data()), CM_LOCATE_DEVNODE_PHANTOM),
+            CR_SUCCESS);
   EXPECT_EQ(child(&next, gone, 0), CR_NO_SUCH_DEVNODE);
   EXPECT_EQ(locate(&gone, nullptr, 0x100), CR_INVALID_FLAG);
   EXPECT_EQ(child(&next, first, 1), CR_INVALID_FLAG);
@@ -320,15 +321,16 @@ TEST_F(TreeModules, TheConfigurationManagerWalksPresentNodesAndFindsPhantomsOnRe
   EXPECT_EQ(length, 0u);
 
   ULONG size = 0;
-  ASSERT_EQ(list_size(&size, qzplatform::W(kUsb), CM_GETIDLIST_FILTER_BUSRELATIONS), CR_SUCCESS);
+  ASSERT_EQ(list_size(&size, qzplatform::AsWide(kUsb), CM_GETIDLIST_FILTER_BUSRELATIONS),
+            CR_SUCCESS);
   EXPECT_EQ(size, kRunning.size() + 1 + kStopped.size() + 1 + 1) << "present children only";
-  EXPECT_EQ(list_size(&size, qzplatform::W(kGone), CM_GETIDLIST_FILTER_BUSRELATIONS),
+  EXPECT_EQ(list_size(&size, qzplatform::AsWide(kGone), CM_GETIDLIST_FILTER_BUSRELATIONS),
             CR_NO_SUCH_DEVNODE);
   EXPECT_EQ(
       list_size(&size, nullptr, CM_GETIDLIST_FILTER_BUSRELATIONS | CM_GETIDLIST_FILTER_SERVICE),
       CR_INVALID_FLAG);
   ASSERT_EQ(
-      list_size(&size, qzplatform::W(std::u16string(u"UsbCcgp")), CM_GETIDLIST_FILTER_SERVICE),
+      list_size(&size, qzplatform::AsWide(std::u16string(u"UsbCcgp")), CM_GETIDLIST_FILTER_SERVICE),
       CR_SUCCESS);
   EXPECT_EQ(size, kUsb.size() + 2);
 }
@@ -349,8 +351,9 @@ TEST_F(TreeModules, OneSnapshotServesEveryCallUntilTheTreesMarkChanges) {
     ASSERT_NE(hardware, reinterpret_cast<HKEY>(INVALID_HANDLE_VALUE));
     EXPECT_EQ(RegCloseKey(hardware), ERROR_SUCCESS);
     ULONG length = 0;
-    EXPECT_EQ(list_size(&length, qzplatform::W(kUsb.c_str()), CM_GETIDLIST_FILTER_BUSRELATIONS),
-              CR_SUCCESS);
+    EXPECT_EQ(
+        list_size(&length, qzplatform::AsWide(kUsb.c_str()), CM_GETIDLIST_FILTER_BUSRELATIONS),
+        CR_SUCCESS);
   }
   Destroy(set);
   EXPECT_EQ(tree.snapshots, 1) << "the listing's calls share one snapshot";

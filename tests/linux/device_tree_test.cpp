@@ -105,7 +105,7 @@ TEST_F(DeviceTreeTest, InterfaceModeAndBusRelations) {
 // The class installer's calls, in the order the device-state routines make them.
 struct SetupApi {
   SetupApi() {
-    module = LoadLibraryW(qzplatform::W(std::u16string(u"SetupAPI.dll")));
+    module = LoadLibraryW(qzplatform::AsWide(std::u16string(u"SetupAPI.dll")));
     auto bind = [&](const char* name, auto& f) {
       f = reinterpret_cast<std::remove_reference_t<decltype(f)>>(
           reinterpret_cast<void*>(GetProcAddress(module, name)));
@@ -130,7 +130,7 @@ struct SetupApi {
     p.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
     p.StateChange = state;
     p.Scope = DICS_FLAG_CONFIGSPECIFIC;
-    if (!open(set, qzplatform::W(id), nullptr, 0, &info) ||
+    if (!open(set, qzplatform::AsWide(id), nullptr, 0, &info) ||
         !params(set, &info, &p.ClassInstallHeader, sizeof p) ||
         !call(DIF_PROPERTYCHANGE, set, &info))
       error = GetLastError();
@@ -142,7 +142,7 @@ struct SetupApi {
     SP_DEVINFO_DATA info{};
     info.cbSize = sizeof info;
     DWORD error = 0;
-    if (!open(set, qzplatform::W(id), nullptr, 0, &info) || !remove(set, &info) ||
+    if (!open(set, qzplatform::AsWide(id), nullptr, 0, &info) || !remove(set, &info) ||
         (back && !unremove(set, &info)))
       error = GetLastError();
     destroy(set);
@@ -249,7 +249,7 @@ TEST_F(DeviceTreeTest, ControlFilesThatRefuseGiveAccessDenied) {
   EXPECT_EQ(error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
   WCHAR text[128] = {};
   ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, error, 0, text, 128, nullptr), 0u);
-  EXPECT_EQ(std::u16string(qzplatform::U(text)), u"Access is denied.\r\n");
+  EXPECT_EQ(std::u16string(qzplatform::AsChar16(text)), u"Access is denied.\r\n");
 }
 
 TEST_F(DeviceTreeTest, RemovalGoesAsFarAsTheBusAllows) {

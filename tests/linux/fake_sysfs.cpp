@@ -150,7 +150,7 @@ void LinuxGroundTest::TearDown() {
 }
 
 Handle LinuxGroundTest::Open(const std::string& path, DWORD access, DWORD share) {
-  return Handle(CreateFileW(qzplatform::W(qzplatform::FromUtf8(path)), access, share, nullptr,
+  return Handle(CreateFileW(qzplatform::AsWide(qzplatform::FromUtf8(path)), access, share, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr));
 }
 

@@ -41,7 +41,7 @@ class HidDllTest : public LinuxGroundTest {
   std::u16string String(PFN_HidD_GetString get, HANDLE h, BOOLEAN* ok) {
     WCHAR buffer[64] = {};
     *ok = get(h, buffer, 126);
-    return qzplatform::U(buffer);
+    return qzplatform::AsChar16(buffer);
   }
 };
 
@@ -62,7 +62,7 @@ TEST_F(HidDllTest, IdentityAndStringsOfAUsbDevice) {
   EXPECT_EQ(String(hid.GetSerialNumberString, h.get(), &ok), u"SN-0042");
   WCHAR buffer[64] = {};
   ASSERT_TRUE(hid.GetIndexedString(h.get(), 2, buffer, sizeof buffer));
-  EXPECT_EQ(std::u16string(qzplatform::U(buffer)), u"Widget") << "iProduct is 2";
+  EXPECT_EQ(std::u16string(qzplatform::AsChar16(buffer)), u"Widget") << "iProduct is 2";
   EXPECT_FALSE(hid.GetIndexedString(h.get(), 7, buffer, sizeof buffer));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_GEN_FAILURE));
 }
@@ -158,7 +158,7 @@ TEST_F(HidDllTest, AnOpenWithoutAccessOpensTheNodeOnlyForAReportRequest) {
   EXPECT_EQ(a.VendorID, 0x0A0B);
   WCHAR name[64] = {};
   ASSERT_TRUE(hid.GetProductString(h.get(), name, sizeof name));
-  EXPECT_EQ(std::u16string(qzplatform::U(name)), u"Bare Pad");
+  EXPECT_EQ(std::u16string(qzplatform::AsChar16(name)), u"Bare Pad");
   EXPECT_EQ(OpenDescriptors(node), device_end);
   Bytes report(8, 0);
   report[0] = 3;

@@ -99,7 +99,7 @@ TEST_F(IoTest, EachCollectionReadsOnlyItsOwnReports) {
 // The handle keeps the newest reports nobody reads, 32 unless HidD_SetNumInputBuffers
 // allowed more.
 TEST_F(IoTest, UnreadReportsAreKeptUpToTheHandlesInputBuffers) {
-  HMODULE module = LoadLibraryW(qzplatform::W(std::u16string(u"HID.DLL")));
+  HMODULE module = LoadLibraryW(qzplatform::AsWide(std::u16string(u"HID.DLL")));
   auto set = reinterpret_cast<PFN_HidD_SetNumInputBuffers>(
       reinterpret_cast<void*>(GetProcAddress(module, "HidD_SetNumInputBuffers")));
   ASSERT_TRUE(set);

@@ -25,7 +25,7 @@ class Files : public ::testing::Test {
     return qzplatform::FromUtf8((dir / name).string());
   }
   HANDLE Open(const std::u16string& path, DWORD access, DWORD disposition) {
-    return CreateFileW(qzplatform::W(path), access, 0, nullptr, disposition, 0, nullptr);
+    return CreateFileW(qzplatform::AsWide(path), access, 0, nullptr, disposition, 0, nullptr);
   }
   fs::path dir;
 };
@@ -81,12 +81,12 @@ TEST_F(Files, BackslashesAreDelimiters) {
   EXPECT_TRUE(fs::exists(dir / "sub" / "b.txt"));
   EXPECT_EQ(Open(path, GENERIC_WRITE, CREATE_NEW), INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_EXISTS));
-  EXPECT_EQ(GetFileAttributesW(qzplatform::W(path)), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_TRUE(DeleteFileW(qzplatform::W(path)));
-  EXPECT_EQ(GetFileAttributesW(qzplatform::W(path)), INVALID_FILE_ATTRIBUTES);
-  EXPECT_FALSE(DeleteFileW(qzplatform::W(path)));
+  EXPECT_EQ(GetFileAttributesW(qzplatform::AsWide(path)), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_TRUE(DeleteFileW(qzplatform::AsWide(path)));
+  EXPECT_EQ(GetFileAttributesW(qzplatform::AsWide(path)), INVALID_FILE_ATTRIBUTES);
+  EXPECT_FALSE(DeleteFileW(qzplatform::AsWide(path)));
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-  EXPECT_FALSE(DeleteFileW(qzplatform::W(qzplatform::FromUtf8((dir / "sub").string()))));
+  EXPECT_FALSE(DeleteFileW(qzplatform::AsWide(qzplatform::FromUtf8((dir / "sub").string()))));
 }
 
 }  // namespace

@@ -27,9 +27,9 @@ class OneModuleGround : public qzplatform::Ground {
 TEST(Modules, LoadFindHideAndFree) {
   qzplatform::SetGround(std::make_shared<OneModuleGround>());
   const std::u16string name = u"ANSWER.dll";  // names are not case-sensitive
-  HMODULE m = LoadLibraryW(qzplatform::W(name));
+  HMODULE m = LoadLibraryW(qzplatform::AsWide(name));
   ASSERT_NE(m, nullptr);
-  EXPECT_EQ(LoadLibraryW(qzplatform::W(name)), m);
+  EXPECT_EQ(LoadLibraryW(qzplatform::AsWide(name)), m);
   EXPECT_EQ(GetProcAddress(m, "Answer")(), 42);
   EXPECT_EQ(GetProcAddress(m, "Question"), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PROC_NOT_FOUND));
@@ -42,10 +42,10 @@ TEST(Modules, LoadFindHideAndFree) {
   EXPECT_EQ(GetProcAddress(m, "Answer"), nullptr);
 
   qzplatform::HideModule(u"Answer.dll");
-  EXPECT_EQ(LoadLibraryW(qzplatform::W(name)), nullptr);
+  EXPECT_EQ(LoadLibraryW(qzplatform::AsWide(name)), nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
   qzplatform::RevealAll();
-  EXPECT_EQ(LoadLibraryW(qzplatform::W(std::u16string(u"other.dll"))), nullptr);
+  EXPECT_EQ(LoadLibraryW(qzplatform::AsWide(std::u16string(u"other.dll"))), nullptr);
   qzplatform::SetGround(nullptr);
 }
 
@@ -53,7 +53,7 @@ TEST(MessageTexts, SystemTextsEndInALineBreakAndNeedRoom) {
   WCHAR buffer[128];
   DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                            ERROR_FILE_NOT_FOUND, 0, buffer, 128, nullptr);
-  EXPECT_EQ(std::u16string(qzplatform::U(buffer), n),
+  EXPECT_EQ(std::u16string(qzplatform::AsChar16(buffer), n),
             u"The system cannot find the file specified.\r\n");
   EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0, buffer,
                            10, nullptr),
@@ -67,14 +67,15 @@ TEST(CodePage, AnsiIsLatin1WithQuestionMarksForTheRest) {
   const std::u16string text = u"A\u00e9\u20ac";
   char out[8] = {};
   BOOL used = FALSE;
-  int n = WideCharToMultiByte(CP_ACP, 0, qzplatform::W(text), 3, out, 8, nullptr, &used);
+  int n = WideCharToMultiByte(CP_ACP, 0, qzplatform::AsWide(text), 3, out, 8, nullptr, &used);
   ASSERT_EQ(n, 3);
   EXPECT_EQ(std::string(out, 3), "A\xe9?");
   EXPECT_TRUE(used);
-  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, qzplatform::W(text), 3, out, 2, nullptr, nullptr), 0);
+  EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, qzplatform::AsWide(text), 3, out, 2, nullptr, nullptr),
+            0);
   WCHAR back[8];
   n = MultiByteToWideChar(CP_ACP, 0, "\xe9\xff", 2, back, 8);
-  EXPECT_EQ(std::u16string(qzplatform::U(back), n), u"\u00e9\u00ff");
+  EXPECT_EQ(std::u16string(qzplatform::AsChar16(back), n), u"\u00e9\u00ff");
 }
 
 TEST(Utf8, RoundTripsAndReplacesBrokenSequences) {
@@ -86,8 +87,8 @@ TEST(Utf8, RoundTripsAndReplacesBrokenSequences) {
 
 TEST(DebugOutput, IsCapturedInOrder) {
   qzplatform::CaptureDebugOutput(true);
-  OutputDebugStringW(qzplatform::W(std::u16string(u"one")));
-  OutputDebugStringW(qzplatform::W(std::u16string(u"two")));
+  OutputDebugStringW(qzplatform::AsWide(std::u16string(u"one")));
+  OutputDebugStringW(qzplatform::AsWide(std::u16string(u"two")));
   EXPECT_EQ(qzplatform::TakeDebugOutput(), (std::vector<std::u16string>{u"one", u"two"}));
   EXPECT_TRUE(qzplatform::TakeDebugOutput().empty());
   qzplatform::CaptureDebugOutput(false);

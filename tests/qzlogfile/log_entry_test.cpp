@@ -12,12 +12,12 @@ const SYSTEMTIME kTime{2012, 12, 6, 8, 14, 3, 7, 45};
 std::u16string SystemDate() {
   WCHAR text[80];
   const int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &kTime, nullptr, text, 80);
-  return n > 0 ? std::u16string(qzplatform::U(text)) : u"(no date)";
+  return n > 0 ? std::u16string(qzplatform::AsChar16(text)) : u"(no date)";
 }
 std::u16string SystemTime() {
   WCHAR text[80];
   const int n = GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &kTime, nullptr, text, 80);
-  return n > 0 ? std::u16string(qzplatform::U(text)) : u"(no time)";
+  return n > 0 ? std::u16string(qzplatform::AsChar16(text)) : u"(no time)";
 }
 
 TEST(LogStamp, HoldsTheSwitchedOnPartsTrimmed) {

@@ -156,7 +156,7 @@ TEST_F(LogFileTest, TwoSinksOnOneFileWriteEveryEntryOnceWhole) {
 // whole wait; the saves after it try once, and once the file is free again the held-back
 // entries reach it.
 TEST_F(LogFileTest, AFileHeldByAnotherProgramStallsOneSaveOnly) {
-  HANDLE holder = CreateFileW(qzplatform::W(ToText(file_)), GENERIC_WRITE, 0, nullptr,
+  HANDLE holder = CreateFileW(qzplatform::AsWide(ToText(file_)), GENERIC_WRITE, 0, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(holder, INVALID_HANDLE_VALUE);
   LogEvents events;

@@ -104,9 +104,10 @@ class RegistryTexts : public ::testing::Test {
   qz::Text PathOf(const std::u16string& name, HKEY* root) {
     query().name = name;
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, qzplatform::W(std::u16string(u"SOFTWARE\\Sim")), 0,
-                            KEY_READ, &key),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegOpenKeyExW(HKEY_LOCAL_MACHINE, qzplatform::AsWide(std::u16string(u"SOFTWARE\\Sim")), 0,
+                      KEY_READ, &key),
+        ERROR_SUCCESS);
     qz::Text path = qz::GetRegKeyPath(key, root);
     RegCloseKey(key);
     return path;

@@ -130,7 +130,7 @@ TEST_F(SysUtils, SystemErrorTextLosesTrailingBlanksAndFullStops) {
 }
 
 TEST_F(SysUtils, WriteFileAsyncIsTrueForImmediateAndPendingWrites) {
-  HANDLE h = CreateFileW(qzplatform::W(std::u16string(u"dev")), GENERIC_WRITE, 0, nullptr,
+  HANDLE h = CreateFileW(qzplatform::AsWide(std::u16string(u"dev")), GENERIC_WRITE, 0, nullptr,
                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   ASSERT_NE(h, INVALID_HANDLE_VALUE);
   OVERLAPPED ov{};
@@ -147,7 +147,7 @@ TEST_F(SysUtils, WriteFileAsyncIsTrueForImmediateAndPendingWrites) {
 }
 
 TEST_F(SysUtils, WaitedTransfersBlockUntilTheTransferEnds) {
-  HANDLE h = CreateFileW(qzplatform::W(std::u16string(u"dev")), GENERIC_READ, 0, nullptr,
+  HANDLE h = CreateFileW(qzplatform::AsWide(std::u16string(u"dev")), GENERIC_READ, 0, nullptr,
                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   OVERLAPPED ov{};
   ov.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
@@ -189,7 +189,7 @@ TEST_F(SysUtils, WaitedTransfersBlockUntilTheTransferEnds) {
 }
 
 TEST_F(SysUtils, WaitOverlappedResultReportsTheFailureCode) {
-  HANDLE h = CreateFileW(qzplatform::W(std::u16string(u"dev")), GENERIC_READ, 0, nullptr,
+  HANDLE h = CreateFileW(qzplatform::AsWide(std::u16string(u"dev")), GENERIC_READ, 0, nullptr,
                          OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   OVERLAPPED ov{};
   ov.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);

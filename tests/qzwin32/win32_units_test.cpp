@@ -28,9 +28,9 @@ TEST(GuidToText, IsUpperCaseRegistryTextOf38Characters) {
 // The arguments the program would see for `line`, after its name.
 std::vector<std::u16string> Split(const std::u16string& line) {
   int count = 0;
-  LPWSTR* argv = CommandLineToArgvW(qzplatform::W(u"prog.exe " + line), &count);
+  LPWSTR* argv = CommandLineToArgvW(qzplatform::AsWide(u"prog.exe " + line), &count);
   std::vector<std::u16string> args;
-  for (int i = 1; i < count; ++i) args.emplace_back(qzplatform::U(argv[i]));
+  for (int i = 1; i < count; ++i) args.emplace_back(qzplatform::AsChar16(argv[i]));
   LocalFree(argv);
   return args;
 }
@@ -146,20 +146,28 @@ TEST_F(Programs, SaveResourceToFileWritesTheWholeResource) {
 
 TEST(ProgramResources, AreFoundByTypeAndNameWithoutRegardToCase) {
   qzplatform::SetProgramResource(10, u"QzFind", {1, 2, 3});
-  HRSRC r = FindResourceW(nullptr, qzplatform::W(std::u16string(u"QZFIND")), MAKEINTRESOURCEW(10));
+  HRSRC r =
+      FindResourceW(nullptr, qzplatform::AsWide(std::u16string(u"QZFIND")), MAKEINTRESOURCEW(10));
   ASSERT_NE(r, nullptr);
   EXPECT_EQ(SizeofResource(nullptr, r), 3u);
   const auto* data = static_cast<const BYTE*>(LockResource(LoadResource(nullptr, r)));
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(data[2], 3);
-  EXPECT_EQ(FindResourceW(nullptr, qzplatform::W(std::u16string(u"QZFIND")), MAKEINTRESOURCEW(3)), nullptr);
+  EXPECT_EQ(
+      FindResourceW(nullptr, qzplatform::AsWide(std::u16string(u"QZFIND")), MAKEINTRESOURCEW(3)),
+      nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));
-  EXPECT_EQ(FindResourceW(nullptr, qzplatform::W(std::u16string(u"OTHER")), MAKEINTRESOURCEW(10)), nullptr);
+  EXPECT_EQ(
+      FindResourceW(nullptr, qzplatform::AsWide(std::u16string(u"OTHER")), MAKEINTRESOURCEW(10)),
+      nullptr);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_NAME_NOT_FOUND));
   qzplatform::RestoreProgramResources();
-  EXPECT_EQ(FindResourceW(nullptr, qzplatform::W(std::u16string(u"QZFIND")), MAKEINTRESOURCEW(10)), nullptr);
+  EXPECT_EQ(
+      FindResourceW(nullptr, qzplatform::AsWide(std::u16string(u"QZFIND")), MAKEINTRESOURCEW(10)),
+      nullptr);
   // The helper's image is embedded into every program that links the library.
-  HRSRC helper = FindResourceW(nullptr, qzplatform::W(std::u16string(u"qzx64stub")), MAKEINTRESOURCEW(10));
+  HRSRC helper = FindResourceW(nullptr, qzplatform::AsWide(std::u16string(u"qzx64stub")),
+                               MAKEINTRESOURCEW(10));
   ASSERT_NE(helper, nullptr);
   EXPECT_GT(SizeofResource(nullptr, helper), 1000u);
 }

@@ -20,7 +20,7 @@ class DeviceState : public Enumeration {
     path = machine->Interfaces()[0].path;
   }
   HANDLE Open(DWORD flags = 0) {
-    return CreateFileW(qzplatform::W(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    return CreateFileW(qzplatform::AsWide(path), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                        nullptr, OPEN_EXISTING, flags, nullptr);
   }
   static std::vector<std::pair<DWORD, DWORD>> StatesAndScopes(

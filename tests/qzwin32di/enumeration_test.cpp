@@ -60,8 +60,8 @@ TEST_F(Enumeration, EveryPathFoundNamesADeviceCreateFileReaches) {
   const std::size_t gamepad = machine->FindDevice("gamepad");
   for (const auto& [driver, d] : EnumHid()) {
     SCOPED_TRACE(qzplatform::ToUtf8(d->NameSymbolic));
-    HANDLE h = CreateFileW(qzplatform::W(d->NameSymbolic), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE h = CreateFileW(qzplatform::AsWide(d->NameSymbolic), 0,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
     if (d->NameSymbolic == machine->InterfacePath(gamepad)) {
       EXPECT_EQ(h, INVALID_HANDLE_VALUE);  // in exclusive use elsewhere, but there
       EXPECT_EQ(GetLastError(), ERROR_SHARING_VIOLATION);

@@ -102,7 +102,7 @@ TEST_F(SimSetupApi, TheTreeIsRootThenUsbDeviceThenCollections) {
   ASSERT_EQ(api().CM_Get_Sibling(&second, first, 0), CR_SUCCESS);
   EXPECT_EQ(api().CM_Get_Sibling(&none, second, 0), CR_NO_SUCH_DEVNODE);
   std::u16string id = collections[1].instance_id;
-  ASSERT_EQ(api().CM_Locate_DevNodeW(&located, qzplatform::W(id.data()), 0), CR_SUCCESS);
+  ASSERT_EQ(api().CM_Locate_DevNodeW(&located, qzplatform::AsWide(id.data()), 0), CR_SUCCESS);
   EXPECT_EQ(located, second);
 
   WCHAR name[64] = {};
@@ -118,9 +118,11 @@ TEST_F(SimSetupApi, TheTreeIsRootThenUsbDeviceThenCollections) {
 
   // An unplugged device leaves the tree but can still be found as a phantom.
   machine->Unplug(0);
-  EXPECT_EQ(api().CM_Locate_DevNodeW(&located, qzplatform::W(id.data()), 0), CR_NO_SUCH_DEVNODE);
-  EXPECT_EQ(api().CM_Locate_DevNodeW(&located, qzplatform::W(id.data()), CM_LOCATE_DEVNODE_PHANTOM),
-            CR_SUCCESS);
+  EXPECT_EQ(api().CM_Locate_DevNodeW(&located, qzplatform::AsWide(id.data()), 0),
+            CR_NO_SUCH_DEVNODE);
+  EXPECT_EQ(
+      api().CM_Locate_DevNodeW(&located, qzplatform::AsWide(id.data()), CM_LOCATE_DEVNODE_PHANTOM),
+      CR_SUCCESS);
   EXPECT_EQ(api().CM_Get_Child(&none, usb, 0), CR_NO_SUCH_DEVNODE);
 }
 
@@ -154,11 +156,13 @@ TEST_F(SimSetupApi, DevicesAreOpenedByInstanceIdIntoAnEmptySet) {
   SP_DEVINFO_DATA opened{};
   opened.cbSize = sizeof opened;
   std::u16string id = machine->Interfaces()[1].instance_id;
-  ASSERT_TRUE(api().SetupDiOpenDeviceInfoW(own, qzplatform::W(id.data()), nullptr, 0, &opened));
+  ASSERT_TRUE(
+      api().SetupDiOpenDeviceInfoW(own, qzplatform::AsWide(id.data()), nullptr, 0, &opened));
   EXPECT_EQ(qz::DiGetDeviceProperty(own, opened, SPDRP_DEVICEDESC),
             u"HID-compliant consumer control device");
   std::u16string bad = u"HID\\NO\\SUCH";
-  EXPECT_FALSE(api().SetupDiOpenDeviceInfoW(own, qzplatform::W(bad.data()), nullptr, 0, &opened));
+  EXPECT_FALSE(
+      api().SetupDiOpenDeviceInfoW(own, qzplatform::AsWide(bad.data()), nullptr, 0, &opened));
   EXPECT_EQ(GetLastError(), ERROR_NO_SUCH_DEVINST);
   EXPECT_TRUE(api().SetupDiDestroyDeviceInfoList(own));
   EXPECT_FALSE(api().SetupDiDestroyDeviceInfoList(own));

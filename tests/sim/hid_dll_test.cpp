@@ -96,7 +96,7 @@ TEST(HidDllStrings, CopyWhatFitsTheByteLength) {
   auto machine = qzplatform::sim::Install(qzplatform::sim::Machine::LoadJson(json));
   {
     HidDll hid;
-    Handle h(CreateFileW(qzplatform::W(machine->InterfacePath(0)), 0, kShareAll, nullptr,
+    Handle h(CreateFileW(qzplatform::AsWide(machine->InterfacePath(0)), 0, kShareAll, nullptr,
                          OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(h.valid());
     for (std::size_t i = 0; i < std::size(lengths); ++i) {

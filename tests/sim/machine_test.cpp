@@ -38,7 +38,7 @@ TEST_F(MachineTest, VersionRecordDefaultsToWindows7Sp1AndCanBeSet) {
   EXPECT_EQ(v.dwMinorVersion, 1u);
   EXPECT_EQ(v.dwBuildNumber, 7601u);
   EXPECT_EQ(v.dwPlatformId, static_cast<DWORD>(VER_PLATFORM_WIN32_NT));
-  EXPECT_EQ(std::u16string(qzplatform::U(v.szCSDVersion)), u"Service Pack 1");
+  EXPECT_EQ(std::u16string(qzplatform::AsChar16(v.szCSDVersion)), u"Service Pack 1");
   EXPECT_EQ(v.wServicePackMajor, 1);
   EXPECT_EQ(v.wProductType, VER_NT_WORKSTATION);
   EXPECT_EQ(v.dwOSVersionInfoSize, sizeof v);

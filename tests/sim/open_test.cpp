@@ -106,14 +106,16 @@ TEST_F(OpenTest, PathsCompareWithoutCase) {
 TEST_F(OpenTest, DeviceNamespaceNeverFallsThroughToFiles) {
   // CREATE_ALWAYS on an unknown device name must not create a file of that name.
   const std::u16string name = u"\\\\.\\qzsim-no-such-device";
-  HANDLE h = CreateFileW(qzplatform::W(name), kReadWrite, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  HANDLE h =
+      CreateFileW(qzplatform::AsWide(name), kReadWrite, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   EXPECT_EQ(h, INVALID_HANDLE_VALUE);
   EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 
   // Ordinary paths are still files.
   const auto file = std::filesystem::temp_directory_path() / "qzsim_open_test.txt";
   const std::u16string path = file.u16string();
-  Handle f(CreateFileW(qzplatform::W(path), kReadWrite, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+  Handle f(
+      CreateFileW(qzplatform::AsWide(path), kReadWrite, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   EXPECT_TRUE(f.valid());
   f.reset();
   std::filesystem::remove(file);

@@ -44,7 +44,7 @@ void Bind(HMODULE module, const char* name, F& f) {
 }
 
 HidDll::HidDll() {
-  module = LoadLibraryW(qzplatform::W(std::u16string(u"HID.DLL")));
+  module = LoadLibraryW(qzplatform::AsWide(std::u16string(u"HID.DLL")));
   if (!module) return;
   Bind(module, "HidD_GetHidGuid", GetHidGuid);
   Bind(module, "HidD_GetAttributes", GetAttributes);
@@ -81,7 +81,7 @@ void SimTest::Load(std::string_view json) {
 void SimTest::UseDefault() { machine_ = qzplatform::sim::Install(); }
 
 Handle SimTest::Open(const std::u16string& path, DWORD access, DWORD share, bool overlapped) {
-  return Handle(CreateFileW(qzplatform::W(path), access, share, nullptr, OPEN_EXISTING,
+  return Handle(CreateFileW(qzplatform::AsWide(path), access, share, nullptr, OPEN_EXISTING,
                             overlapped ? FILE_FLAG_OVERLAPPED : 0, nullptr));
 }
 

@@ -175,19 +175,19 @@ void CheckWithoutRights(const std::string& node, const std::u16string& instance_
     lg::Install();
     int bits = 0;
     const std::u16string path = qzplatform::FromUtf8(node);
-    HANDLE h = CreateFileW(qzplatform::W(path), GENERIC_READ | GENERIC_WRITE,
+    HANDLE h = CreateFileW(qzplatform::AsWide(path), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_OVERLAPPED, nullptr);
     WCHAR text[128] = {};
     if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED &&
         FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_ACCESS_DENIED, 0, text, 128,
                        nullptr) &&
-        std::u16string(qzplatform::U(text)) == u"Access is denied.\r\n")
+        std::u16string(qzplatform::AsChar16(text)) == u"Access is denied.\r\n")
       bits |= 1;
-    HANDLE q = CreateFileW(qzplatform::W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE q = CreateFileW(qzplatform::AsWide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (q != INVALID_HANDLE_VALUE) {
-      HMODULE hid = LoadLibraryW(qzplatform::W(std::u16string(u"HID.DLL")));
+      HMODULE hid = LoadLibraryW(qzplatform::AsWide(std::u16string(u"HID.DLL")));
       auto attributes = reinterpret_cast<PFN_HidD_GetAttributes>(
           reinterpret_cast<void*>(GetProcAddress(hid, "HidD_GetAttributes")));
       HIDD_ATTRIBUTES a{};

@@ -77,7 +77,7 @@ TEST(SystemDiscovery, LoadedRecordsHoldWhatTheSystemGives) {
   for (const TqzHidDevice* record : records) {
     SCOPED_TRACE(qz::TextToAnsi(record->NameSymbolic));
     qztest::SystemHid::Facts facts;
-    ASSERT_TRUE(system.Read(qzplatform::W(record->NameSymbolic), facts));
+    ASSERT_TRUE(system.Read(qzplatform::AsWide(record->NameSymbolic), facts));
     EXPECT_EQ(record->VendorId(), facts.attributes.VendorID);
     EXPECT_EQ(record->ProductId(), facts.attributes.ProductID);
     EXPECT_EQ(record->Version(), facts.attributes.VersionNumber);
@@ -93,7 +93,7 @@ TEST(SystemDiscovery, LoadedRecordsHoldWhatTheSystemGives) {
     // Full mode names the record by the device's product string when it has one.
     if (facts.product.size() >= 3) {
       EXPECT_EQ(qz::TextToAnsi(record->NameFriendly),
-                qz::TextToAnsi(qz::Text(qzplatform::U(facts.product.c_str()))));
+                qz::TextToAnsi(qz::Text(qzplatform::AsChar16(facts.product.c_str()))));
     }
   }
 }

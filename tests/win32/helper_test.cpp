@@ -49,15 +49,16 @@ TEST(SystemHelper, RunsInAFolderOfItsOwnThatIsRemovedAfterwards) {
 DWORD RunHelper(const std::u16string& parameters) {
   const std::wstring folder = TempFolder() + L"qz-helper-test";
   CreateDirectoryW(folder.c_str(), nullptr);
-  const std::u16string file = qzplatform::U((folder + L"\\qzX64stub.exe").c_str());
+  const std::u16string file = qzplatform::AsChar16((folder + L"\\qzX64stub.exe").c_str());
   DWORD code = ~0u;
   if (qz::SaveResourceToFile(u"qzx64stub", file, CREATE_ALWAYS)) {
-    qz::RunProcess(u"\"" + file + u"\" " + parameters, qzplatform::U(folder.c_str()), true, true);
+    qz::RunProcess(u"\"" + file + u"\" " + parameters, qzplatform::AsChar16(folder.c_str()), true,
+                   true);
     code = GetLastError();
   } else {
     ADD_FAILURE() << "the helper's image could not be written";
   }
-  DeleteFileW(qzplatform::W(file));
+  DeleteFileW(qzplatform::AsWide(file));
   RemoveDirectoryW(folder.c_str());
   return code;
 }

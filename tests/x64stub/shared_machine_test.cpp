@@ -170,7 +170,7 @@ TEST_F(SharedMachine, AMachineThatDoesNotAnswerFailsTheCallInTime) {
   ::setenv(sim::kSharedMachineVariable, mute.c_str(), 1);
   ASSERT_TRUE(sim::ConnectToSharedMachine());
   const std::u16string name = u"SetupAPI.dll";
-  const HMODULE setupapi = LoadLibraryW(qzplatform::W(name));
+  const HMODULE setupapi = LoadLibraryW(qzplatform::AsWide(name));
   const auto create = reinterpret_cast<PFN_SetupDiCreateDeviceInfoList>(
       reinterpret_cast<void*>(GetProcAddress(setupapi, "SetupDiCreateDeviceInfoList")));
   ASSERT_NE(create, nullptr);

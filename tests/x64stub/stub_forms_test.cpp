@@ -11,15 +11,15 @@
 
 namespace {
 
-using qzplatform::U;
-using qzplatform::W;
+using qzplatform::AsChar16;
+using qzplatform::AsWide;
 
 const HDEVINFO kSet = reinterpret_cast<HDEVINFO>(static_cast<std::uintptr_t>(0x40));
 const SC_HANDLE kManager = reinterpret_cast<SC_HANDLE>(static_cast<std::uintptr_t>(0x100));
 const SC_HANDLE kService = reinterpret_cast<SC_HANDLE>(static_cast<std::uintptr_t>(0x200));
 const SC_HANDLE kOldService = reinterpret_cast<SC_HANDLE>(static_cast<std::uintptr_t>(0x300));
 
-std::string Narrow(LPCWSTR text) { return text ? qz::TextToUtf8(U(text)) : "(null)"; }
+std::string Narrow(LPCWSTR text) { return text ? qz::TextToUtf8(AsChar16(text)) : "(null)"; }
 
 // Records every call in order; outcomes are set per test. Splitting and GUID parsing
 // are the system's own.
@@ -135,7 +135,7 @@ constexpr char16_t kHidClass[] = u"{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}";
 const std::string kHidClassData1 = std::to_string(0x745A17A0u);
 
 DWORD RunWith(FakeSystem& fake, const std::u16string& line) {
-  return x64stub::RunStub(fake, W(line));
+  return x64stub::RunStub(fake, AsWide(line));
 }
 
 std::u16string StateLine(const std::u16string& code) {

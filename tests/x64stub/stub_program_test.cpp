@@ -41,7 +41,7 @@ class StubProgram : public ::testing::Test {
     return Quoted(id) + u" " + code + u" \"{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}\"";
   }
   bool Opens() {
-    HANDLE h = CreateFileW(qzplatform::W(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE h = CreateFileW(qzplatform::AsWide(path), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     CloseHandle(h);

@@ -10,7 +10,7 @@
 namespace qzhid {
 
 std::vector<std::uint8_t> ReportDescriptor(HANDLE handle) {
-  const HMODULE hid = LoadLibraryW(qzplatform::W(qz::Text(u"HID.DLL")));
+  const HMODULE hid = LoadLibraryW(qzplatform::AsWide(qz::Text(u"HID.DLL")));
   if (!hid) throw Failure(SystemFailure("loading HID.DLL"));
   const auto get = reinterpret_cast<PFN_QzHidD_GetReportDescriptor>(
       reinterpret_cast<void*>(GetProcAddress(hid, kQzGetReportDescriptorEntry)));

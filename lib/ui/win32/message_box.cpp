@@ -25,7 +25,7 @@ void ShowMessageBox(HWND parent, const qz::Text& text, BoxKind kind) {
     return;
   }
   const UINT style = MB_OK | (kind == BoxKind::Error ? MB_ICONERROR : 0u);
-  MessageBoxW(parent, qzplatform::W(text), qzplatform::W(Title()), style);
+  MessageBoxW(parent, qzplatform::AsWide(text), qzplatform::AsWide(Title()), style);
 }
 
 void ShowErrorReport(HWND parent, std::exception_ptr error) {
@@ -35,7 +35,7 @@ void ShowErrorReport(HWND parent, std::exception_ptr error) {
   static bool open = false;
   const qz::Text text = qz::ErrorMessage(error);
   if (open) {
-    OutputDebugStringW(qzplatform::W(u"Error: " + text));
+    OutputDebugStringW(qzplatform::AsWide(u"Error: " + text));
     return;
   }
   open = true;

@@ -56,7 +56,8 @@ bool Win32DeviceBox::HandleCommand(WPARAM wParam, LPARAM lParam) {
 void Win32DeviceBox::ClearItems() { SendMessageW(combo_, CB_RESETCONTENT, 0, 0); }
 
 void Win32DeviceBox::AddItem(const qz::Text& text) {
-  const LRESULT index = SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(qzplatform::W(text)));
+  const LRESULT index =
+      SendMessageW(combo_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(qzplatform::AsWide(text)));
   if (index == CB_ERR || index == CB_ERRSPACE) throw qz::Error(u"Cannot add an item to the device selection box");
 }
 

@@ -116,7 +116,7 @@ qz::Text Win32EditControl::GetText() const {
 void Win32EditControl::SetText(const qz::Text& text) {
   const HWND edit = edit_;
   if (!edit) return;
-  SetWindowTextW(edit, qzplatform::W(IsMultiLine(edit) ? WithCrLf(text) : text));
+  SetWindowTextW(edit, qzplatform::AsWide(IsMultiLine(edit) ? WithCrLf(text) : text));
 }
 
 void Win32EditControl::AppendText(const qz::Text& text) {

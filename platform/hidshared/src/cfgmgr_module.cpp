@@ -21,7 +21,7 @@ CONFIGRET WINAPI CM_Locate_DevNodeW(PDEVINST pdnDevInst, DEVINSTID_W pDeviceID, 
   *pdnDevInst = 0;
   if (ulFlags & ~0x7u) return CR_INVALID_FLAG;
   const auto nodes = Nodes();
-  const DevNode* node = pDeviceID && *pDeviceID ? nodes->Find(U(pDeviceID)) : nodes->Root();
+  const DevNode* node = pDeviceID && *pDeviceID ? nodes->Find(AsChar16(pDeviceID)) : nodes->Root();
   // A node that is not present is found only when phantoms are asked for.
   if (!node || (!node->present && !(ulFlags & CM_LOCATE_DEVNODE_PHANTOM)))
     return CR_NO_SUCH_DEVNODE;
@@ -102,7 +102,7 @@ CONFIGRET IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
   std::vector<std::u16string> ids;
   if (kind & kRelations) {
     if (!filter) return CR_INVALID_POINTER;
-    const DevNode* node = nodes->Find(U(filter));
+    const DevNode* node = nodes->Find(AsChar16(filter));
     if (!node || !node->present) return CR_NO_SUCH_DEVNODE;
     if (kind == CM_GETIDLIST_FILTER_BUSRELATIONS) {
       for (const DevNode* n : nodes->Children(node->instance_id))
@@ -115,11 +115,11 @@ CONFIGRET IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
     for (const DevNode& n : nodes->nodes()) {
       if (present_only && !n.present) continue;
       if (kind == CM_GETIDLIST_FILTER_ENUMERATOR && filter && *filter &&
-          !SameId(EnumeratorOf(n.instance_id), U(filter)))
+          !SameId(EnumeratorOf(n.instance_id), AsChar16(filter)))
         continue;
       if (kind == CM_GETIDLIST_FILTER_SERVICE) {
         const std::u16string* service = n.Property(SPDRP_SERVICE);
-        if (!filter || !service || !SameId(*service, U(filter))) continue;
+        if (!filter || !service || !SameId(*service, AsChar16(filter))) continue;
       }
       ids.push_back(n.instance_id);
     }

@@ -81,7 +81,7 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
   auto set = std::make_shared<DeviceInfoSet>();
   set->tree = ActiveTree();
   if (!all && !interfaces) set->class_guid = *ClassGuid;
-  const std::u16string_view enumerator = Enumerator ? U(Enumerator) : u"";
+  const std::u16string_view enumerator = Enumerator ? AsChar16(Enumerator) : u"";
   if (set->tree) set->snapshot = set->tree->Current();
   if (set->snapshot)
     for (const DevNode& node : set->snapshot->nodes()) {
@@ -166,7 +166,7 @@ HKEY WINAPI SetupDiOpenDevRegKey(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA Device
   const std::u16string path = KeyType == DIREG_DEV ? node->hardware_key : DriverKey(*node);
   if (path.empty()) return Failed(ERROR_FILE_NOT_FOUND, invalid);
   HKEY key = nullptr;
-  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, W(path), 0, samDesired, &key);
+  const LSTATUS status = RegOpenKeyExW(HKEY_LOCAL_MACHINE, AsWide(path), 0, samDesired, &key);
   if (status != ERROR_SUCCESS) return Failed(static_cast<DWORD>(status), invalid);
   return key;
 }
@@ -247,7 +247,7 @@ BOOL WINAPI SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstance
   auto set = SetOf(DeviceInfoSet);
   if (!set) return FALSE;
   if (!DeviceInstanceId) return Failed(ERROR_INVALID_PARAMETER);
-  const std::u16string id = U(DeviceInstanceId);
+  const std::u16string id = AsChar16(DeviceInstanceId);
   const auto nodes = set->tree ? set->tree->Current() : nullptr;
   const DevNode* found = nodes ? nodes->Find(id) : nullptr;
   if (!found || found->root) return Failed(ERROR_NO_SUCH_DEVINST);

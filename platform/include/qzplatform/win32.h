@@ -388,8 +388,8 @@ namespace qzplatform {
 
 // The library keeps text as std::u16string; these view it as the platform's
 // wide-character strings (wchar_t is 16 bits on Windows, WCHAR is char16_t elsewhere).
-inline LPCWSTR W(const std::u16string& s) { return reinterpret_cast<LPCWSTR>(s.c_str()); }
-inline LPWSTR W(char16_t* s) { return reinterpret_cast<LPWSTR>(s); }
-inline const char16_t* U(LPCWSTR s) { return reinterpret_cast<const char16_t*>(s); }
+inline LPCWSTR AsWide(const std::u16string& s) { return reinterpret_cast<LPCWSTR>(s.c_str()); }
+inline LPWSTR AsWide(char16_t* s) { return reinterpret_cast<LPWSTR>(s); }
+inline const char16_t* AsChar16(LPCWSTR s) { return reinterpret_cast<const char16_t*>(s); }
 
 }  // namespace qzplatform

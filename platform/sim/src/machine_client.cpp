@@ -119,7 +119,7 @@ BOOL WINAPI OpenDeviceInfo(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstanceId, HWND
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  const std::u16string id(U(DeviceInstanceId));
+  const std::u16string id(AsChar16(DeviceInstanceId));
   shared::Writer w;
   w.Put(shared::Op::kOpenInfo);
   w.Put<std::uint64_t>(reinterpret_cast<std::uintptr_t>(DeviceInfoSet));

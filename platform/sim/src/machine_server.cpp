@@ -242,7 +242,7 @@ class MachineServer {
           break;
         }
         const BOOL ok = EntryOf<PFN_SetupDiOpenDeviceInfoW>("SetupDiOpenDeviceInfoW")(
-            set, W(id), nullptr, flags, has ? &info : nullptr);
+            set, AsWide(id), nullptr, flags, has ? &info : nullptr);
         std::vector<std::uint8_t> reply = Reply(ok, GetLastError());
         shared::Writer out;
         out.Put(info);
