@@ -21,6 +21,7 @@
 #include <chrono>
 
 #include "presenter/report_composer.h"
+#include "qt/memo_lines.h"
 #include "ui/qt/device_box_widget.h"
 #include "ui/qt/message_box.h"
 #include "ui/qt/qt_text.h"
@@ -248,29 +249,13 @@ void HidDemoWindow::ShowRows(const std::vector<demo::InfoRow>& rows) {
 
 void HidDemoWindow::AppendMemoLines(std::vector<qz::Text>& lines, std::size_t dropOldest) {
   // Drops past the memo's own lines take the oldest of the new ones.
-  const std::size_t fromMemo = DropOldestMemoLines(dropOldest);
+  const std::size_t fromMemo = demo::DropOldestLines(*Memo1, dropOldest);
   const std::size_t skip = std::min(dropOldest - fromMemo, lines.size());
   if (skip == lines.size()) return;
   QStringList text;
   text.reserve(static_cast<qsizetype>(lines.size() - skip));
   for (std::size_t i = skip; i < lines.size(); ++i) text.push_back(ToQString(lines[i]));
   Memo1->appendPlainText(text.join(QLatin1Char('\n')));
-}
-
-std::size_t HidDemoWindow::DropOldestMemoLines(std::size_t count) {
-  QTextDocument* document = Memo1->document();
-  const std::size_t shown = document->isEmpty() ? 0 : static_cast<std::size_t>(document->blockCount());
-  const std::size_t drop = std::min(count, shown);
-  if (drop == 0) return 0;
-  if (drop == shown) {
-    Memo1->clear();
-    return drop;
-  }
-  // The document's own block limit removes the oldest blocks and frees their text; a
-  // removal through a cursor would leave it in the document's buffer for good.
-  document->setMaximumBlockCount(static_cast<int>(shown - drop));
-  document->setMaximumBlockCount(0);
-  return drop;
 }
 
 void HidDemoWindow::SetActiveChecked(bool checked) { CheckBox1->setChecked(checked); }

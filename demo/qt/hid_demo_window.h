@@ -62,8 +62,6 @@ class HidDemoWindow : public QWidget, public demo::DemoView {
   template <typename F>
   void Run(F&& handler);
   demo::NodePath PathOf(QTreeWidgetItem* item) const;
-  // Removes up to `count` of the memo's oldest lines; returns how many it removed.
-  std::size_t DropOldestMemoLines(std::size_t count);
 
   std::unique_ptr<demo::HidDemoForm> form_;
   bool shown_ = false;
