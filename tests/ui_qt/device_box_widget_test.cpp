@@ -9,6 +9,7 @@
 #include "toolkit_doubles.h"
 #include "ui/qt/device_box_widget.h"
 #include "ui/qt/message_box.h"
+#include "ui/qt/message_box_hook.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "qzclasses/errors.h"
 #include "toolkit_doubles.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 #include "ui/win32/win32_device_box.h"
 
 namespace {

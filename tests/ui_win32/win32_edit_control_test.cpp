@@ -15,6 +15,7 @@
 #include "qzclasses/errors.h"
 #include "qzlogfile/log_file.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 #include "ui/win32/win32_dispatcher.h"
 #include "ui/win32/win32_edit_control.h"
 #include "toolkit_doubles.h"
