@@ -1,14 +1,3 @@
-# Cross-build for 64-bit Windows (the device helper) with Debian's mingw-w64 (posix thread model:
-# the win32 model has no std::thread or std::mutex in GCC 12).
-set(CMAKE_SYSTEM_NAME Windows)
+# Cross-build for 64-bit Windows (the device helper) with Debian's mingw-w64.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-# GCC 12 reports false -Wrestrict overlaps inside std::u16string concatenation at -O2 and
-# above (a known compiler fault); the warning says nothing about our code there.
-set(CMAKE_CXX_FLAGS_INIT "-Wno-restrict")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

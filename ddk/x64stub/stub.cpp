@@ -5,6 +5,7 @@
 // may change the thread's last-error value, and a failure must never exit with 0.
 #include <string>
 
+#include "property_change.h"
 #include "stub.h"
 
 namespace x64stub {
@@ -64,12 +65,7 @@ std::u16string ArgumentText(LPCWSTR commandLine) {
 
 // Sets the property-change parameters; true when accepted.
 BOOL SetParams(StubSystem& s, HDEVINFO set, SP_DEVINFO_DATA& info, DWORD state, DWORD scope) {
-  SP_PROPCHANGE_PARAMS params{};
-  params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
-  params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
-  params.StateChange = state;
-  params.Scope = scope;
-  params.HwProfile = 0;
+  SP_PROPCHANGE_PARAMS params = PropertyChangeParams(state, scope);
   return s.SetupDiSetClassInstallParamsW(set, &info, &params.ClassInstallHeader, sizeof params);
 }
 

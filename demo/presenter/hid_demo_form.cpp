@@ -150,14 +150,14 @@ void HidDemoForm::cbTypeChange(int itemIndex, const qz::Text& data) {
   if (const std::optional<qz::Text> text = HexToStr(data, &fault)) {
     view_.SetDataText(*text);
   } else {
-    Tell(u"The data stays as it is: it is not hexadecimal (" + fault + u")");
+    AddMemoLine(u"The data stays as it is: it is not hexadecimal (" + fault + u")");
   }
 }
 
 std::optional<std::string> HidDemoForm::Compose(const ReportRequest& request) {
   qz::Text fault;
   std::optional<std::string> report = ComposeReport(request, qzHid1->OutputReportLength(), &fault);
-  if (!report) Tell(u"Nothing sent: the data is not hexadecimal (" + fault + u")");
+  if (!report) AddMemoLine(u"Nothing sent: the data is not hexadecimal (" + fault + u")");
   return report;
 }
 
@@ -200,7 +200,7 @@ void HidDemoForm::ChangeState(const char16_t* action, bool (qz::TqzHid::*change)
   } catch (const qz::Error& e) {
     reason = e.Message();
   }
-  Tell(qz::Text(action) + u" refused: " + reason);
+  AddMemoLine(qz::Text(action) + u" refused: " + reason);
 }
 
 void HidDemoForm::FormDblClick() {
@@ -224,7 +224,7 @@ void HidDemoForm::qzHid1Close(qz::Component*) {
   });
 }
 
-void HidDemoForm::Tell(qz::Text line) { feed_->Push(std::move(line)); }
+void HidDemoForm::AddMemoLine(qz::Text line) { feed_->Push(std::move(line)); }
 
 void HidDemoForm::ShowMemoLines(std::vector<qz::Text>& lines) {
   const std::size_t dropped = memo_.Dropped();

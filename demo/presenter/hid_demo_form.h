@@ -94,7 +94,7 @@ class HidDemoForm {
 
  private:
   // A line of the window's own in the memo, after the reports received so far.
-  void Tell(qz::Text line);
+  void AddMemoLine(qz::Text line);
   // The feed's sink: the memo's limit applied, the lines handed to the window.
   void ShowMemoLines(std::vector<qz::Text>& lines);
   void ShowStatus();

@@ -4,26 +4,12 @@
 #include <string>
 
 #include "qzclasses/format.h"
+#include "qzplatform/ascii_text.h"
 
 namespace demo {
 
-namespace {
-
-constexpr char16_t kDigits[] = u"0123456789ABCDEF";
-
-int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  return -1;
-}
-
-void AppendHexByte(qz::Text& out, unsigned value) {
-  out.push_back(kDigits[(value >> 4) & 0xF]);
-  out.push_back(kDigits[value & 0xF]);
-}
-
-}  // namespace
+using qzplatform::AppendHex;
+using qzplatform::HexDigitValue;
 
 std::optional<qz::Text> HexToStr(std::u16string_view text, qz::Text* fault) {
   const auto separator = [](char16_t c) { return c <= u' ' || c == u','; };
@@ -45,19 +31,20 @@ std::optional<qz::Text> HexToStr(std::u16string_view text, qz::Text* fault) {
     if (group.size() > 2 && group[0] == u'0' && (group[1] == u'x' || group[1] == u'X')) digits += 2;
     if (digits == end) return fail(qz::Format(u"\"%s\" has no digits", {qz::Text(group)}));
     for (std::size_t i = digits; i < end; ++i) {
-      if (HexValue(text[i]) < 0) {
+      if (HexDigitValue(text[i]) < 0) {
         return fail(qz::Format(u"\"%s\" at character %u is not a hexadecimal digit",
                                {qz::Text(1, text[i]), i + 1}));
       }
     }
     const std::size_t count = end - digits;
     if (count == 1) {
-      result.push_back(static_cast<char16_t>(HexValue(text[digits])));
+      result.push_back(static_cast<char16_t>(HexDigitValue(text[digits])));
     } else if (count % 2 != 0) {
       return fail(qz::Format(u"\"%s\" has an odd number of digits", {qz::Text(group)}));
     } else {
       for (std::size_t i = digits; i < end; i += 2) {
-        result.push_back(static_cast<char16_t>(HexValue(text[i]) * 16 + HexValue(text[i + 1])));
+        const int value = HexDigitValue(text[i]) * 16 + HexDigitValue(text[i + 1]);
+        result.push_back(static_cast<char16_t>(value));
       }
     }
     p = end;
@@ -68,7 +55,7 @@ std::optional<qz::Text> HexToStr(std::u16string_view text, qz::Text* fault) {
 qz::Text StrToHex(std::u16string_view text) {
   qz::Text result;
   result.reserve(text.size() * 2);
-  for (char16_t c : text) AppendHexByte(result, c & 0xFFu);
+  for (char16_t c : text) AppendHex(result, c, 2);
   return result;
 }
 
@@ -82,7 +69,7 @@ qz::Text ReceivedReportLine(const std::uint8_t* bytes, std::uint32_t count) {
   line.append(number.begin(), number.end());
   line.append(u" bytes ");
   for (std::uint32_t i = 0; i < count; ++i) {
-    AppendHexByte(line, bytes[i]);
+    AppendHex(line, bytes[i], 2);
     line.push_back(u' ');
   }
   return line;

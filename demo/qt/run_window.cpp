@@ -14,7 +14,7 @@ namespace demoqt {
 
 namespace {
 
-bool Set(const char* name) {
+bool EnvironmentHasValue(const char* name) {
   const char* value = std::getenv(name);
   return value != nullptr && *value != '\0';
 }
@@ -22,7 +22,8 @@ bool Set(const char* name) {
 }  // namespace
 
 bool DisplayAvailable() {
-  return Set("QT_QPA_PLATFORM") || Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+  return EnvironmentHasValue("QT_QPA_PLATFORM") || EnvironmentHasValue("DISPLAY") ||
+         EnvironmentHasValue("WAYLAND_DISPLAY");
 }
 
 int RunHidDemoWindow(int& argc, char** argv, const qz::Text& note, std::size_t memoLines) {

@@ -5,6 +5,7 @@
 #include <span>
 
 #include "qzclasses/errors.h"
+#include "qzplatform/ascii_text.h"
 
 namespace qz {
 
@@ -17,11 +18,12 @@ constexpr std::int64_t kMaxFieldWidth = 1 << 16;
   throw Error(Text(u"Format error: ") + Text(detail));
 }
 
+// `value` in base 10 or 16, upper-case hex digits.
 Text Digits(std::uint64_t value, unsigned base) {
   Text out;
   do {
     const unsigned d = static_cast<unsigned>(value % base);
-    out.insert(out.begin(), static_cast<char16_t>(d < 10 ? u'0' + d : u'A' + d - 10));
+    out.insert(out.begin(), qzplatform::HexDigitChar(d));
     value /= base;
   } while (value != 0);
   return out;

@@ -57,7 +57,7 @@ void TqzHid::UpdateDeviceDetails() {
     TqzHid& hid;
     TqzHidDevice* record;
     ~Mirror() {
-      if (record) record->fPpd = hid.fPrivate->openPpd;
+      if (record) record->fPpd = hid.fPrivate->openPreparsed;
     }
   } mirror{*this, fHidDevice == fPrivate->openDevice ? fHidDevice : nullptr};
   if (mirror.record) mirror.record->fPpd = 0;
@@ -67,19 +67,19 @@ void TqzHid::UpdateDeviceDetails() {
 DecodedReport TqzHid::DecodeReport(const void* report, ULONG length, ReportKind kind) {
   // Held so that a close on the loop's thread cannot free the preparsed data meanwhile.
   std::lock_guard lock(fPrivate->openLock);
-  return qz::DecodeReport(fPrivate->openPpd, kind, report, length);
+  return qz::DecodeReport(fPrivate->openPreparsed, kind, report, length);
 }
 
 void TqzHid::AttachOpenRecord(TqzHidDevice* record) {
   DetachOpenRecord();
-  if (!record || fPrivate->openPpd == 0) return;
+  if (!record || fPrivate->openPreparsed == 0) return;
   fPrivate->openDevice = record;
-  record->fPpd = fPrivate->openPpd;
+  record->fPpd = fPrivate->openPreparsed;
 }
 
 void TqzHid::DetachOpenRecord() {
   TqzHidDevice*& record = fPrivate->openDevice;
-  if (record && record->fPpd == fPrivate->openPpd) record->fPpd = 0;
+  if (record && record->fPpd == fPrivate->openPreparsed) record->fPpd = 0;
   record = nullptr;
 }
 

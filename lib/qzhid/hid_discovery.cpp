@@ -58,7 +58,7 @@ void TqzHid::DeviceListLoad() {
     // An open device keeps its preparsed data; the record now standing for its path
     // shows it.
     std::lock_guard lock(fPrivate->openLock);
-    if (fPrivate->openPpd != 0) {
+    if (fPrivate->openPreparsed != 0) {
       for (std::int32_t i = 0; i < GetDeviceCount(); ++i) {
         auto* record = dynamic_cast<TqzHidDevice*>(GetDevice(i));
         if (record && qzplatform::EqualAsciiNoCase(record->NameSymbolic, fPrivate->openPath)) {

@@ -47,7 +47,7 @@ HANDLE TqzHid::OpenDevice() {
     const PreparsedHandle ppd = HidD_GetPreparsedData(handle);
     {
       std::lock_guard lock(fPrivate->openLock);
-      fPrivate->openPpd = ppd;
+      fPrivate->openPreparsed = ppd;
       fPrivate->openPath = path;
       device.fPpd = ppd;
       fPrivate->openDevice = &device;
@@ -89,7 +89,7 @@ void TqzHid::CloseDevice(HANDLE Handle) {
   {
     std::lock_guard lock(fPrivate->openLock);
     DetachOpenRecord();
-    ppd = std::exchange(fPrivate->openPpd, 0);
+    ppd = std::exchange(fPrivate->openPreparsed, 0);
   }
   if (ppd != 0) HidD_FreePreparsedData(ppd);
 }

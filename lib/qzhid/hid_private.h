@@ -18,7 +18,7 @@ struct TqzHidPrivate {
   // in fPpd while it stays in the list. The loop's own close runs on the I/O thread,
   // hence the lock.
   std::mutex openLock;
-  PreparsedHandle openPpd = 0;
+  PreparsedHandle openPreparsed = 0;
   TqzHidDevice* openDevice = nullptr;
   Text openPath;
   // A loop that reopened the device from its own thread and still has to end.

@@ -51,14 +51,16 @@ bool Report(const char* name, HANDLE device, void* report, ULONG length) {
   return f && f(device, report, length) != 0;
 }
 
-PHIDP_PREPARSED_DATA Ppd(PreparsedHandle preparsed) {
+PHIDP_PREPARSED_DATA AsPreparsedData(PreparsedHandle preparsed) {
   return reinterpret_cast<PHIDP_PREPARSED_DATA>(preparsed);
 }
 
-HIDP_REPORT_TYPE Type(std::uint8_t reportType) { return static_cast<HIDP_REPORT_TYPE>(reportType); }
+HIDP_REPORT_TYPE AsReportType(std::uint8_t reportType) {
+  return static_cast<HIDP_REPORT_TYPE>(reportType);
+}
 
 // The readers take the report as a PCHAR but never write to it.
-char* In(const void* report) { return static_cast<char*>(const_cast<void*>(report)); }
+char* AsReportBuffer(const void* report) { return static_cast<char*>(const_cast<void*>(report)); }
 
 }  // namespace
 
@@ -109,49 +111,50 @@ bool HidD_GetAttributes(HANDLE device, HIDD_ATTRIBUTES& attributes) {
 
 NTSTATUS HidP_GetCaps(PreparsedHandle preparsed, HIDP_CAPS& caps) {
   auto f = Entry<PFN_HidP_GetCaps>("HidP_GetCaps");
-  return f ? f(Ppd(preparsed), &caps) : HIDP_STATUS_NULL;
+  return f ? f(AsPreparsedData(preparsed), &caps) : HIDP_STATUS_NULL;
 }
 
 bool HidD_FreePreparsedData(PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidD_FreePreparsedData>("HidD_FreePreparsedData");
-  return f && f(Ppd(preparsed)) != 0;
+  return f && f(AsPreparsedData(preparsed)) != 0;
 }
 
 NTSTATUS HidP_GetButtonCaps(std::uint8_t reportType, HIDP_BUTTON_CAPS* caps, USHORT& length,
                             PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidP_GetButtonCaps>("HidP_GetButtonCaps");
-  return f ? f(Type(reportType), caps, &length, Ppd(preparsed))
+  return f ? f(AsReportType(reportType), caps, &length, AsPreparsedData(preparsed))
            : HIDP_STATUS_NULL;
 }
 
 NTSTATUS HidP_GetValueCaps(std::uint8_t reportType, HIDP_VALUE_CAPS* caps, USHORT& length,
                            PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidP_GetValueCaps>("HidP_GetValueCaps");
-  return f ? f(Type(reportType), caps, &length, Ppd(preparsed))
+  return f ? f(AsReportType(reportType), caps, &length, AsPreparsedData(preparsed))
            : HIDP_STATUS_NULL;
 }
 
 ULONG HidP_MaxDataListLength(std::uint8_t reportType, PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidP_MaxDataListLength>("HidP_MaxDataListLength");
-  return f ? f(Type(reportType), Ppd(preparsed)) : 0;
+  return f ? f(AsReportType(reportType), AsPreparsedData(preparsed)) : 0;
 }
 
 ULONG HidP_MaxUsageListLength(std::uint8_t reportType, USAGE usagePage, PreparsedHandle preparsed) {
   auto f = Entry<PFN_HidP_MaxUsageListLength>("HidP_MaxUsageListLength");
-  return f ? f(Type(reportType), usagePage, Ppd(preparsed)) : 0;
+  return f ? f(AsReportType(reportType), usagePage, AsPreparsedData(preparsed)) : 0;
 }
 
 NTSTATUS HidP_GetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
                       PreparsedHandle preparsed, const void* report, ULONG reportLength) {
   auto f = Entry<PFN_HidP_Data>("HidP_GetData");
-  return f ? f(Type(reportType), dataList, &dataLength, Ppd(preparsed), In(report), reportLength)
+  return f ? f(AsReportType(reportType), dataList, &dataLength, AsPreparsedData(preparsed),
+               AsReportBuffer(report), reportLength)
            : HIDP_STATUS_NULL;
 }
 
 NTSTATUS HidP_SetData(std::uint8_t reportType, HIDP_DATA* dataList, ULONG& dataLength,
                       PreparsedHandle preparsed, void* report, ULONG reportLength) {
   auto f = Entry<PFN_HidP_Data>("HidP_SetData");
-  return f ? f(Type(reportType), dataList, &dataLength, Ppd(preparsed),
+  return f ? f(AsReportType(reportType), dataList, &dataLength, AsPreparsedData(preparsed),
                static_cast<char*>(report), reportLength)
            : HIDP_STATUS_NULL;
 }
@@ -160,8 +163,8 @@ NTSTATUS HidP_GetUsagesEx(std::uint8_t reportType, USHORT linkCollection,
                           USAGE_AND_PAGE* buttonList, ULONG& usageLength,
                           PreparsedHandle preparsed, const void* report, ULONG reportLength) {
   auto f = Entry<PFN_HidP_GetUsagesEx>("HidP_GetUsagesEx");
-  return f ? f(Type(reportType), linkCollection, buttonList, &usageLength, Ppd(preparsed),
-               In(report), reportLength)
+  return f ? f(AsReportType(reportType), linkCollection, buttonList, &usageLength,
+               AsPreparsedData(preparsed), AsReportBuffer(report), reportLength)
            : HIDP_STATUS_NULL;
 }
 
@@ -169,8 +172,8 @@ NTSTATUS HidP_GetUsageValue(std::uint8_t reportType, USAGE usagePage, USHORT lin
                             USAGE usage, ULONG& value, PreparsedHandle preparsed,
                             const void* report, ULONG reportLength) {
   auto f = Entry<PFN_HidP_GetUsageValue>("HidP_GetUsageValue");
-  return f ? f(Type(reportType), usagePage, linkCollection, usage, &value, Ppd(preparsed),
-               In(report), reportLength)
+  return f ? f(AsReportType(reportType), usagePage, linkCollection, usage, &value,
+               AsPreparsedData(preparsed), AsReportBuffer(report), reportLength)
            : HIDP_STATUS_NULL;
 }
 
@@ -179,8 +182,8 @@ NTSTATUS HidP_GetScaledUsageValue(std::uint8_t reportType, USAGE usagePage,
                                   PreparsedHandle preparsed, const void* report,
                                   ULONG reportLength) {
   auto f = Entry<PFN_HidP_GetScaledUsageValue>("HidP_GetScaledUsageValue");
-  return f ? f(Type(reportType), usagePage, linkCollection, usage, &value, Ppd(preparsed),
-               In(report), reportLength)
+  return f ? f(AsReportType(reportType), usagePage, linkCollection, usage, &value,
+               AsPreparsedData(preparsed), AsReportBuffer(report), reportLength)
            : HIDP_STATUS_NULL;
 }
 

@@ -16,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 constexpr DWORD kEndingLimit = 5000;
 
 // Milliseconds of `limit` left since `start` (INFINITE stays INFINITE).
-DWORD Left(Clock::time_point start, DWORD limit) {
+DWORD TimeLeft(Clock::time_point start, DWORD limit) {
   if (limit == INFINITE) return INFINITE;
   const auto spent =
       std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
@@ -44,7 +44,7 @@ DWORD WaitDispatching(HANDLE handle, DWORD limit) {
   const Clock::time_point start = Clock::now();
   std::optional<int> quit;
   DWORD result;
-  while ((result = MsgWaitForMultipleObjects(1, &handle, FALSE, Left(start, limit),
+  while ((result = MsgWaitForMultipleObjects(1, &handle, FALSE, TimeLeft(start, limit),
                                              QS_ALLINPUT)) == WAIT_OBJECT_0 + 1)
     DispatchWaiting(&quit);
   if (quit) PostQuitMessage(*quit);
@@ -60,7 +60,7 @@ DWORD WaitDispatching(HANDLE handle, DWORD limit) {
   DWORD result = WAIT_TIMEOUT;
   Dispatcher::Main().WaitUntil([&] {
     result = WaitForSingleObject(handle, 0);
-    return result != WAIT_TIMEOUT || Left(start, limit) == 0;
+    return result != WAIT_TIMEOUT || TimeLeft(start, limit) == 0;
   });
   return result;
 }

@@ -7,6 +7,7 @@
 #include "qzsysutils/qzsysutils.h"
 #include "qzwin32/qzwin32.h"
 #include "qzwin32di/setupapi_binding.h"
+#include "x64stub/property_change.h"
 
 namespace qz {
 namespace {
@@ -38,12 +39,7 @@ bool OpenDevice(const InfoSet& set, const Text& instanceId, SP_DEVINFO_DATA& inf
 
 // Sets the property-change parameters and calls the class installer with them.
 bool PropertyChange(const InfoSet& set, SP_DEVINFO_DATA& info, DWORD state, DWORD scope) {
-  SP_PROPCHANGE_PARAMS params{};
-  params.ClassInstallHeader.cbSize = sizeof(SP_CLASSINSTALL_HEADER);
-  params.ClassInstallHeader.InstallFunction = DIF_PROPERTYCHANGE;
-  params.StateChange = state;
-  params.Scope = scope;
-  params.HwProfile = 0;
+  SP_PROPCHANGE_PARAMS params = x64stub::PropertyChangeParams(state, scope);
   const SetupApiEntries& api = SetupApi();
   return api.SetupDiSetClassInstallParamsW(set.get(), &info, &params.ClassInstallHeader,
                                            sizeof params) &&

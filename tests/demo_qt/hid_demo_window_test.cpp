@@ -27,6 +27,7 @@
 #include "qt_pump.h"
 #include "qzplatform/sim/sim_ground.h"
 #include "ui/qt/message_box.h"
+#include "ui/qt/message_box_hook.h"
 #include "ui/qt/qt_dispatcher.h"
 #include "ui/qt/qt_text.h"
 

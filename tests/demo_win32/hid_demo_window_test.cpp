@@ -9,6 +9,7 @@
 #include "hid_demo_window.h"
 #include "presenter/report_text.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 
 namespace {
 

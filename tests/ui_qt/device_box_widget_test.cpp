@@ -5,10 +5,12 @@
 
 #include <QTest>
 
+#include "box_capture.h"
 #include "qzclasses/errors.h"
 #include "toolkit_doubles.h"
 #include "ui/qt/device_box_widget.h"
 #include "ui/qt/message_box.h"
+#include "ui/qt/message_box_hook.h"
 
 namespace {
 
@@ -47,18 +49,14 @@ TEST(DeviceBoxWidget, AFailingPickIsReportedNotThrownThroughQt) {
   NamedIO io;
   qzui::DeviceBoxWidget box;
   box.Box().SetqzLink(&io);
-  std::vector<Text> reports;
-  qzui::SetMessageBoxHook([&](const Text& text, qzui::BoxKind kind) {
-    EXPECT_EQ(kind, qzui::BoxKind::Error);
-    reports.push_back(text);
-  });
+  qztest::BoxCapture<qzui::SetMessageBoxHook> boxes;
   io.fail = true;
   box.show();
   box.setFocus();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
   QTest::keyClick(&box, Qt::Key_Down);
-  qzui::SetMessageBoxHook({});
-  EXPECT_EQ(reports, (std::vector<Text>{u"cannot select"}));
+  EXPECT_EQ(boxes.errors, (std::vector<Text>{u"cannot select"}));
+  EXPECT_TRUE(boxes.plain.empty());
   EXPECT_EQ(io.index, 1);
 }
 

@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "log_from_worker.h"
 #include "qt_pump.h"
 #include "qzclasses/base_io.h"
 #include "qzlogfile/log_file.h"
@@ -164,21 +165,10 @@ TEST_F(QtEditControlTest, LogEntriesFromAWorkerReachTheVisualOutInOrder) {
   QPlainTextEdit edit;
   qzui::QtEditControl control(nullptr, &edit);
   qz::TqzLogFile log(nullptr);
-  log.SetOptions(qz::TLogOptions{});  // no file, no stamp
-  log.SetFileName(u"");
-  log.SetVisualOut(&control);
-  std::thread([&] {
-    for (int i = 0; i < 100; ++i) log.Add(qz::TextFromUtf8("entry " + std::to_string(i)));
-  }).join();
-  ASSERT_TRUE(qttest::PumpUntil([&] { return edit.document()->blockCount() > 100; }));
-  const Text text = control.GetText();
-  std::size_t at = 0;
-  for (int i = 0; i < 100; ++i) {
-    const Text entry = qz::TextFromUtf8("entry " + std::to_string(i));
-    const std::size_t found = text.find(entry, at);
-    ASSERT_NE(found, Text::npos) << i;
-    at = found + entry.size();
-  }
+  qztest::LogFromWorker(log, &control);
+  ASSERT_TRUE(qttest::PumpUntil(
+      [&] { return edit.document()->blockCount() > qztest::kWorkerEntries; }));
+  EXPECT_TRUE(qztest::HoldsWorkerEntriesInOrder(control.GetText()));
 }
 
 TEST_F(QtEditControlTest, AWidgetDestroyedFirstLeavesAWrapperThatDoesNothing) {

@@ -7,6 +7,7 @@
 
 #include "qzclasses/errors.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 
 namespace {
 

@@ -6,9 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include "box_capture.h"
 #include "qzclasses/errors.h"
 #include "toolkit_doubles.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 #include "ui/win32/win32_device_box.h"
 
 namespace {
@@ -58,7 +60,6 @@ class Win32DeviceBoxTest : public ::testing::Test {
     box.Box().SetOnChange(qz::TNotifyEvent::Bind<&BoxChanges::OnChange>(&changes));
   }
   ~Win32DeviceBoxTest() override {
-    qzui::SetMessageBoxHook({});
     SetWindowLongPtrW(parent, GWLP_USERDATA, 0);
     DestroyWindow(parent);
   }
@@ -118,14 +119,11 @@ TEST_F(Win32DeviceBoxTest, TheUsersPickSetsTheDeviceAndFiresOnChangeOnceAProgram
 
 TEST_F(Win32DeviceBoxTest, AFailingPickIsReportedNotThrownThroughTheLoop) {
   box.Box().SetqzLink(&io);
-  std::vector<Text> reports;
-  qzui::SetMessageBoxHook([&](const Text& text, qzui::BoxKind kind) {
-    EXPECT_EQ(kind, qzui::BoxKind::Error);
-    reports.push_back(text);
-  });
+  qztest::BoxCapture<qzui::SetMessageBoxHook> boxes;
   io.fail = true;
   PressDown();
-  EXPECT_EQ(reports, (std::vector<Text>{u"cannot select"}));
+  EXPECT_EQ(boxes.errors, (std::vector<Text>{u"cannot select"}));
+  EXPECT_TRUE(boxes.plain.empty());
   EXPECT_EQ(io.index, 1);
   EXPECT_EQ(changes.count, 0);
 }

@@ -15,8 +15,10 @@
 #include "qzclasses/errors.h"
 #include "qzlogfile/log_file.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 #include "ui/win32/win32_dispatcher.h"
 #include "ui/win32/win32_edit_control.h"
+#include "log_from_worker.h"
 #include "toolkit_doubles.h"
 #include "win32_pump.h"
 
@@ -175,23 +177,11 @@ TEST_F(Win32EditControlTest, BoundAsTerminalTypedKeysGoToTheDeviceAndReceivedByt
 TEST_F(Win32EditControlTest, LogEntriesFromAWorkerReachTheVisualOutInOrder) {
   qzui::Win32EditControl control(nullptr, edit);
   qz::TqzLogFile log(nullptr);
-  log.SetOptions(qz::TLogOptions{});  // no file, no stamp
-  log.SetFileName(u"");
-  log.SetVisualOut(&control);
-  std::thread([&] {
-    for (int i = 0; i < 100; ++i) log.Add(qz::TextFromUtf8("entry " + std::to_string(i)));
-  }).join();
+  qztest::LogFromWorker(log, &control);
   // The entries travel through the dispatcher's posted wake-up to the main thread.
   ASSERT_TRUE(w32test::PumpUntil(
-      [&] { return SendMessageW(edit, EM_GETLINECOUNT, 0, 0) > 100; }));
-  const Text text = control.GetText();
-  std::size_t at = 0;
-  for (int i = 0; i < 100; ++i) {
-    const Text entry = qz::TextFromUtf8("entry " + std::to_string(i));
-    const std::size_t found = text.find(entry, at);
-    ASSERT_NE(found, Text::npos) << i;
-    at = found + entry.size();
-  }
+      [&] { return SendMessageW(edit, EM_GETLINECOUNT, 0, 0) > qztest::kWorkerEntries; }));
+  EXPECT_TRUE(qztest::HoldsWorkerEntriesInOrder(control.GetText()));
 }
 
 TEST_F(Win32EditControlTest, AWindowDestroyedFirstLeavesAWrapperThatDoesNothing) {

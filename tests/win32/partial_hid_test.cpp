@@ -15,6 +15,7 @@
 #include "qzhidw32/qzhidw32.h"
 #include "qzwin32di/qzwin32di.h"
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 
 namespace {
 

@@ -49,14 +49,12 @@ std::string MainFlags(std::uint32_t data) {
   return text;
 }
 
-std::string Name(const qz::Text& text) { return qz::TextToUtf8(text); }
-
 // A usage item's number and name: a four-byte one carries its own page in the high half.
 std::string UsageValue(const Item& item, std::uint16_t page) {
   const std::uint32_t u = hidparse::detail::UnsignedValue(item);
   const auto usagePage = item.size == 4 ? static_cast<std::uint16_t>(u >> 16) : page;
   const auto usage = static_cast<std::uint16_t>(u);
-  return std::to_string(usage) + " " + Name(qz::HidUsageName(usagePage, usage));
+  return std::to_string(usage) + " " + qz::TextToUtf8(qz::HidUsageName(usagePage, usage));
 }
 
 std::string ItemValue(const Item& item, std::uint16_t page) {
@@ -67,7 +65,8 @@ std::string ItemValue(const Item& item, std::uint16_t page) {
     return MainFlags(u);
   }
   if (item.type == ItemType::kGlobal && item.tag == 0)
-    return std::to_string(u) + " " + Name(qz::HidUsagePageName(static_cast<std::uint16_t>(u)));
+    return std::to_string(u) + " " +
+           qz::TextToUtf8(qz::HidUsagePageName(static_cast<std::uint16_t>(u)));
   if (item.type == ItemType::kLocal && item.tag <= 2) return UsageValue(item, page);
   const bool isSigned = item.type == ItemType::kGlobal && item.tag >= 1 && item.tag <= 5;
   return isSigned ? std::to_string(hidparse::detail::SignedValue(item)) : std::to_string(u);

@@ -1,5 +1,6 @@
 // The toolkit's message boxes.
 #include "ui/qt/message_box.h"
+#include "ui/qt/message_box_hook.h"
 
 #include <QGuiApplication>
 #include <QMessageBox>

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <exception>
-#include <functional>
 
 #include "qzclasses/text.h"
 
@@ -12,14 +11,9 @@ namespace qzui {
 
 enum class BoxKind { Plain, Error };
 
-// Shows a modal box with an OK button under the application's display name. While a
-// hook is set the hook gets the box instead (tests, programs without a screen).
+// Shows a modal box with an OK button under the application's display name.
 void ShowMessageBox(QWidget* parent, const qz::Text& text, BoxKind kind = BoxKind::Plain);
 // The error's message in an error box ("Unknown error" for an exception that has none).
 void ShowErrorReport(QWidget* parent, std::exception_ptr error);
-
-using MessageBoxHook = std::function<void(const qz::Text& text, BoxKind kind)>;
-// An empty hook brings the real boxes back. Main thread only.
-void SetMessageBoxHook(MessageBoxHook hook);
 
 }  // namespace qzui

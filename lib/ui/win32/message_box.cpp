@@ -1,5 +1,6 @@
 // The system's message boxes.
 #include "ui/win32/message_box.h"
+#include "ui/win32/message_box_hook.h"
 
 #include "qzclasses/errors.h"
 
