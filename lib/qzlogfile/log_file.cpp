@@ -128,7 +128,7 @@ void TqzLogFile::Add(const Text& text) {
 }
 
 void TqzLogFile::AddLog(TDetailLevel Level, const Text& text) {
-  if (Passes(Level)) Add(text);
+  if (Accepts(Level)) Add(text);
 }
 
 void TqzLogFile::AddFmt(const Text& Format, const FormatArgs& Args) {
@@ -142,7 +142,7 @@ void TqzLogFile::AddFmt(const Text& Format, const FormatArgs& Args) {
 }
 
 void TqzLogFile::AddLogFmt(TDetailLevel Level, const Text& Format, const FormatArgs& Args) {
-  if (Passes(Level)) AddFmt(Format, Args);
+  if (Accepts(Level)) AddFmt(Format, Args);
 }
 
 void TqzLogFile::AddSysInfo() { Add(kBannerPrefix + GetVersionText(Text(), Text())); }

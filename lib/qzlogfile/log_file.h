@@ -87,10 +87,9 @@ class TqzLogFile : public TqzCustomLogFile {
   void SetOnLogEntry(const TOnLogEntry& value);
 
   void Notification(Component* component, Operation operation) override;
-  bool Accepts(TDetailLevel level) const override { return Passes(level); }
+  bool Accepts(TDetailLevel level) const final { return level <= fDetailLevel.load(); }
 
  private:
-  bool Passes(TDetailLevel level) const { return level <= fDetailLevel.load(); }
   bool WriteBytes(std::string_view bytes, bool ansiOnly);
   // Writes Log to the file with cs held; on failure the entries stay in Log.
   bool SavePending();
