@@ -98,13 +98,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((std::string("parse/") + name).c_str(), Parse, bytes);
     benchmark::RegisterBenchmark((std::string("scan/") + name).c_str(), Scan, bytes);
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter("parse", "scan",
-                         "parse time / item-scan time on the same descriptor (lower is better):",
-                         "descriptors/s parsed");
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return RunWithRatios(
+      argc, argv,
+      RatioReporter("parse", "scan",
+                    "parse time / item-scan time on the same descriptor (lower is better):",
+                    "descriptors/s parsed"));
 }

@@ -74,13 +74,9 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("cut/drop-1000-of-100000", Cut)->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("blocklimit/drop-1000-of-100000", BlockLimit)
       ->Unit(benchmark::kMillisecond);
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter("cut", "blocklimit",
-                         "cut time / block-limit time for the same removal (lower is better):",
-                         "removals/s");
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return RunWithRatios(
+      argc, argv,
+      RatioReporter(
+          "cut", "blocklimit",
+          "cut time / block-limit time for the same removal (lower is better):", "removals/s"));
 }

@@ -54,3 +54,14 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::string rate_text_;
   std::map<std::string, std::map<std::string, double>> times_;
 };
+
+// A benchmark program's main after registering its runs: reads the command line, runs
+// them through `reporter`, prints its ratios. Returns the program's exit code.
+inline int RunWithRatios(int argc, char** argv, RatioReporter reporter) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.PrintRatios();
+  benchmark::Shutdown();
+  return 0;
+}

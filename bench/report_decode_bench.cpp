@@ -169,13 +169,9 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark((std::string("getdata/") + name).c_str(), Library, c);
     benchmark::RegisterBenchmark((std::string("hand/") + name).c_str(), Hand, c);
   }
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter("getdata", "hand",
-                         "GetData time / hand-decoding time on the same reports (lower is better):",
-                         "reports/s with GetData");
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return RunWithRatios(
+      argc, argv,
+      RatioReporter("getdata", "hand",
+                    "GetData time / hand-decoding time on the same reports (lower is better):",
+                    "reports/s with GetData"));
 }

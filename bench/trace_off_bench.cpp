@@ -48,13 +48,9 @@ BENCHMARK(TracedQuery)->Name("traced/MaxUsageListLength");
 
 int main(int argc, char** argv) {
   qzplatform::trace::enabled = 0;  // off, whatever QZ_TRACE says
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter("traced", "direct",
-                         "Traced entry time / direct call time with QZ_TRACE off (1.00x: free):",
-                         "calls/s traced");
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return RunWithRatios(
+      argc, argv,
+      RatioReporter("traced", "direct",
+                    "Traced entry time / direct call time with QZ_TRACE off (1.00x: free):",
+                    "calls/s traced"));
 }
