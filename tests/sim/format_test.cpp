@@ -4,6 +4,7 @@
 #include <fstream>
 #include <set>
 
+#include "qzplatform/ascii_text.h"
 #include "sim_fixture.h"
 #include "test_devices.h"
 
@@ -218,7 +219,7 @@ TEST(DeviceFormat, DefaultSetHasTheFourDevices) {
   }
   EXPECT_EQ(interfaces[mouse].caps.InputReportByteLength, 5);
   EXPECT_EQ(interfaces[mouse].description, u"HID-compliant mouse");
-  EXPECT_EQ(qzplatform::sim::GuidText(interfaces[mouse].class_guid),
+  EXPECT_EQ(qzplatform::GuidText(interfaces[mouse].class_guid),
             u"{4D36E96F-E325-11CE-BFC1-08002BE10318}");
   EXPECT_EQ(interfaces[keyboard].caps.InputReportByteLength, 9);
   EXPECT_EQ(interfaces[keyboard].caps.OutputReportByteLength, 2);

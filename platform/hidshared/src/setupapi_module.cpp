@@ -85,7 +85,8 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
   if (set->tree) set->snapshot = set->tree->Current();
   if (set->snapshot)
     for (const DevNode& node : set->snapshot->nodes()) {
-      if (node.root || (!enumerator.empty() && !SameId(EnumeratorOf(node.instance_id), enumerator)))
+      if (node.root ||
+          (!enumerator.empty() && !EqualAsciiNoCase(EnumeratorOf(node.instance_id), enumerator)))
         continue;
       std::vector<const DeviceInterface*> matching;
       if (interfaces) {
@@ -256,7 +257,8 @@ BOOL WINAPI SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstance
   if (DeviceInfoData && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
     return Failed(ERROR_INVALID_USER_BUFFER);
   std::size_t index = 0;
-  while (index < set->nodes.size() && !SameId(set->nodes[index]->instance_id, id)) ++index;
+  while (index < set->nodes.size() && !EqualAsciiNoCase(set->nodes[index]->instance_id, id))
+    ++index;
   if (index == set->nodes.size()) {
     set->nodes.push_back(&set->opened.emplace_back(*found));
     set->node_interfaces.emplace_back();

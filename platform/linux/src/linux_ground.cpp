@@ -16,6 +16,7 @@
 #include "device_path.h"
 #include "hidraw_file.h"
 #include "linux_device_tree.h"
+#include "qzplatform/ascii_text.h"
 
 namespace qzplatform::linux_ground {
 
@@ -88,9 +89,7 @@ std::shared_ptr<FileObject> LinuxGround::OpenDevice(std::u16string_view path, DW
 }
 
 std::shared_ptr<const Module> LinuxGround::FindModule(std::u16string_view name) {
-  std::u16string key(name);
-  for (char16_t& c : key)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  const std::u16string key = LowerAsciiText(name);
   // LoadLibraryW adds ".dll" to a name without an extension.
   if (key == u"hid.dll" || key == u"hid") return HidModule();
   return hidshared::FindTreeModule(key);

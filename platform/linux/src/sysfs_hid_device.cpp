@@ -9,6 +9,8 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "qzplatform/ascii_text.h"
+
 namespace qzplatform::linux_ground {
 namespace fs = std::filesystem;
 namespace {
@@ -37,14 +39,8 @@ std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
   return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
 }
 
-unsigned long Hex(const std::string& text, unsigned long fallback = 0) {
-  try {
-    std::size_t used = 0;
-    unsigned long v = std::stoul(text, &used, 16);
-    return used == text.size() ? v : fallback;
-  } catch (...) {
-    return fallback;
-  }
+unsigned long Hex(const std::string& text) {
+  return static_cast<unsigned long>(ParseUnsigned(text, 16, ~0ul).value_or(0));
 }
 
 // HID_ID=0003:0000046D:0000C52B: bus, vendor and product in hexadecimal.
