@@ -117,7 +117,7 @@ BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attri
 BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
   return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
     if (!PreparsedData) return ERROR_NOACCESS;
-    *PreparsedData = hidshared::GrantPreparsed(f.node().collections[f.collection_index()]);
+    *PreparsedData = hidshared::NewPreparsedToken(f.node().collections[f.collection_index()]);
     return ERROR_SUCCESS;
   });
 }

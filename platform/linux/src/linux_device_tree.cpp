@@ -165,15 +165,15 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   }
   std::lock_guard lock(mutex_);
   for (auto& [id, dir] : usb_dirs) usb_dirs_[id] = dir;
-  known_ = std::move(known);
+  snapshot_devices_ = std::move(known);
   return nodes;
 }
 
-std::shared_ptr<const SysfsHidDevice> LinuxDeviceTree::KnownNode(unsigned number) {
+std::shared_ptr<const SysfsHidDevice> LinuxDeviceTree::DeviceFromSnapshot(unsigned hidraw_number) {
   if (!Unchanged()) return nullptr;
   std::lock_guard lock(mutex_);
-  const auto it = known_.find(number);
-  return it == known_.end() ? nullptr : it->second;
+  const auto it = snapshot_devices_.find(hidraw_number);
+  return it == snapshot_devices_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<SysfsHidDevice> LinuxDeviceTree::DeviceOf(const hidshared::DevNode& node,

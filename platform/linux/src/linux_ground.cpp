@@ -45,7 +45,7 @@ std::shared_ptr<FileObject> LinuxGround::OpenDevice(std::u16string_view path, DW
   *is_device = parsed.has_value();
   if (!parsed) return nullptr;
   // A listing just read the node; reading it again would double the cost of discovery.
-  std::shared_ptr<const SysfsHidDevice> node = tree_->KnownNode(parsed->node);
+  std::shared_ptr<const SysfsHidDevice> node = tree_->DeviceFromSnapshot(parsed->node);
   if (!node) node = ReadNode(roots_, parsed->node, error);
   if (!node) {
     if (*error == ERROR_INVALID_DATA) *error = ERROR_FILE_NOT_FOUND;

@@ -48,9 +48,9 @@ BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attri
 BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
   return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) -> DWORD {
     if (!PreparsedData) return ERROR_NOACCESS;
-    PreparsedGrant grant;
-    if (DWORD error = m.Preparsed(f.target(), &grant)) return error;
-    *PreparsedData = hidshared::GrantPreparsed(std::move(grant.data), grant.corrupt);
+    PreparsedDataReply reply;
+    if (DWORD error = m.Preparsed(f.target(), &reply)) return error;
+    *PreparsedData = hidshared::NewPreparsedToken(std::move(reply.data), reply.corrupt);
     return ERROR_SUCCESS;
   });
 }

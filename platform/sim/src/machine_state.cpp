@@ -392,14 +392,14 @@ DWORD MachineState::String(const FileTarget& target, int kind, ULONG index, std:
   return ERROR_SUCCESS;
 }
 
-DWORD MachineState::Preparsed(const FileTarget& target, PreparsedGrant* grant) {
+DWORD MachineState::Preparsed(const FileTarget& target, PreparsedDataReply* reply) {
   std::lock_guard lock(mutex);
   DWORD error;
   SimInterface* itf = ConnectedInterface(target, &error);
   if (!itf) return error;
   const Behaviour& b = devices[target.device].behaviour;
   if (b.no_preparsed_data) return ERROR_GEN_FAILURE;
-  *grant = {itf->data, b.fail_caps};
+  *reply = {itf->data, b.fail_caps};
   return ERROR_SUCCESS;
 }
 
