@@ -107,14 +107,10 @@ BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
-  static const auto module = hidshared::MakeHidModule(
-      hidshared::TracedDeviceEntries<
-          &HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-          &HidD_SetOutputReport, &HidD_SetFeature,
-          &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-          &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor>(),
-      hidshared::StringEntriesOf<&GetString>());
-  return module;
+  return hidshared::HidModuleOf<&HidD_GetAttributes, &HidD_GetPreparsedData,
+                                &HidD_GetInputReport, &HidD_GetFeature, &HidD_SetOutputReport,
+                                &HidD_SetFeature, &QzHidD_GetReportDescriptor, &InputRingOf,
+                                &GetString>();
 }
 
 }  // namespace qzplatform::sim
