@@ -75,11 +75,6 @@ Resource& Entry(Table& t, WORD type, std::u16string_view name) {
   return r;
 }
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 }  // namespace
 
 bool RegisterProgramResource(WORD type, std::u16string_view name, const void* data,
@@ -124,11 +119,11 @@ void RestoreProgramResources() {
 HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
   // Only the program itself carries resources here.
   if (hModule) {
-    qzplatform::Fail(ERROR_RESOURCE_DATA_NOT_FOUND);
+    qzplatform::Failed(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
   if (!lpName || !lpType) {
-    qzplatform::Fail(ERROR_INVALID_PARAMETER);
+    qzplatform::Failed(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   const auto type = qzplatform::TypeOf(lpType);
@@ -141,7 +136,7 @@ HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
     type_found = true;
     if (r.name == name) return reinterpret_cast<HRSRC>(&r);
   }
-  qzplatform::Fail(type_found ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+  qzplatform::Failed(type_found ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
   return nullptr;
 }
 
@@ -156,7 +151,7 @@ T ReadEntry(HMODULE module, HRSRC handle, T missing, Read read) {
   if (!module)
     for (const qzplatform::Resource& r : t.entries)
       if (reinterpret_cast<HRSRC>(const_cast<qzplatform::Resource*>(&r)) == handle) return read(r);
-  qzplatform::Fail(ERROR_RESOURCE_DATA_NOT_FOUND);
+  qzplatform::Failed(ERROR_RESOURCE_DATA_NOT_FOUND);
   return missing;
 }
 

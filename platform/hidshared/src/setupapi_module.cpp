@@ -35,12 +35,6 @@ class DeviceInfoSet : public KernelObject {
   std::map<std::size_t, std::vector<BYTE>> params;
 };
 
-template <typename T = BOOL>
-T Failed(DWORD error, T value = FALSE) {
-  SetLastError(error);
-  return value;
-}
-
 std::shared_ptr<DeviceInfoSet> SetOf(HDEVINFO set) {
   auto s = LookupHandleAs<DeviceInfoSet>(set);
   if (!s) SetLastError(ERROR_INVALID_HANDLE);

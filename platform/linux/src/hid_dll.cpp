@@ -16,20 +16,15 @@
 namespace qzplatform::linux_ground {
 namespace {
 
-BOOLEAN Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 // Runs `call` on the live device interface behind `handle`; FALSE with the last error
 // on failure.
 template <typename Call>
 BOOLEAN OnDevice(HANDLE handle, Call call) {
   auto file = LookupHandleAs<HidrawFile>(handle);
-  if (!file) return Fail(ERROR_INVALID_HANDLE);
-  if (DWORD error = file->Alive()) return Fail(error);
+  if (!file) return Failed(ERROR_INVALID_HANDLE);
+  if (DWORD error = file->Alive()) return Failed(error);
   const DWORD error = call(*file);
-  return error == ERROR_SUCCESS ? TRUE : Fail(error);
+  return error == ERROR_SUCCESS ? TRUE : Failed(error);
 }
 
 using StringKind = hidshared::HidString;

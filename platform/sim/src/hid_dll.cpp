@@ -14,20 +14,15 @@
 namespace qzplatform::sim {
 namespace {
 
-BOOLEAN Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 // Runs `call` on the device behind `handle`; FALSE with the last error on failure.
 template <typename Call>
 BOOLEAN OnDevice(HANDLE handle, Call call) {
   auto file = LookupHandleAs<DeviceFile>(handle);
-  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  if (!file) return Failed(ERROR_INVALID_HANDLE);
   auto machine = file->machine();
-  if (!machine) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+  if (!machine) return Failed(ERROR_DEVICE_NOT_CONNECTED);
   const DWORD error = call(*machine, *file);
-  return error == ERROR_SUCCESS ? TRUE : Fail(error);
+  return error == ERROR_SUCCESS ? TRUE : Failed(error);
 }
 
 BOOLEAN GetString(HANDLE handle, hidshared::HidString kind, ULONG index, PVOID buffer,
