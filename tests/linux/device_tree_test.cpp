@@ -20,9 +20,7 @@ class DeviceTreeTest : public LinuxGroundTest {
   void SetUp() override {
     LinuxGroundTest::SetUp();
     qz::FreeSetupApi();
-    FakeNode usb;
-    usb.descriptor = Vendor64Descriptor();
-    sysfs_.Add(usb);
+    sysfs_.Add(0, Vendor64Descriptor());
     FakeNode bare;
     bare.number = 1;
     bare.usb.reset();
