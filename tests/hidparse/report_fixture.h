@@ -59,6 +59,11 @@ class ReportTest : public ::testing::Test {
     return hidparse::SetUsages(HidP_Input, page, 0, usages.data(), count, data_, report.data(),
                                Length(report));
   }
+  // HidP_SetScaledUsageValue of `usage` on `page` in input report `report`.
+  NTSTATUS SetScaledInput(USAGE page, USAGE usage, LONG value, std::vector<char>& report) const {
+    return hidparse::SetScaledUsageValue(HidP_Input, page, 0, usage, value, data_, report.data(),
+                                         Length(report));
+  }
   void SetUp() override { Use(kJoystick); }
 
   hidparse::ParseResult result_;
