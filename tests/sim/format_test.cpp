@@ -84,6 +84,8 @@ TEST(DeviceFormat, FaultsNameTheDeviceAndField) {
       {Valid(R"(, "strings": {"product": ")" + long_text + "\"}"),
        "field \"strings.product\": has 127 characters"},
       {Valid(R"(, "strings": {"indexed": {"0": "zero"}})"), "field \"strings.indexed.0\""},
+      {Valid(R"(, "strings": {"indexed": {"256": "x"}})"), "field \"strings.indexed.256\""},
+      {Valid(R"(, "strings": {"indexed": {"+1": "x"}})"), "field \"strings.indexed.+1\""},
       {Valid(R"(, "enumeration": {"class_guid": "{nope}"})"), "field \"enumeration.class_guid\""},
       {Valid(R"(, "enumeration": {"instance_id": "HID\\bad"})"),
        "field \"enumeration.instance_id\": expected <enumerator>"},

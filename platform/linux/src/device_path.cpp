@@ -1,8 +1,6 @@
 // Parsing and formatting the linux ground's device interface paths.
 #include "device_path.h"
 
-#include <cstdio>
-
 #include "qzplatform/ascii_text.h"
 
 namespace qzplatform::linux_ground {
@@ -54,9 +52,8 @@ std::u16string FormatDevicePath(std::string_view dev_root, unsigned node, std::s
   if (text != "/") text += '/';
   text += "hidraw" + std::to_string(node);
   if (collection_count > 1) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "&col%02zx", (collection + 1) & 0xFF);
-    text += suffix;
+    text += "&col";
+    AppendHex(text, (collection + 1) & 0xFF, 2, true);
   }
   return std::u16string(text.begin(), text.end());
 }

@@ -148,11 +148,9 @@ void ReadStrings(const Json& j, DeviceDescription& desc) {
     Fault("strings.indexed", "expected an object such as {\"4\": \"text\"}");
   for (const auto& [key, value] : indexed.items()) {
     const std::string field = "strings.indexed." + key;
-    unsigned long index = 0;
-    if (key.empty() || key.size() > 3 || key.find_first_not_of("0123456789") != std::string::npos ||
-        (index = std::stoul(key)) < 1 || index > 255)
-      Fault(field, "string indexes are numbers from 1 to 255");
-    desc.indexed_strings[static_cast<ULONG>(index)] = ReadText(value, field);
+    const auto index = key.size() <= 3 ? ParseUnsigned(key, 10, 255) : std::nullopt;
+    if (!index || *index < 1) Fault(field, "string indexes are numbers from 1 to 255");
+    desc.indexed_strings[static_cast<ULONG>(*index)] = ReadText(value, field);
   }
 }
 
