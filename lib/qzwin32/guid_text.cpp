@@ -5,24 +5,6 @@
 
 namespace qz {
 
-using qzplatform::AppendHex;
-
-Text GuidToText(const GUID& guid) {
-  Text text;
-  text.reserve(38);
-  text += u'{';
-  AppendHex(text, guid.Data1, 8);
-  text += u'-';
-  AppendHex(text, guid.Data2, 4);
-  text += u'-';
-  AppendHex(text, guid.Data3, 4);
-  text += u'-';
-  for (int i = 0; i < 8; ++i) {
-    if (i == 2) text += u'-';
-    AppendHex(text, guid.Data4[i], 2);
-  }
-  text += u'}';
-  return text;
-}
+Text GuidToText(const GUID& guid) { return qzplatform::GuidText(guid); }
 
 }  // namespace qz

@@ -8,6 +8,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/ground.h"
 #include "qzplatform/helper_calls.h"
 
@@ -126,13 +127,6 @@ std::u16string ProgramArgumentsAsCommandLine() {
   return line;
 }
 
-int HexDigit(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
 }  // namespace
 }  // namespace qzplatform
 
@@ -188,22 +182,9 @@ HRESULT WINAPI CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid) {
   *pclsid = GUID{};
   if (!lpsz) return S_OK;  // Windows gives the null GUID for a null text
   const std::u16string_view s(qzplatform::AsChar16(lpsz));
-  static constexpr int kGroups[] = {8, 4, 4, 4, 12};
   if (s.size() != 38 || s.front() != u'{' || s.back() != u'}') return CO_E_CLASSSTRING;
-  std::vector<std::uint8_t> bytes;
-  std::size_t i = 1;
-  for (int g = 0; g < 5; ++g) {
-    if (g > 0 && s[i++] != u'-') return CO_E_CLASSSTRING;
-    for (int k = 0; k < kGroups[g]; k += 2, i += 2) {
-      const int hi = qzplatform::HexDigit(s[i]), lo = qzplatform::HexDigit(s[i + 1]);
-      if (hi < 0 || lo < 0) return CO_E_CLASSSTRING;
-      bytes.push_back(static_cast<std::uint8_t>(hi * 16 + lo));
-    }
-  }
-  pclsid->Data1 = (DWORD{bytes[0]} << 24) | (DWORD{bytes[1]} << 16) | (DWORD{bytes[2]} << 8) |
-                  bytes[3];
-  pclsid->Data2 = static_cast<WORD>((bytes[4] << 8) | bytes[5]);
-  pclsid->Data3 = static_cast<WORD>((bytes[6] << 8) | bytes[7]);
-  std::memcpy(pclsid->Data4, bytes.data() + 8, 8);
+  const auto guid = qzplatform::ParseGuidText<GUID>(s.substr(1, 36));
+  if (!guid) return CO_E_CLASSSTRING;
+  *pclsid = *guid;
   return S_OK;
 }

@@ -5,18 +5,12 @@
 #include <set>
 #include <utility>
 
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/ground.h"
 #include "qzplatform/test_hooks.h"
 
 namespace qzplatform {
 namespace {
-
-std::u16string Lower(std::u16string_view s) {
-  std::u16string r(s);
-  for (char16_t& c : r)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-  return r;
-}
 
 struct Loaded {
   std::shared_ptr<const Module> module;
@@ -48,12 +42,12 @@ FARPROC Module::Find(std::string_view entry) const {
 
 void HideModule(std::u16string_view module) {
   std::lock_guard lock(Modules().mutex);
-  Modules().hidden_modules.insert(Lower(module));
+  Modules().hidden_modules.insert(LowerAsciiText(module));
 }
 
 void HideEntry(std::u16string_view module, std::string_view entry) {
   std::lock_guard lock(Modules().mutex);
-  Modules().hidden_entries.emplace(Lower(module), std::string(entry));
+  Modules().hidden_entries.emplace(LowerAsciiText(module), std::string(entry));
 }
 
 void RevealAll() {
@@ -71,7 +65,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
-  const std::u16string key = qzplatform::Lower(qzplatform::AsChar16(lpLibFileName));
+  const std::u16string key = qzplatform::LowerAsciiText(qzplatform::AsChar16(lpLibFileName));
   auto& table = qzplatform::Modules();
   {
     std::lock_guard lock(table.mutex);
@@ -80,7 +74,7 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName) {
       return nullptr;
     }
     for (auto& l : table.loaded)
-      if (qzplatform::Lower(l->module->name()) == key) {
+      if (qzplatform::LowerAsciiText(l->module->name()) == key) {
         ++l->references;
         return reinterpret_cast<HMODULE>(l.get());
       }
@@ -109,7 +103,7 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     return nullptr;
   }
   const auto& module = (*it)->module;
-  if (table.hidden_entries.count({qzplatform::Lower(module->name()), lpProcName})) {
+  if (table.hidden_entries.count({qzplatform::LowerAsciiText(module->name()), lpProcName})) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }

@@ -156,11 +156,6 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return p;
 }
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 }  // namespace
 
 std::optional<std::u16string> Ground::TempFolder() { return std::nullopt; }
@@ -178,16 +173,16 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
                            LPPROCESS_INFORMATION lpProcessInformation) {
   if (!lpStartupInfo || lpStartupInfo->cb < sizeof(STARTUPINFOW) || !lpProcessInformation ||
       (!lpApplicationName && (!lpCommandLine || !*lpCommandLine)))
-    return qzplatform::Fail(ERROR_INVALID_PARAMETER);
+    return qzplatform::Failed(ERROR_INVALID_PARAMETER);
   // A block of environment strings is not needed by this system.
-  if (lpEnvironment) return qzplatform::Fail(ERROR_NOT_SUPPORTED);
+  if (lpEnvironment) return qzplatform::Failed(ERROR_NOT_SUPPORTED);
 
   std::string program;
   if (lpApplicationName) {
     program = qzplatform::PosixPath(qzplatform::AsChar16(lpApplicationName));
-    if (!qzplatform::IsRegularFile(program)) return qzplatform::Fail(ERROR_FILE_NOT_FOUND);
+    if (!qzplatform::IsRegularFile(program)) return qzplatform::Failed(ERROR_FILE_NOT_FOUND);
   } else if (!qzplatform::FindProgram(qzplatform::AsChar16(lpCommandLine), &program)) {
-    return qzplatform::Fail(ERROR_FILE_NOT_FOUND);
+    return qzplatform::Failed(ERROR_FILE_NOT_FOUND);
   }
 
   posix_spawn_file_actions_t actions;
@@ -201,7 +196,7 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
     folder = qzplatform::PosixPath(qzplatform::AsChar16(lpCurrentDirectory));
     struct stat st;
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-      return qzplatform::Fail(ERROR_DIRECTORY);
+      return qzplatform::Failed(ERROR_DIRECTORY);
     posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
   }
 
@@ -219,8 +214,8 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
   pid_t pid = 0;
   const int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   if (error != 0)
-    return qzplatform::Fail(error == ENOEXEC ? ERROR_BAD_EXE_FORMAT
-                                             : qzplatform::ErrorFromErrno(error));
+    return qzplatform::Failed(error == ENOEXEC ? ERROR_BAD_EXE_FORMAT
+                                               : qzplatform::ErrorFromErrno(error));
 
   auto process = std::make_shared<ProcessObject>(pid);
   auto thread = std::make_shared<ThreadObject>();
@@ -243,17 +238,17 @@ BOOL WINAPI CreateProcessW(LPCWSTR lpApplicationName, LPWSTR lpCommandLine, LPSE
 
 BOOL WINAPI GetExitCodeProcess(HANDLE hProcess, LPDWORD lpExitCode) {
   auto process = qzplatform::LookupHandleAs<ProcessObject>(hProcess);
-  if (!process) return qzplatform::Fail(ERROR_INVALID_HANDLE);
-  if (!lpExitCode) return qzplatform::Fail(ERROR_NOACCESS);
+  if (!process) return qzplatform::Failed(ERROR_INVALID_HANDLE);
+  if (!lpExitCode) return qzplatform::Failed(ERROR_NOACCESS);
   *lpExitCode = process->exit_code.load();
   return TRUE;
 }
 
 BOOL WINAPI TerminateProcess(HANDLE hProcess, UINT uExitCode) {
   auto process = qzplatform::LookupHandleAs<ProcessObject>(hProcess);
-  if (!process) return qzplatform::Fail(ERROR_INVALID_HANDLE);
+  if (!process) return qzplatform::Failed(ERROR_INVALID_HANDLE);
   // As on Windows, a program that has already ended cannot be ended again.
-  if (!process->Terminate(uExitCode)) return qzplatform::Fail(ERROR_ACCESS_DENIED);
+  if (!process->Terminate(uExitCode)) return qzplatform::Failed(ERROR_ACCESS_DENIED);
   return TRUE;
 }
 
@@ -269,21 +264,21 @@ void WINAPI Sleep(DWORD dwMilliseconds) {
 // A folder made here is its owner's alone (mode 0700): on Windows a folder below the
 // user's temporary folder inherits an access list that only the user can pass.
 BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTES) {
-  if (!lpPathName || !*lpPathName) return qzplatform::Fail(ERROR_PATH_NOT_FOUND);
+  if (!lpPathName || !*lpPathName) return qzplatform::Failed(ERROR_PATH_NOT_FOUND);
   const std::string p = qzplatform::PosixPath(qzplatform::AsChar16(lpPathName));
   if (::mkdir(p.c_str(), 0700) == 0) return TRUE;
   const int e = errno;
-  if (e == EEXIST) return qzplatform::Fail(ERROR_ALREADY_EXISTS);
-  if (e == ENOENT) return qzplatform::Fail(ERROR_PATH_NOT_FOUND);
-  return qzplatform::Fail(qzplatform::ErrorFromErrno(e));
+  if (e == EEXIST) return qzplatform::Failed(ERROR_ALREADY_EXISTS);
+  if (e == ENOENT) return qzplatform::Failed(ERROR_PATH_NOT_FOUND);
+  return qzplatform::Failed(qzplatform::ErrorFromErrno(e));
 }
 
 BOOL WINAPI RemoveDirectoryW(LPCWSTR lpPathName) {
-  if (!lpPathName) return qzplatform::Fail(ERROR_INVALID_PARAMETER);
+  if (!lpPathName) return qzplatform::Failed(ERROR_INVALID_PARAMETER);
   const std::string p = qzplatform::PosixPath(qzplatform::AsChar16(lpPathName));
   if (::rmdir(p.c_str()) == 0) return TRUE;
   const int e = errno;
-  if (e == ENOTEMPTY || e == EEXIST) return qzplatform::Fail(ERROR_DIR_NOT_EMPTY);
-  if (e == ENOTDIR) return qzplatform::Fail(ERROR_DIRECTORY);
-  return qzplatform::Fail(qzplatform::ErrorFromErrno(e));
+  if (e == ENOTEMPTY || e == EEXIST) return qzplatform::Failed(ERROR_DIR_NOT_EMPTY);
+  if (e == ENOTDIR) return qzplatform::Failed(ERROR_DIRECTORY);
+  return qzplatform::Failed(qzplatform::ErrorFromErrno(e));
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/ground.h"
 #include "qzplatform/setupapi.h"
 
@@ -28,13 +29,6 @@ std::u16string PredefinedName(HKEY key) {
   if (key == HKEY_USERS) return u"\\REGISTRY\\USER";
   if (key == HKEY_CLASSES_ROOT) return u"\\REGISTRY\\MACHINE\\SOFTWARE\\Classes";
   return u"\\REGISTRY\\USER\\S-1-5-21-0-0-0-1000";  // the current user's hive
-}
-
-bool SameName(std::u16string_view a, std::u16string_view b) {
-  auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c - u'A' + u'a') : c; };
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [&](char16_t x, char16_t y) { return lower(x) == lower(y); });
 }
 
 std::u16string Join(std::u16string_view base, std::u16string_view sub) {
@@ -94,7 +88,7 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
   const std::u16string name = lpValueName ? qzplatform::AsChar16(lpValueName) : u"";
   const auto& values = key->data.values;
   auto it = std::find_if(values.begin(), values.end(), [&](const qzplatform::RegistryValue& v) {
-    return qzplatform::SameName(v.name, name);
+    return qzplatform::EqualAsciiNoCase(v.name, name);
   });
   if (it == values.end()) return ERROR_FILE_NOT_FOUND;
   if (lpType) *lpType = it->type;

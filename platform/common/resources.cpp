@@ -75,11 +75,6 @@ Resource& Entry(Table& t, WORD type, std::u16string_view name) {
   return r;
 }
 
-BOOL Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 }  // namespace
 
 bool RegisterProgramResource(WORD type, std::u16string_view name, const void* data,
@@ -124,11 +119,11 @@ void RestoreProgramResources() {
 HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
   // Only the program itself carries resources here.
   if (hModule) {
-    qzplatform::Fail(ERROR_RESOURCE_DATA_NOT_FOUND);
+    qzplatform::Failed(ERROR_RESOURCE_DATA_NOT_FOUND);
     return nullptr;
   }
   if (!lpName || !lpType) {
-    qzplatform::Fail(ERROR_INVALID_PARAMETER);
+    qzplatform::Failed(ERROR_INVALID_PARAMETER);
     return nullptr;
   }
   const auto type = qzplatform::TypeOf(lpType);
@@ -141,42 +136,37 @@ HRSRC WINAPI FindResourceW(HMODULE hModule, LPCWSTR lpName, LPCWSTR lpType) {
     type_found = true;
     if (r.name == name) return reinterpret_cast<HRSRC>(&r);
   }
-  qzplatform::Fail(type_found ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
+  qzplatform::Failed(type_found ? ERROR_RESOURCE_NAME_NOT_FOUND : ERROR_RESOURCE_TYPE_NOT_FOUND);
   return nullptr;
 }
 
 namespace {
 
-// The entry a resource handle names, or null.
-const qzplatform::Resource* EntryOf(HRSRC handle) {
+// `read` of the entry a resource handle names, under the table's lock; `missing` with
+// ERROR_RESOURCE_DATA_NOT_FOUND when it names none (or another module's).
+template <typename T, typename Read>
+T ReadEntry(HMODULE module, HRSRC handle, T missing, Read read) {
   auto& t = qzplatform::Resources();
-  for (const qzplatform::Resource& r : t.entries)
-    if (reinterpret_cast<HRSRC>(const_cast<qzplatform::Resource*>(&r)) == handle) return &r;
-  return nullptr;
+  std::lock_guard lock(t.mutex);
+  if (!module)
+    for (const qzplatform::Resource& r : t.entries)
+      if (reinterpret_cast<HRSRC>(const_cast<qzplatform::Resource*>(&r)) == handle) return read(r);
+  qzplatform::Failed(ERROR_RESOURCE_DATA_NOT_FOUND);
+  return missing;
 }
 
 }  // namespace
 
 HGLOBAL WINAPI LoadResource(HMODULE hModule, HRSRC hResInfo) {
-  auto& t = qzplatform::Resources();
-  std::lock_guard lock(t.mutex);
-  const qzplatform::Resource* r = hModule ? nullptr : EntryOf(hResInfo);
-  if (!r) {
-    qzplatform::Fail(ERROR_RESOURCE_DATA_NOT_FOUND);
-    return nullptr;
-  }
-  return const_cast<BYTE*>(r->data);
+  return ReadEntry<HGLOBAL>(hModule, hResInfo, nullptr, [](const qzplatform::Resource& r) {
+    return const_cast<BYTE*>(r.data);
+  });
 }
 
 LPVOID WINAPI LockResource(HGLOBAL hResData) { return hResData; }
 
 DWORD WINAPI SizeofResource(HMODULE hModule, HRSRC hResInfo) {
-  auto& t = qzplatform::Resources();
-  std::lock_guard lock(t.mutex);
-  const qzplatform::Resource* r = hModule ? nullptr : EntryOf(hResInfo);
-  if (!r) {
-    qzplatform::Fail(ERROR_RESOURCE_DATA_NOT_FOUND);
-    return 0;
-  }
-  return static_cast<DWORD>(r->size);
+  return ReadEntry<DWORD>(hModule, hResInfo, 0, [](const qzplatform::Resource& r) {
+    return static_cast<DWORD>(r.size);
+  });
 }

@@ -246,24 +246,21 @@ TEST_F(SetUsagesTest, SetsBitsAndArrayIndicesStoppingAtTheFirstFailure) {
   // (Windows) an unknown usage stops the list: button 2 after it is not set.
   std::array<USAGE, 3> usages = {0xFF, 2, 0};
   ULONG count = 2;
-  EXPECT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  EXPECT_EQ(SetInput(kButton, usages, &count, report),
             HIDP_STATUS_USAGE_NOT_FOUND);
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(report[1], 0);
 
   usages = {4, 6, 0};
   count = 2;
-  ASSERT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  ASSERT_EQ(SetInput(kButton, usages, &count, report),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(report[1], 0x28);
 
   // Declared first, LED 4 is bit 0 although its cap is stored second.
   usages = {4, 0, 0};
   count = 1;
-  ASSERT_EQ(SetUsages(HidP_Input, kLed, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  ASSERT_EQ(SetInput(kLed, usages, &count, report),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(report[9], 1);
 
@@ -271,13 +268,11 @@ TEST_F(SetUsagesTest, SetsBitsAndArrayIndicesStoppingAtTheFirstFailure) {
   // that finds none gets BUFFER_TOO_SMALL. One already held is not held twice.
   usages = {0x09, 0x09, 0x0B};
   count = 3;
-  ASSERT_EQ(SetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  ASSERT_EQ(SetInput(kKeyboard, usages, &count, report),
             HIDP_STATUS_SUCCESS);
   usages = {0x0A, 0, 0};
   count = 1;
-  EXPECT_EQ(SetUsages(HidP_Input, kKeyboard, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  EXPECT_EQ(SetInput(kKeyboard, usages, &count, report),
             HIDP_STATUS_BUFFER_TOO_SMALL);
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(report[7], 2);
@@ -291,8 +286,7 @@ TEST_F(SetUsagesTest, NeverStoresAnIndexItsFieldCannotHold) {
   std::vector<char> report = Input();
   std::array<USAGE, 2> usages = {0xE2, 0xE4};
   ULONG count = 2;
-  EXPECT_EQ(SetUsages(HidP_Input, 0x0C, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  EXPECT_EQ(SetInput(0x0C, usages, &count, report),
             HIDP_STATUS_USAGE_NOT_FOUND);
   EXPECT_EQ(count, 1u);
   EXPECT_EQ(report[1], 3);  // 0xE2 as index 3, 0xE4 nowhere
@@ -303,8 +297,7 @@ TEST_F(SetUsagesTest, TheReportIdInByteZeroMustCarryTheUsage) {
   ULONG count = 1;
   // (Windows) byte 0 is the report ID also without report IDs: it must then be 0.
   std::vector<char> report = Input(1);
-  EXPECT_EQ(SetUsages(HidP_Input, kButton, 0, usages.data(), &count, data_, report.data(),
-                      Length(report)),
+  EXPECT_EQ(SetInput(kButton, usages, &count, report),
             HIDP_STATUS_INCOMPATIBLE_REPORT_ID);
 
   EXPECT_EQ(count, 0u);

@@ -53,6 +53,17 @@ class ReportTest : public ::testing::Test {
   ULONG Length(const std::vector<char>& report) const {
     return static_cast<ULONG>(report.size());
   }
+  // HidP_SetUsages of the first `*count` of `usages` on `page` in input report `report`.
+  template <typename Usages>
+  NTSTATUS SetInput(USAGE page, Usages& usages, ULONG* count, std::vector<char>& report) const {
+    return hidparse::SetUsages(HidP_Input, page, 0, usages.data(), count, data_, report.data(),
+                               Length(report));
+  }
+  // HidP_SetScaledUsageValue of `usage` on `page` in input report `report`.
+  NTSTATUS SetScaledInput(USAGE page, USAGE usage, LONG value, std::vector<char>& report) const {
+    return hidparse::SetScaledUsageValue(HidP_Input, page, 0, usage, value, data_, report.data(),
+                                         Length(report));
+  }
   void SetUp() override { Use(kJoystick); }
 
   hidparse::ParseResult result_;

@@ -11,7 +11,6 @@ namespace {
 
 using hidparse::GetScaledUsageValue;
 using hidparse::GetUsageValue;
-using hidparse::SetScaledUsageValue;
 using hidparse::SetUsageValue;
 
 constexpr USAGE kDesktop = 0x01;
@@ -127,32 +126,26 @@ TEST_F(ScaledUsageValue, GetRefusesValuesItCannotScale) {
 
 TEST_F(ScaledUsageValue, SetScalesPhysicalToLogical) {
   std::vector<char> report = Input();
-  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kY, 200, data_, report.data(),
-                                Length(report)),
+  ASSERT_EQ(SetScaledInput(kDesktop, kY, 200, report),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(report[3], 51);
-  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kX, -5, data_, report.data(),
-                                Length(report)),
+  ASSERT_EQ(SetScaledInput(kDesktop, kX, -5, report),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(report[2], '\xFB');
-  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kHat, 90, data_, report.data(),
-                                Length(report)),
+  ASSERT_EQ(SetScaledInput(kDesktop, kHat, 90, report),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(report[4], 2);
 
   // (Windows) beyond the physical range: the null value where the usage has one,
   // else VALUE_OUT_OF_RANGE and the report unchanged.
-  EXPECT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kHat, 400, data_, report.data(),
-                                Length(report)),
+  EXPECT_EQ(SetScaledInput(kDesktop, kHat, 400, report),
             HIDP_STATUS_NULL);
   EXPECT_EQ(report[4], 8);
-  EXPECT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kY, 1001, data_, report.data(),
-                                Length(report)),
+  EXPECT_EQ(SetScaledInput(kDesktop, kY, 1001, report),
             HIDP_STATUS_VALUE_OUT_OF_RANGE);
   EXPECT_EQ(report[3], 51);
   // (Windows) and nothing is scaled into a range that cannot scale.
-  EXPECT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kRx, 10, data_, report.data(),
-                                Length(report)),
+  EXPECT_EQ(SetScaledInput(kDesktop, kRx, 10, report),
             HIDP_STATUS_BAD_LOG_PHY_VALUES);
   EXPECT_EQ(report[5], 0);
 }
@@ -174,8 +167,7 @@ TEST_F(ScaledUsageValue, FullWidthExtentsScaleWithoutOverflow) {
                                 Length(report)),
             HIDP_STATUS_SUCCESS);
   EXPECT_EQ(value, 0);
-  ASSERT_EQ(SetScaledUsageValue(HidP_Input, kDesktop, 0, kX, 1000, data_, report.data(),
-                                Length(report)),
+  ASSERT_EQ(SetScaledInput(kDesktop, kX, 1000, report),
             HIDP_STATUS_SUCCESS);
   ULONG raw = 0;
   ASSERT_EQ(GetUsageValue(HidP_Input, kDesktop, 0, kX, &raw, data_, report.data(),

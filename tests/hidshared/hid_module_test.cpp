@@ -127,7 +127,7 @@ TEST(HidModule, ReportFunctionsReadThePreparsedDataBehindTheToken) {
       0x00, 0x46, 0xE8, 0x03, 0x75, 0x08, 0x95, 0x01, 0x81, 0x02, 0xC0};
   const auto parsed = hidparse::Parse(descriptor);
   ASSERT_TRUE(parsed.ok()) << parsed.error;
-  PHIDP_PREPARSED_DATA token = qzplatform::hidshared::GrantPreparsed(parsed.collections[0]);
+  PHIDP_PREPARSED_DATA token = qzplatform::hidshared::NewPreparsedToken(parsed.collections[0]);
 
   char report[3] = {'\x55', '\x55', '\x55'};
   ASSERT_EQ(Entry<PFN_HidP_InitializeReportForID>(*module, "HidP_InitializeReportForID")(

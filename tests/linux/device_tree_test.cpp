@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "fake_sysfs.h"
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/hidshared/collection_kind.h"
 #include "qzplatform/setupapi.h"
 #include "qzwin32di/qzwin32di.h"
@@ -19,9 +20,7 @@ class DeviceTreeTest : public LinuxGroundTest {
   void SetUp() override {
     LinuxGroundTest::SetUp();
     qz::FreeSetupApi();
-    FakeNode usb;
-    usb.descriptor = Vendor64Descriptor();
-    sysfs_.Add(usb);
+    sysfs_.Add(0, Vendor64Descriptor());
     FakeNode bare;
     bare.number = 1;
     bare.usb.reset();
@@ -72,7 +71,7 @@ TEST_F(DeviceTreeTest, DeviceModeFillsEveryFieldFromSysfs) {
             u"/devices/pci0000:00/0000:00:04.0/usb1/1-1/1-1:1.0/0003:1209:0003.0001");
   EXPECT_NE(vendor.DevInst, 0u);
   EXPECT_EQ(vendor.BusRelations, u"") << "a collection has no children";
-  EXPECT_EQ(qzplatform::hidshared::GuidText(vendor.GuidClass),
+  EXPECT_EQ(qzplatform::GuidText(vendor.GuidClass),
             u"{745A17A0-74D3-11D0-B6FE-00A0C90F57DA}");
 
   const qz::TqzDevice& mouse = *list[1].second;
@@ -80,7 +79,7 @@ TEST_F(DeviceTreeTest, DeviceModeFillsEveryFieldFromSysfs) {
   EXPECT_EQ(mouse.Driver, u"hid-generic\\0003:0A0B:0C0D.0002&COL01");
   EXPECT_EQ(mouse.NameSymbolic, Dev("hidraw1&col01"));
   EXPECT_EQ(mouse.Manufacturer, u"") << "no USB device names a maker";
-  EXPECT_EQ(qzplatform::hidshared::GuidText(mouse.GuidClass),
+  EXPECT_EQ(qzplatform::GuidText(mouse.GuidClass),
             u"{4D36E96F-E325-11CE-BFC1-08002BE10318}")
       << "a mouse collection is in the mouse class";
   EXPECT_EQ(list[2].second->NameSymbolic, Dev("hidraw1&col02"));

@@ -71,6 +71,13 @@ std::string FakeSysfs::HidDir(unsigned number) const {
       .string();
 }
 
+void FakeSysfs::Add(unsigned number, Bytes descriptor) {
+  FakeNode node;
+  node.number = number;
+  node.descriptor = std::move(descriptor);
+  Add(node);
+}
+
 void FakeSysfs::Add(const FakeNode& n) {
   const std::string hid_name =
       Hex4(n.bus) + ":" + Hex4(n.vendor) + ":" + Hex4(n.product) + "." + Hex4(n.number + 1);

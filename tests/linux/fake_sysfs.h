@@ -49,6 +49,8 @@ class FakeSysfs {
   const qzplatform::linux_ground::Roots& roots() const { return roots_; }
   // Adds a node: sysfs entries as the kernel lays them out, and <dev>/hidrawN as a FIFO.
   void Add(const FakeNode& node);
+  // Adds the default USB node as hidraw`number` with `descriptor`.
+  void Add(unsigned number, Bytes descriptor);
   // A file below the sysfs root, e.g. what the ground wrote to a control file.
   std::string Read(const std::string& path) const;
   // The HID device directory of a node (the sysfs path the class link leads to).

@@ -15,9 +15,7 @@ class HidDllTest : public LinuxGroundTest {
  protected:
   void SetUp() override {
     LinuxGroundTest::SetUp();
-    FakeNode usb;
-    usb.descriptor = Vendor64Descriptor();
-    sysfs_.Add(usb);
+    sysfs_.Add(0, Vendor64Descriptor());
     FakeNode bare;  // no USB parent: a uhid or Bluetooth device
     bare.number = 1;
     bare.usb.reset();

@@ -15,13 +15,8 @@ class IoTest : public LinuxGroundTest {
  protected:
   void SetUp() override {
     LinuxGroundTest::SetUp();
-    FakeNode vendor;
-    vendor.descriptor = Vendor64Descriptor();
-    sysfs_.Add(vendor);
-    FakeNode two;
-    two.number = 1;
-    two.descriptor = TwoCollectionDescriptor();
-    sysfs_.Add(two);
+    sysfs_.Add(0, Vendor64Descriptor());
+    sysfs_.Add(1, TwoCollectionDescriptor());
   }
 };
 

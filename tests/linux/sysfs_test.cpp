@@ -12,10 +12,7 @@ using qzplatform::linux_ground::ReadNode;
 
 TEST(Sysfs, ReadsAUsbNode) {
   FakeSysfs sysfs;
-  FakeNode n;
-  n.number = 2;
-  n.descriptor = Vendor64Descriptor();
-  sysfs.Add(n);
+  sysfs.Add(2, Vendor64Descriptor());
   DWORD error = 0;
   auto node = ReadNode(sysfs.roots(), 2, &error);
   ASSERT_TRUE(node) << error;
@@ -58,10 +55,7 @@ TEST(Sysfs, NodeWithoutUsbParentOrDriver) {
 
 TEST(Sysfs, MissingAndUnusableNodes) {
   FakeSysfs sysfs;
-  FakeNode bad;
-  bad.number = 1;
-  bad.descriptor = Hex("05 01 09 02 A1 01 09 01");  // an unclosed collection
-  sysfs.Add(bad);
+  sysfs.Add(1, Hex("05 01 09 02 A1 01 09 01"));  // an unclosed collection
   DWORD error = 0;
   std::string why;
   EXPECT_FALSE(ReadNode(sysfs.roots(), 0, &error, &why));
@@ -74,14 +68,8 @@ TEST(Sysfs, MissingAndUnusableNodes) {
 
 TEST(Sysfs, OneInterfacePerCollectionInNodeOrder) {
   FakeSysfs sysfs;
-  FakeNode two;
-  two.number = 10;
-  two.descriptor = TwoCollectionDescriptor();
-  sysfs.Add(two);
-  FakeNode one;
-  one.number = 9;
-  one.descriptor = Vendor64Descriptor();
-  sysfs.Add(one);
+  sysfs.Add(10, TwoCollectionDescriptor());
+  sysfs.Add(9, Vendor64Descriptor());
   auto list = ListInterfaces(sysfs.roots());
   ASSERT_EQ(list.size(), 3u);
   const std::u16string dev = qzplatform::FromUtf8(sysfs.roots().dev);

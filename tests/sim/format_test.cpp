@@ -4,6 +4,7 @@
 #include <fstream>
 #include <set>
 
+#include "qzplatform/ascii_text.h"
 #include "sim_fixture.h"
 #include "test_devices.h"
 
@@ -83,6 +84,8 @@ TEST(DeviceFormat, FaultsNameTheDeviceAndField) {
       {Valid(R"(, "strings": {"product": ")" + long_text + "\"}"),
        "field \"strings.product\": has 127 characters"},
       {Valid(R"(, "strings": {"indexed": {"0": "zero"}})"), "field \"strings.indexed.0\""},
+      {Valid(R"(, "strings": {"indexed": {"256": "x"}})"), "field \"strings.indexed.256\""},
+      {Valid(R"(, "strings": {"indexed": {"+1": "x"}})"), "field \"strings.indexed.+1\""},
       {Valid(R"(, "enumeration": {"class_guid": "{nope}"})"), "field \"enumeration.class_guid\""},
       {Valid(R"(, "enumeration": {"instance_id": "HID\\bad"})"),
        "field \"enumeration.instance_id\": expected <enumerator>"},
@@ -218,7 +221,7 @@ TEST(DeviceFormat, DefaultSetHasTheFourDevices) {
   }
   EXPECT_EQ(interfaces[mouse].caps.InputReportByteLength, 5);
   EXPECT_EQ(interfaces[mouse].description, u"HID-compliant mouse");
-  EXPECT_EQ(qzplatform::sim::GuidText(interfaces[mouse].class_guid),
+  EXPECT_EQ(qzplatform::GuidText(interfaces[mouse].class_guid),
             u"{4D36E96F-E325-11CE-BFC1-08002BE10318}");
   EXPECT_EQ(interfaces[keyboard].caps.InputReportByteLength, 9);
   EXPECT_EQ(interfaces[keyboard].caps.OutputReportByteLength, 2);

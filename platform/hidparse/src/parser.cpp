@@ -3,7 +3,6 @@
 // result is built in local state and handed out only when the whole descriptor
 // parsed, so a fault leaves nothing half-built.
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -13,6 +12,7 @@
 #include "hidparse/hidparse.h"
 #include "hidparse/item_reader.h"
 #include "parser_state.h"
+#include "qzplatform/ascii_text.h"
 #include "top_level_build.h"
 
 namespace hidparse {
@@ -44,9 +44,7 @@ const char* MainItemName(std::uint8_t tag) {
 }
 
 std::string Hex(std::uint32_t value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%0*X", digits, static_cast<unsigned>(value));
-  return text;
+  return "0x" + qzplatform::HexText(value, digits);
 }
 
 class Parser {

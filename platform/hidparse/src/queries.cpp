@@ -81,18 +81,16 @@ NTSTATUS GetCaps(const PreparsedData* data, HIDP_CAPS* caps) {
   return HIDP_STATUS_SUCCESS;
 }
 
+// The specific query that matches every usage page, link collection and usage.
 NTSTATUS GetButtonCaps(HIDP_REPORT_TYPE type, HIDP_BUTTON_CAPS* caps, USHORT* length,
                        const PreparsedData* data) {
-  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
-  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
-  return CopyCaps(data->button_caps[type], caps, length);
+  return GetSpecificButtonCaps(type, 0, 0, 0, caps, length, data);
 }
 
+// The specific query that matches every usage page, link collection and usage.
 NTSTATUS GetValueCaps(HIDP_REPORT_TYPE type, HIDP_VALUE_CAPS* caps, USHORT* length,
                       const PreparsedData* data) {
-  if (data == nullptr) return HIDP_STATUS_INVALID_PREPARSED_DATA;
-  if (!IsReportType(type)) return HIDP_STATUS_INVALID_REPORT_TYPE;
-  return CopyCaps(data->value_caps[type], caps, length);
+  return GetSpecificValueCaps(type, 0, 0, 0, caps, length, data);
 }
 
 NTSTATUS GetSpecificButtonCaps(HIDP_REPORT_TYPE type, USAGE usage_page, USHORT link_collection,

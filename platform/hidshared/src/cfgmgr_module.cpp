@@ -115,11 +115,11 @@ CONFIGRET IdList(PCWSTR filter, ULONG flags, std::u16string* multi_sz) {
     for (const DevNode& n : nodes->nodes()) {
       if (present_only && !n.present) continue;
       if (kind == CM_GETIDLIST_FILTER_ENUMERATOR && filter && *filter &&
-          !SameId(EnumeratorOf(n.instance_id), AsChar16(filter)))
+          !EqualAsciiNoCase(EnumeratorOf(n.instance_id), AsChar16(filter)))
         continue;
       if (kind == CM_GETIDLIST_FILTER_SERVICE) {
         const std::u16string* service = n.Property(SPDRP_SERVICE);
-        if (!filter || !service || !SameId(*service, AsChar16(filter))) continue;
+        if (!filter || !service || !EqualAsciiNoCase(*service, AsChar16(filter))) continue;
       }
       ids.push_back(n.instance_id);
     }
@@ -192,7 +192,7 @@ static_assert(std::is_same_v<decltype(&CM_Request_Device_EjectW), PFN_CM_Request
 static_assert(std::is_same_v<decltype(&ZwQueryKey), PFN_ZwQueryKey>);
 
 std::u16string ModuleKey(std::u16string_view name) {
-  std::u16string key = LowerId(name);
+  std::u16string key = LowerAsciiText(name);
   if (key.size() < 4 || key.substr(key.size() - 4) != u".dll") key += u".dll";
   return key;
 }

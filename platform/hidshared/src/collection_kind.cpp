@@ -1,7 +1,5 @@
-// Setup class, description and service of a HID collection by its usage; GUID text.
+// Setup class, description and service of a HID collection by its usage.
 #include "qzplatform/hidshared/collection_kind.h"
-
-#include <cstdio>
 
 namespace qzplatform::hidshared {
 
@@ -17,16 +15,6 @@ CollectionKind KindOf(USHORT page, USHORT usage) {
     return {kHidClassGuid, u"HID-compliant consumer control device", u""};
   if (page >= 0xFF00) return {kHidClassGuid, u"HID-compliant vendor-defined device", u""};
   return {kHidClassGuid, u"HID-compliant device", u""};
-}
-
-std::u16string GuidText(const GUID& g, bool lower) {
-  char text[40];
-  std::snprintf(text, sizeof text,
-                lower ? "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}"
-                      : "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                static_cast<unsigned>(g.Data1), g.Data2, g.Data3, g.Data4[0], g.Data4[1],
-                g.Data4[2], g.Data4[3], g.Data4[4], g.Data4[5], g.Data4[6], g.Data4[7]);
-  return std::u16string(text, text + 38);
 }
 
 }  // namespace qzplatform::hidshared

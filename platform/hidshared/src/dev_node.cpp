@@ -30,21 +30,9 @@ std::shared_ptr<DeviceTree> ActiveTree() {
   return source ? source->Devices() : nullptr;
 }
 
-std::u16string LowerId(std::u16string_view id) {
-  std::u16string r(id);
-  for (char16_t& c : r) c = LowerIdChar(c);
-  return r;
-}
-
-bool SameId(std::u16string_view a, std::u16string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char16_t x, char16_t y) {
-           return LowerIdChar(x) == LowerIdChar(y);
-         });
-}
-
 std::size_t IdHash::operator()(std::u16string_view id) const {
   std::size_t hash = 14695981039346656037u;  // FNV-1a over the lower-case code units
-  for (char16_t c : id) hash = (hash ^ LowerIdChar(c)) * 1099511628211u;
+  for (char16_t c : id) hash = (hash ^ LowerAsciiChar(c)) * 1099511628211u;
   return hash;
 }
 

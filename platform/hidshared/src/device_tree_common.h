@@ -1,5 +1,6 @@
 // Helpers the tree modules share: the active ground's tree and its indexed nodes,
-// case-insensitive IDs, registry texts.
+// case-insensitive ID maps, registry texts. IDs, registry paths and module names
+// compare without regard to ASCII case (qzplatform/ascii_text.h).
 #pragma once
 
 #include <cstddef>
@@ -7,6 +8,7 @@
 #include <mutex>
 #include <unordered_map>
 
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/hidshared/device_tree.h"
 
 namespace qzplatform::hidshared {
@@ -14,12 +16,6 @@ namespace qzplatform::hidshared {
 std::shared_ptr<DeviceTree> ActiveTree();
 // The active tree's nodes as they are now; null without a tree.
 std::shared_ptr<const NodeTable> ActiveNodes();
-// IDs, registry paths and module names compare without regard to ASCII case.
-inline char16_t LowerIdChar(char16_t c) {
-  return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c;
-}
-std::u16string LowerId(std::u16string_view id);
-bool SameId(std::u16string_view a, std::u16string_view b);
 bool SameGuidValue(const GUID& a, const GUID& b);
 // Texts as a REG_MULTI_SZ value: each with its terminator, then the list's own.
 std::vector<BYTE> RegMultiSz(const std::vector<std::u16string>& texts);
@@ -33,7 +29,9 @@ struct IdHash {
   std::size_t operator()(std::u16string_view id) const;
 };
 struct IdEqual {
-  bool operator()(std::u16string_view a, std::u16string_view b) const { return SameId(a, b); }
+  bool operator()(std::u16string_view a, std::u16string_view b) const {
+    return EqualAsciiNoCase(a, b);
+  }
 };
 template <typename T>
 using IdMap = std::unordered_map<std::u16string_view, T, IdHash, IdEqual>;

@@ -10,14 +10,14 @@
 namespace qzplatform::hidshared {
 namespace {
 
-struct Grant {
+struct TokenEntry {
   std::shared_ptr<const hidparse::PreparsedData> data;
   bool corrupt = false;
 };
 
 struct TokenTable {
   std::mutex mutex;
-  std::map<std::uintptr_t, Grant> live;
+  std::map<std::uintptr_t, TokenEntry> live;
   std::uintptr_t next = 0x5000;
 };
 
@@ -28,13 +28,13 @@ TokenTable& Tokens() {
 
 }  // namespace
 
-PHIDP_PREPARSED_DATA GrantPreparsed(std::shared_ptr<const hidparse::PreparsedData> data,
-                                    bool corrupt) {
+PHIDP_PREPARSED_DATA NewPreparsedToken(std::shared_ptr<const hidparse::PreparsedData> data,
+                                       bool corrupt) {
   TokenTable& t = Tokens();
   std::lock_guard lock(t.mutex);
   const std::uintptr_t token = t.next;
   t.next += 0x10;
-  t.live.emplace(token, Grant{std::move(data), corrupt});
+  t.live.emplace(token, TokenEntry{std::move(data), corrupt});
   return reinterpret_cast<PHIDP_PREPARSED_DATA>(token);
 }
 

@@ -35,12 +35,6 @@ class DeviceInfoSet : public KernelObject {
   std::map<std::size_t, std::vector<BYTE>> params;
 };
 
-template <typename T = BOOL>
-T Failed(DWORD error, T value = FALSE) {
-  SetLastError(error);
-  return value;
-}
-
 std::shared_ptr<DeviceInfoSet> SetOf(HDEVINFO set) {
   auto s = LookupHandleAs<DeviceInfoSet>(set);
   if (!s) SetLastError(ERROR_INVALID_HANDLE);
@@ -85,7 +79,8 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
   if (set->tree) set->snapshot = set->tree->Current();
   if (set->snapshot)
     for (const DevNode& node : set->snapshot->nodes()) {
-      if (node.root || (!enumerator.empty() && !SameId(EnumeratorOf(node.instance_id), enumerator)))
+      if (node.root ||
+          (!enumerator.empty() && !EqualAsciiNoCase(EnumeratorOf(node.instance_id), enumerator)))
         continue;
       std::vector<const DeviceInterface*> matching;
       if (interfaces) {
@@ -256,7 +251,8 @@ BOOL WINAPI SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstance
   if (DeviceInfoData && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
     return Failed(ERROR_INVALID_USER_BUFFER);
   std::size_t index = 0;
-  while (index < set->nodes.size() && !SameId(set->nodes[index]->instance_id, id)) ++index;
+  while (index < set->nodes.size() && !EqualAsciiNoCase(set->nodes[index]->instance_id, id))
+    ++index;
   if (index == set->nodes.size()) {
     set->nodes.push_back(&set->opened.emplace_back(*found));
     set->node_interfaces.emplace_back();

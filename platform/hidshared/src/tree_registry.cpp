@@ -22,7 +22,8 @@ void ForEachPart(std::u16string_view text, F take) {
     std::u16string_view part = text.substr(at, end - at);
     at = end + 1;
     if (part.empty()) continue;
-    if (count == 1 && SameId(first, u"SYSTEM") && SameId(part, u"CurrentControlSet"))
+    if (count == 1 && EqualAsciiNoCase(first, u"SYSTEM") &&
+        EqualAsciiNoCase(part, u"CurrentControlSet"))
       part = u"ControlSet001";
     if (count++ == 0) first = part;
     take(part);
@@ -41,7 +42,7 @@ std::u16string IndexPath(std::u16string_view text) {
   joined.reserve(text.size());
   ForEachPart(text, [&](std::u16string_view part) {
     if (!joined.empty()) joined += u'\\';
-    for (char16_t c : part) joined += LowerIdChar(c);
+    for (char16_t c : part) joined += LowerAsciiChar(c);
   });
   return joined;
 }
@@ -107,7 +108,7 @@ void TreeRegistry::MakeWays() const {
       // with the names of the first key they lead to.
       for (std::size_t count = path.size(); count-- > 1;) {
         std::u16string way;
-        for (std::size_t i = 0; i < count; ++i) way += (i ? u"\\" : u"") + LowerId(path[i]);
+        for (std::size_t i = 0; i < count; ++i) way += (i ? u"\\" : u"") + LowerAsciiText(path[i]);
         if (!ways_.try_emplace(std::move(way), KernelName(path, count)).second) break;
       }
     }

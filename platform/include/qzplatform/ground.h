@@ -249,6 +249,13 @@ std::size_t OpenHandleCount();
 // anything else.
 bool RegistryKeyName(HKEY key, std::u16string* name);
 
+// How a call fails: sets the thread's last error to `error` and gives `value`.
+template <typename T = BOOL>
+T Failed(DWORD error, T value = FALSE) {
+  SetLastError(error);
+  return value;
+}
+
 // The Win32 error code for an errno value.
 DWORD ErrorFromErrno(int error);
 

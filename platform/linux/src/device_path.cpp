@@ -1,7 +1,7 @@
 // Parsing and formatting the linux ground's device interface paths.
 #include "device_path.h"
 
-#include <cstdio>
+#include "qzplatform/ascii_text.h"
 
 namespace qzplatform::linux_ground {
 namespace {
@@ -11,24 +11,11 @@ std::string_view TrimSlashes(std::string_view root) {
   return root;
 }
 
-bool ReadNumber(std::u16string_view text, unsigned base, unsigned long limit, unsigned long* out) {
-  if (text.empty() || text.size() > 10) return false;
-  unsigned long value = 0;
-  for (char16_t c : text) {
-    unsigned digit;
-    if (c >= u'0' && c <= u'9')
-      digit = static_cast<unsigned>(c - u'0');
-    else if (base == 16 && c >= u'a' && c <= u'f')
-      digit = static_cast<unsigned>(c - u'a' + 10);
-    else if (base == 16 && c >= u'A' && c <= u'F')
-      digit = static_cast<unsigned>(c - u'A' + 10);
-    else
-      return false;
-    value = value * base + digit;
-    if (value > limit) return false;
-  }
-  *out = value;
-  return true;
+// At most ten digits: a path with a longer run of leading zeros names no node.
+std::optional<unsigned long long> ReadNumber(std::u16string_view text, unsigned base,
+                                             unsigned long limit) {
+  if (text.size() > 10) return std::nullopt;
+  return ParseUnsigned(text, base, limit);
 }
 
 }  // namespace
@@ -46,18 +33,15 @@ std::optional<DevicePath> ParseDevicePath(std::u16string_view path, std::string_
     number = rest.substr(0, amp);
     std::u16string_view suffix = rest.substr(amp);
     if (suffix.size() != 6) return std::nullopt;
-    std::u16string tag(suffix.substr(0, 4));
-    for (char16_t& c : tag)
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-    unsigned long index = 0;
-    if (tag != u"&col" || !ReadNumber(suffix.substr(4), 16, 0xFF, &index) || index == 0)
+    const auto index = ReadNumber(suffix.substr(4), 16, 0xFF);
+    if (!EqualAsciiNoCase(suffix.substr(0, 4), u"&col") || !index || *index == 0)
       return std::nullopt;
-    result.collection = index - 1;
+    result.collection = *index - 1;
     result.names_collection = true;
   }
-  unsigned long node = 0;
-  if (!ReadNumber(number, 10, 0xFFFFFF, &node)) return std::nullopt;
-  result.node = static_cast<unsigned>(node);
+  const auto node = ReadNumber(number, 10, 0xFFFFFF);
+  if (!node) return std::nullopt;
+  result.node = static_cast<unsigned>(*node);
   return result;
 }
 
@@ -68,9 +52,8 @@ std::u16string FormatDevicePath(std::string_view dev_root, unsigned node, std::s
   if (text != "/") text += '/';
   text += "hidraw" + std::to_string(node);
   if (collection_count > 1) {
-    char suffix[16];
-    std::snprintf(suffix, sizeof suffix, "&col%02zx", (collection + 1) & 0xFF);
-    text += suffix;
+    text += "&col";
+    AppendHex(text, (collection + 1) & 0xFF, 2, true);
   }
   return std::u16string(text.begin(), text.end());
 }

@@ -16,20 +16,15 @@
 namespace qzplatform::linux_ground {
 namespace {
 
-BOOLEAN Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 // Runs `call` on the live device interface behind `handle`; FALSE with the last error
 // on failure.
 template <typename Call>
 BOOLEAN OnDevice(HANDLE handle, Call call) {
   auto file = LookupHandleAs<HidrawFile>(handle);
-  if (!file) return Fail(ERROR_INVALID_HANDLE);
-  if (DWORD error = file->Alive()) return Fail(error);
+  if (!file) return Failed(ERROR_INVALID_HANDLE);
+  if (DWORD error = file->Alive()) return Failed(error);
   const DWORD error = call(*file);
-  return error == ERROR_SUCCESS ? TRUE : Fail(error);
+  return error == ERROR_SUCCESS ? TRUE : Failed(error);
 }
 
 using StringKind = hidshared::HidString;
@@ -117,7 +112,7 @@ BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attri
 BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
   return OnDevice(HidDeviceObject, [&](HidrawFile& f) -> DWORD {
     if (!PreparsedData) return ERROR_NOACCESS;
-    *PreparsedData = hidshared::GrantPreparsed(f.node().collections[f.collection_index()]);
+    *PreparsedData = hidshared::NewPreparsedToken(f.node().collections[f.collection_index()]);
     return ERROR_SUCCESS;
   });
 }
@@ -174,14 +169,10 @@ BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
-  static const auto module = hidshared::MakeHidModule(
-      hidshared::TracedDeviceEntries<
-          &HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-          &HidD_SetOutputReport, &HidD_SetFeature,
-          &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-          &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor>(),
-      hidshared::StringEntriesOf<&GetString>());
-  return module;
+  return hidshared::HidModuleOf<&HidD_GetAttributes, &HidD_GetPreparsedData,
+                                &HidD_GetInputReport, &HidD_GetFeature, &HidD_SetOutputReport,
+                                &HidD_SetFeature, &QzHidD_GetReportDescriptor, &InputRingOf,
+                                &GetString>();
 }
 
 }  // namespace qzplatform::linux_ground

@@ -12,6 +12,7 @@
 
 #include "device_path.h"
 #include "driver_binding.h"
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/hidshared/collection_kind.h"
 
 namespace qzplatform::linux_ground {
@@ -19,12 +20,6 @@ namespace fs = std::filesystem;
 namespace {
 
 std::u16string Wide(const std::string& text) { return FromUtf8(text); }
-
-std::string Hex(unsigned value, int digits) {
-  char text[16];
-  std::snprintf(text, sizeof text, "%0*X", digits, value);
-  return text;
-}
 
 // The sysfs path below the (resolved) sysfs root: the kernel's name of the physical device.
 std::u16string KernelPath(const std::string& root, const std::string& dir) {
@@ -35,7 +30,7 @@ std::u16string UsbInstanceId(const SysfsHidDevice& device) {
   const UsbDevice& usb = *device.usb;
   const std::string instance =
       usb.serial && !usb.serial->empty() ? *usb.serial : fs::path(usb.dir).filename().string();
-  return Wide("USB\\VID_" + Hex(device.vendor, 4) + "&PID_" + Hex(device.product, 4) + "\\" +
+  return Wide("USB\\VID_" + HexText(device.vendor, 4) + "&PID_" + HexText(device.product, 4) + "\\" +
               instance);
 }
 
@@ -59,9 +54,9 @@ hidshared::DevNode UsbNode(const std::string& root, const SysfsHidDevice& device
 }  // namespace
 
 std::u16string CollectionInstanceId(const SysfsHidDevice& device, std::size_t collection) {
-  std::string id = "HID\\VID_" + Hex(device.vendor, 4) + "&PID_" + Hex(device.product, 4);
+  std::string id = "HID\\VID_" + HexText(device.vendor, 4) + "&PID_" + HexText(device.product, 4);
   if (device.collections.size() > 1)
-    id += "&COL" + Hex(static_cast<unsigned>(collection + 1), 2);
+    id += "&COL" + HexText(static_cast<unsigned>(collection + 1), 2);
   return Wide(id + "\\" + device.hid_id);
 }
 
@@ -149,7 +144,7 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
       std::u16string driver_key;
       if (!device->driver.empty()) {
         driver_key = Wide(device->driver + "\\" + device->hid_id);
-        if (count > 1) driver_key += Wide("&COL" + Hex(static_cast<unsigned>(c + 1), 2));
+        if (count > 1) driver_key += Wide("&COL" + HexText(static_cast<unsigned>(c + 1), 2));
       }
       node.properties = {
           {SPDRP_DEVICEDESC, device->name.empty() ? kind.description : Wide(device->name)},
@@ -170,15 +165,15 @@ std::vector<hidshared::DevNode> LinuxDeviceTree::Snapshot() {
   }
   std::lock_guard lock(mutex_);
   for (auto& [id, dir] : usb_dirs) usb_dirs_[id] = dir;
-  known_ = std::move(known);
+  snapshot_devices_ = std::move(known);
   return nodes;
 }
 
-std::shared_ptr<const SysfsHidDevice> LinuxDeviceTree::KnownNode(unsigned number) {
+std::shared_ptr<const SysfsHidDevice> LinuxDeviceTree::DeviceFromSnapshot(unsigned hidraw_number) {
   if (!Unchanged()) return nullptr;
   std::lock_guard lock(mutex_);
-  const auto it = known_.find(number);
-  return it == known_.end() ? nullptr : it->second;
+  const auto it = snapshot_devices_.find(hidraw_number);
+  return it == snapshot_devices_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<SysfsHidDevice> LinuxDeviceTree::DeviceOf(const hidshared::DevNode& node,

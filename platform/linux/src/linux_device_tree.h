@@ -29,7 +29,7 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
   DWORD Unremove(const hidshared::DevNode& node) override;
   // Hidraw node `number` as the last snapshot read it, while the machine is unchanged
   // since; else null, and the caller reads it from sysfs.
-  std::shared_ptr<const SysfsHidDevice> KnownNode(unsigned number);
+  std::shared_ptr<const SysfsHidDevice> DeviceFromSnapshot(unsigned hidraw_number);
 
  private:
   // The HID device a node names (its instance ID ends in the HID device's name).
@@ -47,7 +47,7 @@ class LinuxDeviceTree : public hidshared::DeviceTree {
   std::map<std::string, std::vector<std::uint8_t>> descriptors_;
   std::map<std::u16string, std::string> usb_dirs_;  // instance ID -> its USB device
   // The bound devices of the last snapshot whose descriptor it read, by hidraw number.
-  std::map<unsigned, std::shared_ptr<const SysfsHidDevice>> known_;
+  std::map<unsigned, std::shared_ptr<const SysfsHidDevice>> snapshot_devices_;
 };
 
 }  // namespace qzplatform::linux_ground

@@ -16,6 +16,7 @@
 #include "device_path.h"
 #include "hidraw_file.h"
 #include "linux_device_tree.h"
+#include "qzplatform/ascii_text.h"
 
 namespace qzplatform::linux_ground {
 
@@ -44,7 +45,7 @@ std::shared_ptr<FileObject> LinuxGround::OpenDevice(std::u16string_view path, DW
   *is_device = parsed.has_value();
   if (!parsed) return nullptr;
   // A listing just read the node; reading it again would double the cost of discovery.
-  std::shared_ptr<const SysfsHidDevice> node = tree_->KnownNode(parsed->node);
+  std::shared_ptr<const SysfsHidDevice> node = tree_->DeviceFromSnapshot(parsed->node);
   if (!node) node = ReadNode(roots_, parsed->node, error);
   if (!node) {
     if (*error == ERROR_INVALID_DATA) *error = ERROR_FILE_NOT_FOUND;
@@ -88,9 +89,7 @@ std::shared_ptr<FileObject> LinuxGround::OpenDevice(std::u16string_view path, DW
 }
 
 std::shared_ptr<const Module> LinuxGround::FindModule(std::u16string_view name) {
-  std::u16string key(name);
-  for (char16_t& c : key)
-    if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+  const std::u16string key = LowerAsciiText(name);
   // LoadLibraryW adds ".dll" to a name without an extension.
   if (key == u"hid.dll" || key == u"hid") return HidModule();
   return hidshared::FindTreeModule(key);

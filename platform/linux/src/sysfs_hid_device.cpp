@@ -9,6 +9,8 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "qzplatform/ascii_text.h"
+
 namespace qzplatform::linux_ground {
 namespace fs = std::filesystem;
 namespace {
@@ -37,14 +39,16 @@ std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& path) {
   return std::vector<std::uint8_t>(bytes->begin(), bytes->end());
 }
 
-unsigned long Hex(const std::string& text, unsigned long fallback = 0) {
-  try {
-    std::size_t used = 0;
-    unsigned long v = std::stoul(text, &used, 16);
-    return used == text.size() ? v : fallback;
-  } catch (...) {
-    return fallback;
-  }
+// N of a "hidrawN" entry: up to eight decimal digits.
+std::optional<unsigned> HidrawNumber(std::string_view name) {
+  if (!name.starts_with("hidraw") || name.size() > 14) return std::nullopt;
+  const auto number = ParseUnsigned(name.substr(6), 10);
+  if (!number) return std::nullopt;
+  return static_cast<unsigned>(*number);
+}
+
+unsigned long Hex(const std::string& text) {
+  return static_cast<unsigned long>(ParseUnsigned(text, 16, ~0ul).value_or(0));
 }
 
 // HID_ID=0003:0000046D:0000C52B: bus, vendor and product in hexadecimal.
@@ -131,10 +135,7 @@ std::vector<unsigned> ListNodeNumbers(const Roots& roots) {
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator(fs::path(roots.sysfs) / "class" / "hidraw", ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind("hidraw", 0) != 0 || name.size() == 6 || name.size() > 14) continue;
-    if (!std::all_of(name.begin() + 6, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      continue;
-    numbers.push_back(static_cast<unsigned>(std::stoul(name.substr(6))));
+    if (const auto number = HidrawNumber(name)) numbers.push_back(*number);
   }
   std::sort(numbers.begin(), numbers.end());
   return numbers;
@@ -177,11 +178,10 @@ std::shared_ptr<SysfsHidDevice> ReadHidDevice(const Roots& roots, const std::str
   // A bound device has its node below it: <hid device>/hidraw/hidrawN.
   for (const auto& entry : fs::directory_iterator(hid_dir / "hidraw", ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind("hidraw", 0) != 0 || name.size() == 6 || name.size() > 14 ||
-        !std::all_of(name.begin() + 6, name.end(), [](char c) { return c >= '0' && c <= '9'; }))
-      continue;
+    const auto number = HidrawNumber(name);
+    if (!number) continue;
     node->has_node = true;
-    node->number = static_cast<unsigned>(std::stoul(name.substr(6)));
+    node->number = *number;
     node->dev_path = roots.dev + "/" + name;
     node->class_dir = roots.sysfs + "/class/hidraw/" + name;
     break;

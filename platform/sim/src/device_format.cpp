@@ -50,15 +50,9 @@ unsigned long long ReadUnsigned(const Json& j, const std::string& field, unsigne
     const std::string& s = j.get_ref<const std::string&>();
     if (s.size() < 3 || s[0] != '0' || (s[1] != 'x' && s[1] != 'X') || s.size() > 18)
       Fault(field, "expected a number or a hexadecimal text such as \"0x1A2B\", got \"" + s + "\"");
-    for (std::size_t i = 2; i < s.size(); ++i) {
-      const char c = s[i];
-      const int digit = c >= '0' && c <= '9'   ? c - '0'
-                        : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                        : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                               : -1;
-      if (digit < 0) Fault(field, "\"" + s + "\" is not a hexadecimal number");
-      value = value * 16 + static_cast<unsigned>(digit);
-    }
+    const auto parsed = ParseUnsigned(std::string_view(s).substr(2), 16);
+    if (!parsed) Fault(field, "\"" + s + "\" is not a hexadecimal number");
+    value = *parsed;
   } else {
     Fault(field, j.is_number() ? "expected a whole number of 0 or more" : "expected a number");
   }
@@ -105,13 +99,7 @@ std::vector<std::uint8_t> ReadHex(const Json& j, const std::string& field) {
   int pending = -1;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
-    int digit = -1;
-    if (c >= '0' && c <= '9')
-      digit = c - '0';
-    else if (c >= 'a' && c <= 'f')
-      digit = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F')
-      digit = c - 'A' + 10;
+    const int digit = HexDigitValue(c);
     if (digit >= 0) {
       if (pending < 0) {
         pending = digit;
@@ -160,11 +148,9 @@ void ReadStrings(const Json& j, DeviceDescription& desc) {
     Fault("strings.indexed", "expected an object such as {\"4\": \"text\"}");
   for (const auto& [key, value] : indexed.items()) {
     const std::string field = "strings.indexed." + key;
-    unsigned long index = 0;
-    if (key.empty() || key.size() > 3 || key.find_first_not_of("0123456789") != std::string::npos ||
-        (index = std::stoul(key)) < 1 || index > 255)
-      Fault(field, "string indexes are numbers from 1 to 255");
-    desc.indexed_strings[static_cast<ULONG>(index)] = ReadText(value, field);
+    const auto index = key.size() <= 3 ? ParseUnsigned(key, 10, 255) : std::nullopt;
+    if (!index || *index < 1) Fault(field, "string indexes are numbers from 1 to 255");
+    desc.indexed_strings[static_cast<ULONG>(*index)] = ReadText(value, field);
   }
 }
 

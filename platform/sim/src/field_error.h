@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/sim/device_description.h"
 
 namespace qzplatform::sim {
@@ -12,9 +13,7 @@ namespace qzplatform::sim {
 [[noreturn]] void ThrowFieldError(std::size_t device, std::string_view name, std::string_view field,
                                   std::string_view what);
 
-// Small text helpers shared by the loader and the machine.
-std::string HexNumber(unsigned value, int digits);
+// ASCII text as 16-bit units, for the loader and the machine.
 std::u16string Widen(std::string_view ascii);
-std::u16string LowerAscii(std::u16string text);
 
 }  // namespace qzplatform::sim

@@ -14,20 +14,15 @@
 namespace qzplatform::sim {
 namespace {
 
-BOOLEAN Fail(DWORD error) {
-  SetLastError(error);
-  return FALSE;
-}
-
 // Runs `call` on the device behind `handle`; FALSE with the last error on failure.
 template <typename Call>
 BOOLEAN OnDevice(HANDLE handle, Call call) {
   auto file = LookupHandleAs<DeviceFile>(handle);
-  if (!file) return Fail(ERROR_INVALID_HANDLE);
+  if (!file) return Failed(ERROR_INVALID_HANDLE);
   auto machine = file->machine();
-  if (!machine) return Fail(ERROR_DEVICE_NOT_CONNECTED);
+  if (!machine) return Failed(ERROR_DEVICE_NOT_CONNECTED);
   const DWORD error = call(*machine, *file);
-  return error == ERROR_SUCCESS ? TRUE : Fail(error);
+  return error == ERROR_SUCCESS ? TRUE : Failed(error);
 }
 
 BOOLEAN GetString(HANDLE handle, hidshared::HidString kind, ULONG index, PVOID buffer,
@@ -48,9 +43,9 @@ BOOLEAN WINAPI HidD_GetAttributes(HANDLE HidDeviceObject, HIDD_ATTRIBUTES* Attri
 BOOLEAN WINAPI HidD_GetPreparsedData(HANDLE HidDeviceObject, PHIDP_PREPARSED_DATA* PreparsedData) {
   return OnDevice(HidDeviceObject, [&](MachineState& m, DeviceFile& f) -> DWORD {
     if (!PreparsedData) return ERROR_NOACCESS;
-    PreparsedGrant grant;
-    if (DWORD error = m.Preparsed(f.target(), &grant)) return error;
-    *PreparsedData = hidshared::GrantPreparsed(std::move(grant.data), grant.corrupt);
+    PreparsedDataReply reply;
+    if (DWORD error = m.Preparsed(f.target(), &reply)) return error;
+    *PreparsedData = hidshared::NewPreparsedToken(std::move(reply.data), reply.corrupt);
     return ERROR_SUCCESS;
   });
 }
@@ -107,14 +102,10 @@ BOOLEAN InputRingOf(HANDLE handle, const hidshared::InputRingUse& use) {
 }  // namespace
 
 std::shared_ptr<const Module> HidModule() {
-  static const auto module = hidshared::MakeHidModule(
-      hidshared::TracedDeviceEntries<
-          &HidD_GetAttributes, &HidD_GetPreparsedData, &HidD_GetInputReport, &HidD_GetFeature,
-          &HidD_SetOutputReport, &HidD_SetFeature,
-          &hidshared::HidD_SetNumInputBuffers<&InputRingOf>,
-          &hidshared::HidD_GetNumInputBuffers<&InputRingOf>, &QzHidD_GetReportDescriptor>(),
-      hidshared::StringEntriesOf<&GetString>());
-  return module;
+  return hidshared::HidModuleOf<&HidD_GetAttributes, &HidD_GetPreparsedData,
+                                &HidD_GetInputReport, &HidD_GetFeature, &HidD_SetOutputReport,
+                                &HidD_SetFeature, &QzHidD_GetReportDescriptor, &InputRingOf,
+                                &GetString>();
 }
 
 }  // namespace qzplatform::sim

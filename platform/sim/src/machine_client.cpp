@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/ground.h"
 #include "qzplatform/setupapi.h"
 #include "qzplatform/sim/shared_machine.h"
@@ -192,9 +193,7 @@ class SharedMachineGround : public Ground {
     return nullptr;
   }
   std::shared_ptr<const Module> FindModule(std::u16string_view name) override {
-    std::u16string key(name);
-    for (char16_t& c : key)
-      if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
+    const std::u16string key = LowerAsciiText(name);
     if (key != u"setupapi.dll" && key != u"setupapi") return nullptr;
     static const auto module = std::make_shared<const Module>(
         u"SetupAPI.dll",

@@ -29,10 +29,6 @@ std::vector<std::u16string> SplitInstanceId(const std::u16string& id) {
   return parts;
 }
 
-bool IsHexDigit(char16_t c) {
-  return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
 // A collection's instance ID: &COLnn after the device ID, the collection index as
 // the instance's last four digits.
 std::u16string CollectionInstanceId(const std::vector<std::u16string>& parts, std::size_t index,
@@ -40,17 +36,18 @@ std::u16string CollectionInstanceId(const std::vector<std::u16string>& parts, st
   if (count == 1) return parts[0] + u"\\" + parts[1] + u"\\" + parts[2];
   std::u16string instance = parts[2];
   const std::size_t n = instance.size();
-  const bool has_suffix = n >= 5 && instance[n - 5] == u'&' &&
-                          std::all_of(instance.end() - 4, instance.end(), IsHexDigit);
+  const bool has_suffix =
+      n >= 5 && instance[n - 5] == u'&' &&
+      ParseUnsigned(std::u16string_view(instance).substr(n - 4), 16).has_value();
   if (has_suffix) instance.resize(n - 5);
-  instance += Widen("&" + HexNumber(static_cast<unsigned>(index), 4));
+  instance += Widen("&" + HexText(static_cast<unsigned>(index), 4));
   return parts[0] + u"\\" + parts[1] +
-         Widen("&COL" + HexNumber(static_cast<unsigned>(index + 1), 2)) + u"\\" + instance;
+         Widen("&COL" + HexText(static_cast<unsigned>(index + 1), 2)) + u"\\" + instance;
 }
 
 std::u16string InterfacePathOf(const std::u16string& instance_id) {
   std::u16string path = u"\\\\?\\";
-  for (char16_t c : LowerAscii(instance_id)) path += c == u'\\' ? u'#' : c;
+  for (char16_t c : LowerAsciiText(instance_id)) path += c == u'\\' ? u'#' : c;
   return path + u"#" + GuidText(kHidInterfaceGuid, true);
 }
 
@@ -149,8 +146,8 @@ void MachineState::Build(std::size_t index) {
   std::u16string instance_id = desc.enumeration.instance_id;
   if (instance_id.empty())
     instance_id =
-        Widen("HID\\VID_" + HexNumber(desc.vendor_id, 4) + "&PID_" + HexNumber(desc.product_id, 4) +
-              "\\7&" + HexNumber(0x1A2B3C4Du + static_cast<unsigned>(index) * 0x01010101u, 8) +
+        Widen("HID\\VID_" + HexText(desc.vendor_id, 4) + "&PID_" + HexText(desc.product_id, 4) +
+              "\\7&" + HexText(0x1A2B3C4Du + static_cast<unsigned>(index) * 0x01010101u, 8) +
               "&0&0000");
   // A control character (a NUL above all) would cut the ID and the device path made from it.
   const auto control = std::find_if(instance_id.begin(), instance_id.end(),
@@ -158,7 +155,7 @@ void MachineState::Build(std::size_t index) {
   if (control != instance_id.end())
     fail("enumeration.instance_id",
          "character " + std::to_string(control - instance_id.begin()) + " is a control character (" +
-             HexNumber(*control, 2) + "h); instance IDs hold none");
+             HexText(*control, 2) + "h); instance IDs hold none");
   const std::vector<std::u16string> parts = SplitInstanceId(instance_id);
   if (parts.size() != 3 ||
       std::any_of(parts.begin(), parts.end(), [](const std::u16string& p) { return p.empty(); }))
@@ -170,7 +167,7 @@ void MachineState::Build(std::size_t index) {
     itf.data = parsed.collections[c];
     itf.instance_id = CollectionInstanceId(parts, c, count);
     itf.path = InterfacePathOf(itf.instance_id);
-    itf.path_key = LowerAscii(itf.path);
+    itf.path_key = LowerAsciiText(itf.path);
     const hidshared::CollectionKind kind = KindOf(itf.caps().UsagePage, itf.caps().Usage);
     const Enumeration& e = desc.enumeration;
     itf.class_guid = IsZero(e.class_guid) ? kind.class_guid : e.class_guid;
@@ -298,7 +295,7 @@ void MachineState::UpdateScriptLocked(SimDevice& device) {
 DWORD MachineState::Open(std::u16string_view path, DWORD access, DWORD share, bool overlapped,
                          const std::shared_ptr<MachineState>& self,
                          std::shared_ptr<DeviceFile>* file) {
-  const auto found = paths_.find(LowerAscii(std::u16string(path)));
+  const auto found = paths_.find(LowerAsciiText(std::u16string(path)));
   if (found == paths_.end()) return ERROR_FILE_NOT_FOUND;
   const auto [i, c] = found->second;
   std::lock_guard lock(mutex);
@@ -395,14 +392,14 @@ DWORD MachineState::String(const FileTarget& target, int kind, ULONG index, std:
   return ERROR_SUCCESS;
 }
 
-DWORD MachineState::Preparsed(const FileTarget& target, PreparsedGrant* grant) {
+DWORD MachineState::Preparsed(const FileTarget& target, PreparsedDataReply* reply) {
   std::lock_guard lock(mutex);
   DWORD error;
   SimInterface* itf = ConnectedInterface(target, &error);
   if (!itf) return error;
   const Behaviour& b = devices[target.device].behaviour;
   if (b.no_preparsed_data) return ERROR_GEN_FAILURE;
-  *grant = {itf->data, b.fail_caps};
+  *reply = {itf->data, b.fail_caps};
   return ERROR_SUCCESS;
 }
 

@@ -64,8 +64,9 @@ struct FileTarget {
   std::uint64_t interface_generation = 0;
 };
 
-// The outcome of a HidD_GetPreparsedData request.
-struct PreparsedGrant {
+// What a device hands HidD_GetPreparsedData: its parsed descriptor, and whether the
+// token made for it is to fail every query (Behaviour::fail_caps).
+struct PreparsedDataReply {
   std::shared_ptr<const hidparse::PreparsedData> data;
   bool corrupt = false;
 };
@@ -113,7 +114,7 @@ class MachineState {
   DWORD ReportDescriptor(const FileTarget& target, std::vector<std::uint8_t>* descriptor);
   // kind: 0 product, 1 manufacturer, 2 serial number, 3 indexed string `index`.
   DWORD String(const FileTarget& target, int kind, ULONG index, std::u16string* text);
-  DWORD Preparsed(const FileTarget& target, PreparsedGrant* grant);
+  DWORD Preparsed(const FileTarget& target, PreparsedDataReply* reply);
   DWORD GetReport(const FileTarget& target, HIDP_REPORT_TYPE type, std::uint8_t* buffer,
                   ULONG length);
   // `exact`: WriteFile wants exactly the report length, the HidD_ calls at least it.

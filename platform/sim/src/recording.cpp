@@ -10,6 +10,7 @@
 #include <map>
 
 #include "hidparse/hidparse.h"
+#include "qzplatform/ascii_text.h"
 #include "qzplatform/sim/machine.h"
 
 namespace qzplatform::sim {
@@ -85,17 +86,12 @@ class Reader {
     throw LoadError(source_ + ":" + std::to_string(line_) + ": " + what);
   }
 
-  // Digits of `base` only: strtoul alone would take signs, blanks and 0x.
+  // Digits of `base` only: no sign, blank or 0x.
   unsigned long Number(const std::string& word, int base, unsigned long max, const char* what) {
-    const bool digits = std::all_of(word.begin(), word.end(), [base](unsigned char c) {
-      return base == 16 ? std::isxdigit(c) != 0 : std::isdigit(c) != 0;
-    });
-    char* end = nullptr;
-    errno = 0;
-    const unsigned long n = digits ? std::strtoul(word.c_str(), &end, base) : 0;
-    if (word.empty() || !digits || errno != 0 || n > max)
+    const auto n = ParseUnsigned(word, static_cast<unsigned>(base), max);
+    if (!n)
       Fail(std::string(what) + " '" + word + "' is not a number up to " + std::to_string(max));
-    return n;
+    return static_cast<unsigned long>(*n);
   }
 
   std::vector<std::uint8_t> Bytes(const std::vector<std::string>& words, std::size_t from,

@@ -21,7 +21,7 @@ using hidshared::DevNode;
 constexpr GUID kUsbDeviceInterfaceGuid = {
     0xA5DCBF10, 0x6530, 0x11D2, {0x90, 0x1F, 0x00, 0xC0, 0x4F, 0xB9, 0x51, 0xED}};
 
-std::u16string Hex(unsigned value, int digits) { return Widen(HexNumber(value, digits)); }
+std::u16string Hex(unsigned value, int digits) { return HexText<char16_t>(value, digits); }
 std::u16string Number(std::size_t n) { return Widen(std::to_string(n)); }
 
 std::u16string VidPid(USHORT vid, USHORT pid) {
@@ -60,7 +60,7 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
   built.nodes.reserve(1 + 2 * all.size());
   built.places.reserve(1 + 2 * all.size());
   std::unordered_set<std::u16string> used_drivers, usb_ids;  // in lower case
-  for (const InterfaceInfo& info : all) used_drivers.insert(LowerAscii(info.driver));
+  for (const InterfaceInfo& info : all) used_drivers.insert(LowerAsciiText(info.driver));
   unsigned next_driver = 0;  // the USB nodes' driver keys take free numbers in turn
   std::size_t hid_pdos = 0;
   for (auto row = all.begin(); row != all.end();) {
@@ -81,11 +81,11 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
     usb.instance_id =
         u"USB\\" + ids + u"\\" + (UsableSerial(desc.serial) ? *desc.serial : generated);
     // Two devices with one serial: the second gets its own ID.
-    if (!usb_ids.insert(LowerAscii(usb.instance_id)).second) {
+    if (!usb_ids.insert(LowerAsciiText(usb.instance_id)).second) {
       usb.instance_id = u"USB\\" + ids + u"\\6&" +
                         Hex(0x2C3D4E5Fu + static_cast<unsigned>(device), 8) + u"&0&" +
                         Number(device + 1);
-      usb_ids.insert(LowerAscii(usb.instance_id));
+      usb_ids.insert(LowerAsciiText(usb.instance_id));
     }
     usb.class_guid = kHidClassGuid;
     usb.parent = built.nodes.front().instance_id;
@@ -94,7 +94,7 @@ SimDeviceTree::Built SimDeviceTree::Build() const {
     while (driver.empty()) {
       std::u16string key =
           GuidText(kHidClassGuid) + u"\\" + Number(10000 + next_driver++).substr(1);
-      if (used_drivers.insert(LowerAscii(key)).second) driver = std::move(key);
+      if (used_drivers.insert(LowerAsciiText(key)).second) driver = std::move(key);
     }
     const bool usb_removed = first.device_removed;
     usb.present = first.present && !usb_removed;
@@ -166,7 +166,7 @@ DWORD SimDeviceTree::Change(const DevNode& node, Machine::NodeChange change, boo
   const Built built = Build();
   std::size_t i = 0;
   while (i < built.nodes.size() &&
-         LowerAscii(built.nodes[i].instance_id) != LowerAscii(node.instance_id))
+         LowerAsciiText(built.nodes[i].instance_id) != LowerAsciiText(node.instance_id))
     ++i;
   if (i == built.nodes.size()) return ERROR_NO_SUCH_DEVINST;
   if (built.nodes[i].root) return ERROR_ACCESS_DENIED;  // the root cannot be changed

@@ -19,7 +19,7 @@ std::shared_ptr<FileObject> SimGround::OpenDevice(std::u16string_view path, DWOR
 }
 
 std::shared_ptr<const Module> SimGround::FindModule(std::u16string_view name) {
-  const std::u16string key = LowerAscii(std::u16string(name));
+  const std::u16string key = LowerAsciiText(std::u16string(name));
   // LoadLibraryW adds ".dll" to a name without an extension.
   if (key == u"hid.dll" || key == u"hid") return HidModule();
   return hidshared::FindTreeModule(key);

@@ -32,9 +32,6 @@ struct CollectionKind {
 
 CollectionKind KindOf(USHORT usage_page, USHORT usage);
 
-// GUID text in braces, as the registry writes it: upper case unless `lower`.
-std::u16string GuidText(const GUID& guid, bool lower = false);
-
 }  // namespace qzplatform::hidshared
 
 #endif  // !_WIN32

@@ -10,6 +10,7 @@
 
 #include "qzplatform/ground.h"
 #include "qzplatform/hid.h"
+#include "qzplatform/hidshared/input_ring.h"
 #include "qzplatform/trace.h"
 
 namespace qzplatform::hidshared {
@@ -31,26 +32,6 @@ struct HidDeviceEntries {
   PFN_QzHidD_GetReportDescriptor get_report_descriptor;
 };
 
-// A ground's device entries, each traced under its HID.DLL name.
-template <PFN_HidD_GetAttributes get_attributes, PFN_HidD_GetPreparsedData get_preparsed_data,
-          PFN_HidD_Report get_input_report, PFN_HidD_Report get_feature,
-          PFN_HidD_Report set_output_report, PFN_HidD_Report set_feature,
-          PFN_HidD_SetNumInputBuffers set_num_input_buffers,
-          PFN_HidD_GetNumInputBuffers get_num_input_buffers,
-          PFN_QzHidD_GetReportDescriptor get_report_descriptor>
-HidDeviceEntries TracedDeviceEntries() {
-  using trace::Traced;
-  return {Traced<"HidD_GetAttributes", get_attributes>,
-          Traced<"HidD_GetPreparsedData", get_preparsed_data>,
-          Traced<"HidD_GetInputReport", get_input_report>,
-          Traced<"HidD_GetFeature", get_feature>,
-          Traced<"HidD_SetOutputReport", set_output_report>,
-          Traced<"HidD_SetFeature", set_feature>,
-          Traced<"HidD_SetNumInputBuffers", set_num_input_buffers>,
-          Traced<"HidD_GetNumInputBuffers", get_num_input_buffers>,
-          Traced<"QzHidD_GetReportDescriptor", get_report_descriptor>};
-}
-
 // Copies a report descriptor for QzHidD_GetReportDescriptor: ERROR_SUCCESS, or
 // ERROR_NOACCESS for a missing length pointer, or ERROR_INSUFFICIENT_BUFFER.
 DWORD CopyReportDescriptor(const std::vector<std::uint8_t>& descriptor, PVOID buffer,
@@ -61,8 +42,7 @@ struct HidStringEntries {
   PFN_HidD_GetIndexedString indexed;
 };
 
-// The module with its entries, traced: the shared ones here, the ground's through
-// TracedDeviceEntries and StringEntriesOf.
+// The module with its entries, traced: the shared ones here, the ground's as given.
 std::shared_ptr<const Module> MakeHidModule(const HidDeviceEntries& device,
                                             const HidStringEntries& strings);
 
@@ -86,6 +66,27 @@ HidStringEntries StringEntriesOf() {
           Traced<"HidD_GetManufacturerString", &detail::GetString<Get, HidString::kManufacturer>>,
           Traced<"HidD_GetSerialNumberString", &detail::GetString<Get, HidString::kSerialNumber>>,
           Traced<"HidD_GetIndexedString", &detail::GetIndexedString<Get>>};
+}
+
+// A ground's HID.DLL, made once: its device calls, its way to a handle's input ring and
+// its string getter, each traced under its HID.DLL name, with the shared entries.
+template <PFN_HidD_GetAttributes get_attributes, PFN_HidD_GetPreparsedData get_preparsed_data,
+          PFN_HidD_Report get_input_report, PFN_HidD_Report get_feature,
+          PFN_HidD_Report set_output_report, PFN_HidD_Report set_feature,
+          PFN_QzHidD_GetReportDescriptor get_report_descriptor, InputRingAccess input_ring,
+          HidStringGetter get_string>
+std::shared_ptr<const Module> HidModuleOf() {
+  using trace::Traced;
+  static const auto module = MakeHidModule(
+      {Traced<"HidD_GetAttributes", get_attributes>,
+       Traced<"HidD_GetPreparsedData", get_preparsed_data>,
+       Traced<"HidD_GetInputReport", get_input_report>, Traced<"HidD_GetFeature", get_feature>,
+       Traced<"HidD_SetOutputReport", set_output_report>, Traced<"HidD_SetFeature", set_feature>,
+       Traced<"HidD_SetNumInputBuffers", &HidD_SetNumInputBuffers<input_ring>>,
+       Traced<"HidD_GetNumInputBuffers", &HidD_GetNumInputBuffers<input_ring>>,
+       Traced<"QzHidD_GetReportDescriptor", get_report_descriptor>},
+      StringEntriesOf<get_string>());
+  return module;
 }
 
 }  // namespace qzplatform::hidshared

@@ -14,8 +14,8 @@ namespace qzplatform::hidshared {
 // A token for `data`, never reused: a forged, freed or stale value is found missing
 // instead of being read. With `corrupt` every HidP_ query on it fails (a device
 // whose preparsed data its queries refuse).
-PHIDP_PREPARSED_DATA GrantPreparsed(std::shared_ptr<const hidparse::PreparsedData> data,
-                                    bool corrupt = false);
+PHIDP_PREPARSED_DATA NewPreparsedToken(std::shared_ptr<const hidparse::PreparsedData> data,
+                                       bool corrupt = false);
 // The collection behind a live, sound token; null otherwise.
 std::shared_ptr<const hidparse::PreparsedData> LookupPreparsed(PHIDP_PREPARSED_DATA token);
 // How many tokens are live (tests look for leaks).

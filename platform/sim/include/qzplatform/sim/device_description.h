@@ -110,8 +110,6 @@ std::string_view DefaultDeviceListJson();
 inline constexpr GUID kHidInterfaceGuid = hidshared::kHidInterfaceGuid;
 inline constexpr GUID kHidClassGuid = hidshared::kHidClassGuid;
 
-// GUID text in braces, as the registry writes it: upper case unless `lower`.
-std::u16string GuidText(const GUID& guid, bool lower = false);
 // Reads "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (braces optional, any case).
 std::optional<GUID> ParseGuid(std::string_view text);
 bool SameGuid(const GUID& a, const GUID& b);
