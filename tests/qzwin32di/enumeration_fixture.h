@@ -51,8 +51,6 @@ const qz::TqzDevice* FindRecord(const qz::TqzDeviceRecords& list, Member member,
   return nullptr;
 }
 
-inline bool SameGuid(const GUID& a, const GUID& b) { return qzplatform::sim::SameGuid(a, b); }
-
 // A device file with one device made of `fields` (JSON members without braces).
 inline std::string OneDevice(const std::string& fields) {
   return R"({"devices": [{"name": "dev", "vendor_id": "0x1234", "product_id": "0x5678", )" +

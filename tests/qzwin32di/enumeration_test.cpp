@@ -25,7 +25,7 @@ TEST_F(Enumeration, DeviceModeFillsEveryFieldOfEachHidInterface) {
     EXPECT_EQ(d.Service, interfaces[i].service);
     EXPECT_EQ(d.Description, interfaces[i].description);
     EXPECT_EQ(d.Manufacturer, u"(Standard system devices)");
-    EXPECT_TRUE(SameGuid(d.GuidClass, interfaces[i].class_guid));
+    EXPECT_EQ(d.GuidClass, interfaces[i].class_guid);
     EXPECT_EQ(d.NamePDO.rfind(u"\\Device\\", 0), 0u) << "PDO name";
     EXPECT_EQ(d.NamePDO.size(), 16u);
     EXPECT_EQ(d.InstanceId, interfaces[i].instance_id);
@@ -49,7 +49,7 @@ TEST_F(Enumeration, DeviceModeFillsEveryFieldOfEachHidInterface) {
   EXPECT_EQ(list[0].second->Service, u"mouhid");
   EXPECT_EQ(list[2].second->Description, u"HID-compliant vendor-defined device");
   EXPECT_EQ(list[2].second->Service, u"");  // the vendor collection has no service
-  EXPECT_TRUE(SameGuid(list[2].second->GuidClass, kHidClassGuid));
+  EXPECT_EQ(list[2].second->GuidClass, kHidClassGuid);
   // Distinct device nodes.
   EXPECT_NE(list[0].second->DevInst, list[1].second->DevInst);
   EXPECT_NE(list[0].second->NamePDO, list[1].second->NamePDO);
@@ -86,7 +86,7 @@ TEST_F(Enumeration, InterfaceOnlyModeFillsThePropertiesAndThePathOnly) {
     EXPECT_EQ(d.Description, interfaces[i].description);
     EXPECT_EQ(d.Manufacturer, interfaces[i].manufacturer);
     EXPECT_FALSE(d.NamePDO.empty());
-    EXPECT_TRUE(SameGuid(d.GuidClass, interfaces[i].class_guid));
+    EXPECT_EQ(d.GuidClass, interfaces[i].class_guid);
     EXPECT_EQ(d.NameSymbolic, interfaces[i].path);
     // Interface-only mode reads neither the hardware key nor the instance.
     EXPECT_EQ(d.RegKey, u"");
@@ -114,7 +114,7 @@ TEST_F(Enumeration, TheHidSetupClassListsTheUsbParentsWithTheirBusRelations) {
   EXPECT_EQ(usb.Manufacturer, u"(Standard system devices)");
   EXPECT_EQ(usb.NamePDO, u"\\Device\\USBPDO-1");
   EXPECT_EQ(usb.Driver.rfind(kHidClassText + u"\\", 0), 0u);
-  EXPECT_TRUE(SameGuid(usb.GuidClass, kHidClassGuid));
+  EXPECT_EQ(usb.GuidClass, kHidClassGuid);
   EXPECT_EQ(usb.BusRelations, collections[0].instance_id + u";" + collections[1].instance_id);
   EXPECT_EQ(usb.RegKey,
             u"SYSTEM\\ControlSet001\\Enum\\USB\\VID_1209&PID_0010\\KP-0001\\Device Parameters");

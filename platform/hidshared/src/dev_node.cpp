@@ -1,6 +1,7 @@
 // Device nodes' properties as SetupAPI and the configuration manager hand them out,
 // their numbers, and the helpers the tree modules share.
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 #include "device_tree_common.h"
@@ -11,10 +12,10 @@ namespace {
 
 // The setup class's name, as SPDRP_CLASS gives it; empty for a class we do not name.
 std::u16string ClassName(const GUID& guid) {
-  if (SameGuidValue(guid, kHidClassGuid)) return u"HIDClass";
-  if (SameGuidValue(guid, kMouseClassGuid)) return u"Mouse";
-  if (SameGuidValue(guid, kKeyboardClassGuid)) return u"Keyboard";
-  if (SameGuidValue(guid, kUsbClassGuid)) return u"USB";
+  if (guid == kHidClassGuid) return u"HIDClass";
+  if (guid == kMouseClassGuid) return u"Mouse";
+  if (guid == kKeyboardClassGuid) return u"Keyboard";
+  if (guid == kUsbClassGuid) return u"USB";
   return u"";
 }
 
@@ -35,8 +36,6 @@ std::size_t IdHash::operator()(std::u16string_view id) const {
   for (char16_t c : id) hash = (hash ^ LowerAsciiChar(c)) * 1099511628211u;
   return hash;
 }
-
-bool SameGuidValue(const GUID& a, const GUID& b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 std::vector<BYTE> RegSz(std::u16string_view text) {
   std::vector<BYTE> bytes((text.size() + 1) * sizeof(WCHAR), 0);
@@ -75,7 +74,7 @@ std::optional<PropertyValue> DevNode::Value(DWORD code) const {
       return Sz(ClassName(class_guid));
     case SPDRP_CLASSGUID:
       // The registry keeps class GUIDs in lower case.
-      return SameGuidValue(class_guid, GUID{}) ? std::nullopt : Sz(GuidText(class_guid, true));
+      return class_guid == GUID{} ? std::nullopt : Sz(GuidText(class_guid, true));
     case SPDRP_ENUMERATOR_NAME:
       return Sz(EnumeratorOf(instance_id));
     default:

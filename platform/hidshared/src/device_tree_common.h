@@ -16,7 +16,6 @@ namespace qzplatform::hidshared {
 std::shared_ptr<DeviceTree> ActiveTree();
 // The active tree's nodes as they are now; null without a tree.
 std::shared_ptr<const NodeTable> ActiveNodes();
-bool SameGuidValue(const GUID& a, const GUID& b);
 // Texts as a REG_MULTI_SZ value: each with its terminator, then the list's own.
 std::vector<BYTE> RegMultiSz(const std::vector<std::u16string>& texts);
 // The enumerator: an instance ID's first part.

@@ -86,11 +86,11 @@ HDEVINFO WINAPI SetupDiGetClassDevsW(const GUID* ClassGuid, PCWSTR Enumerator, H
       if (interfaces) {
         // A present-only set lists the interfaces of started devices alone.
         for (const DeviceInterface& itf : node.interfaces)
-          if ((all || SameGuidValue(itf.interface_class, *ClassGuid)) && (!present || itf.active))
+          if ((all || itf.interface_class == *ClassGuid) && (!present || itf.active))
             matching.push_back(&itf);
         if (matching.empty()) continue;
       } else if ((present && !node.present) ||
-                 (!all && !SameGuidValue(node.class_guid, *ClassGuid))) {
+                 (!all && node.class_guid != *ClassGuid)) {
         continue;
       }
       const std::size_t index = set->nodes.size();
@@ -183,7 +183,7 @@ BOOL WINAPI SetupDiEnumDeviceInterfaces(HDEVINFO DeviceInfoSet, PSP_DEVINFO_DATA
   for (std::size_t k = 0; k < count; ++k) {
     const std::size_t i = own ? (*own)[k] : k;
     const SetInterface& s = set->interfaces[i];
-    if (!SameGuidValue(s.itf->interface_class, *InterfaceClassGuid)) continue;
+    if (s.itf->interface_class != *InterfaceClassGuid) continue;
     if (seen++ != MemberIndex) continue;
     DeviceInterfaceData->InterfaceClassGuid = s.itf->interface_class;
     DeviceInterfaceData->Flags = s.itf->active ? SPINT_ACTIVE : 0;
@@ -246,7 +246,7 @@ BOOL WINAPI SetupDiOpenDeviceInfoW(HDEVINFO DeviceInfoSet, PCWSTR DeviceInstance
   const auto nodes = set->tree ? set->tree->Current() : nullptr;
   const DevNode* found = nodes ? nodes->Find(id) : nullptr;
   if (!found || found->root) return Failed(ERROR_NO_SUCH_DEVINST);
-  if (set->class_guid && !SameGuidValue(*set->class_guid, found->class_guid))
+  if (set->class_guid && *set->class_guid != found->class_guid)
     return Failed(kClassMismatch);
   if (DeviceInfoData && DeviceInfoData->cbSize != sizeof(SP_DEVINFO_DATA))
     return Failed(ERROR_INVALID_USER_BUFFER);

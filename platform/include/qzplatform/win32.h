@@ -76,6 +76,8 @@ struct GUID {
   WORD Data2;
   WORD Data3;
   BYTE Data4[8];
+  // Windows' headers compare GUIDs with == in C++ too.
+  friend bool operator==(const GUID&, const GUID&) = default;
 };
 using LPGUID = GUID*;
 

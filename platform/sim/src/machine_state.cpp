@@ -51,8 +51,6 @@ std::u16string InterfacePathOf(const std::u16string& instance_id) {
   return path + u"#" + GuidText(kHidInterfaceGuid, true);
 }
 
-bool IsZero(const GUID& g) { return SameGuid(g, GUID{}); }
-
 AccessModes Union(AccessModes a, AccessModes b) { return {a.read || b.read, a.write || b.write}; }
 
 }  // namespace
@@ -170,7 +168,7 @@ void MachineState::Build(std::size_t index) {
     itf.path_key = LowerAsciiText(itf.path);
     const hidshared::CollectionKind kind = KindOf(itf.caps().UsagePage, itf.caps().Usage);
     const Enumeration& e = desc.enumeration;
-    itf.class_guid = IsZero(e.class_guid) ? kind.class_guid : e.class_guid;
+    itf.class_guid = e.class_guid == GUID{} ? kind.class_guid : e.class_guid;
     itf.description = e.description.empty() ? kind.description : e.description;
     itf.manufacturer = e.manufacturer.empty() ? u"(Standard system devices)" : e.manufacturer;
     itf.service = e.service.empty() ? kind.service : e.service;

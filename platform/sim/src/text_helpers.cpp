@@ -20,11 +20,4 @@ std::optional<GUID> ParseGuid(std::string_view text) {
   return ParseGuidText<GUID>(text);
 }
 
-bool SameGuid(const GUID& a, const GUID& b) {
-  if (a.Data1 != b.Data1 || a.Data2 != b.Data2 || a.Data3 != b.Data3) return false;
-  for (int i = 0; i < 8; ++i)
-    if (a.Data4[i] != b.Data4[i]) return false;
-  return true;
-}
-
 }  // namespace qzplatform::sim

@@ -112,7 +112,6 @@ inline constexpr GUID kHidClassGuid = hidshared::kHidClassGuid;
 
 // Reads "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" (braces optional, any case).
 std::optional<GUID> ParseGuid(std::string_view text);
-bool SameGuid(const GUID& a, const GUID& b);
 
 }  // namespace qzplatform::sim
 
