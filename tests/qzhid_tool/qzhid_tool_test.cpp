@@ -287,11 +287,13 @@ TEST_F(Qzhid, RecordThenReplayIntoTheSimGivesTheSameEventsAndTiming) {
   const std::string devices = Write("replay.json", R"({"devices": [{"recording": ")" +
                                                        std::filesystem::path(first).filename().string() +
                                                        R"(", "name": "replayed"}]})");
-  // The events are the same every time; the timing is held to 2 ms in at least one of
-  // three replays, as a machine busy with other programs may wake a thread late.
+  // The events are the same every time; the timing is held to 5 ms, a quarter of the
+  // mouse's 20 ms period, in at least one of three replays: a replay that ignored the
+  // recorded times would be off by a period or more, while a busy machine (or a sanitizer
+  // build) may wake a thread a few milliseconds late.
   const std::string second = Write("second.rec", "");
   std::vector<long> worst;
-  for (int attempt = 0; attempt < 3 && (worst.empty() || worst.back() > 2000); ++attempt) {
+  for (int attempt = 0; attempt < 3 && (worst.empty() || worst.back() > 5000); ++attempt) {
     const Result again = RunAlone({"--sim", devices, "record", "0", second, "--count", "6"});
     ASSERT_EQ(again.rc, 0) << again.err;
     const auto after = Events(ReadAll(second));
@@ -303,7 +305,7 @@ TEST_F(Qzhid, RecordThenReplayIntoTheSimGivesTheSameEventsAndTiming) {
     }
     worst.push_back(deviation);
   }
-  EXPECT_LE(worst.back(), 2000) << "the largest deviation of each replay, in microseconds: "
+  EXPECT_LE(worst.back(), 5000) << "the largest deviation of each replay, in microseconds: "
                                 << ::testing::PrintToString(worst);
 }
 
